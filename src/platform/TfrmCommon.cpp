@@ -1,0 +1,74 @@
+#include "platform/TfrmCommon.h"
+
+#include "platform/IniFile.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+
+namespace {
+
+struct EditionSite
+{
+    const char* root;
+    const char* supportMail;
+    const char* feedbackPage;
+};
+
+// The maker's sites live under the reserved .example domain, so no report or link can reach a
+// stranger's server.
+constexpr EditionSite internationalSite{"http://www.velmora.example/", "support@velmora.example", "feedback.htm"};
+constexpr EditionSite chineseSite{"http://cn.velmora.example/", "support-cn@velmora.example", "contactus.htm"};
+
+} // namespace
+
+TfrmCommon::TfrmCommon(const QString& appFolderOverride)
+{
+    urlOpener = [](const QString& url) {
+        const QUrl target = QUrl::fromUserInput(url, QDir::currentPath(), QUrl::AssumeLocalFile);
+        QDesktopServices::openUrl(target);
+    };
+    InitPaths(appFolderOverride);
+}
+
+void TfrmCommon::InitPaths(const QString& appFolderOverride)
+{
+    QString folder = appFolderOverride.isEmpty() ? QCoreApplication::applicationDirPath() : appFolderOverride;
+    folder = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    appFolder = folder;
+    configFile = appFolder + QStringLiteral("config.ini");
+    languageId = IniFile(configFile).ReadInteger(QStringLiteral("common"), QStringLiteral("language"), 2);
+
+    const bool chinese = languageId == 1;
+    const EditionSite& site = chinese ? chineseSite : internationalSite;
+    languageFile = appFolder + (chinese ? QStringLiteral("language/gb.ini") : QStringLiteral("language/en.ini"));
+    splashFile = appFolder + (chinese ? QStringLiteral("splash-gb.bmp") : QStringLiteral("splash-en.bmp"));
+
+    const QString root = QString::fromLatin1(site.root);
+    homePageLink = root;
+    supportLink = QStringLiteral("mailto:") + QString::fromLatin1(site.supportMail);
+    feedbackLink = root + QString::fromLatin1(site.feedbackPage);
+    codecsLink = root + QStringLiteral("codecs.php");
+    helpLink = root + QStringLiteral("help-mp4-converter.php");
+    errorReportLink = root + QStringLiteral("bug_report_submit.php");
+}
+
+bool TfrmCommon::DisplayHelpDialogEnabled() const
+{
+    return IniFile(configFile).ReadInteger(QStringLiteral("setting"), QStringLiteral("displayHelpDialog"), 1) == 1;
+}
+
+bool TfrmCommon::LogFileEnabled() const
+{
+    return IniFile(configFile).ReadInteger(QStringLiteral("setting"), QStringLiteral("logfile"), 0) == 1;
+}
+
+void TfrmCommon::OpenURL(const QString& url) const
+{
+    if (urlOpener)
+        urlOpener(url);
+}

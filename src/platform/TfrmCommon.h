@@ -1,0 +1,39 @@
+#pragma once
+// Application services: where the program's files are, which language edition runs, the
+// edition's web links, and the few configuration reads and writes every window shares.
+// Created first at start-up; its path and link fields are fixed by InitPaths.
+
+#include <QString>
+#include <functional>
+
+class TfrmCommon
+{
+public:
+    // appFolderOverride: the program folder to use instead of the executable's (tests).
+    explicit TfrmCommon(const QString& appFolderOverride = QString());
+
+    void InitPaths(const QString& appFolderOverride = QString());
+
+    bool DisplayHelpDialogEnabled() const;
+    bool LogFileEnabled() const;
+
+    // Shell "open" of a web address, mail link, folder or file; the result is not examined.
+    void OpenURL(const QString& url) const;
+
+    // Where OpenURL sends its text; tests replace it to see what would be opened.
+    std::function<void(const QString&)> urlOpener;
+
+    QString appFolder; // ends in "/"
+    QString configFile;
+    int languageId = 2;
+    QString languageFile;
+    QString splashFile;
+    QString homePageLink;
+    QString supportLink;
+    QString feedbackLink;
+    QString codecsLink;
+    QString helpLink;
+    QString errorReportLink;
+
+    bool IsChineseEdition() const { return languageId == 1; }
+};
