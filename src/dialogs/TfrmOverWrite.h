@@ -1,0 +1,43 @@
+#pragma once
+// The existing-output prompt: asks whether an output file that exists already is overwritten,
+// skipped or written under a free automatic name, optionally for every later file as well.
+// Created hidden once and shown again for each question, so the check box keeps its state.
+
+#include <QDialog>
+#include <QString>
+
+class QCheckBox;
+class QLabel;
+class QPushButton;
+
+class TfrmOverWrite : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TfrmOverWrite(QWidget* parent = nullptr);
+
+    // Captions from section [frmOverWrite]; a missing key empties its control.
+    void LoadLanguage(const QString& languageFile);
+
+    // Shows the prompt modally and returns the answer (a TOverwriteAnswer value). Closing it
+    // with the close box or Escape answers owSkipOnce: this file is skipped, nothing remembered.
+    quint8 Ask();
+
+    // Settles the output path for the batch run: the path to write, or an empty text to skip
+    // the item. overwriteAnswer is the caller's remembered answer (0 at program start).
+    QString ResolveOutputName(const QString& outputPath, quint8& overwriteAnswer);
+
+    quint8 answer = 0;
+
+    QLabel* labelDes = nullptr;
+    QPushButton* buttonOverWrite = nullptr;
+    QPushButton* buttonIgnore = nullptr;
+    QPushButton* buttonAutoName = nullptr;
+    QCheckBox* checkBoxNotice = nullptr;
+
+private:
+    void buttonOverWriteClick();
+    void buttonIgnoreClick();
+    void buttonAutoNameClick();
+};
