@@ -1,6 +1,8 @@
 #include "platform/TfrmCommon.h"
 
+#include "platform/ErrorReportBody.h"
 #include "platform/IniFile.h"
+#include "platform/THttpPost.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -71,4 +73,32 @@ void TfrmCommon::OpenURL(const QString& url) const
 {
     if (urlOpener)
         urlOpener(url);
+}
+
+QString TfrmCommon::GetProductName() const
+{
+    return IniFile(languageFile).ReadString(QStringLiteral("frmMain"), QStringLiteral("caption"), QString());
+}
+
+void TfrmCommon::OpenCodecsPage(const QString& failedExtensions) const
+{
+    OpenURL(codecsLink + QStringLiteral("?format=") + failedExtensions);
+}
+
+QString TfrmCommon::SendErrorReport(const QString& userName, const QString& userEmail, const QString& orderId,
+                                    const QString& errorInfo) const
+{
+    const QByteArray body =
+        BuildErrorReportBody(userName, userEmail, orderId, errorInfo, QString(), GetProductName());
+    const QByteArray reply =
+        THttpPost::Post(errorReportLink, "application/x-www-form-urlencoded", body, errorReportTimeoutMs);
+
+    QString text = reply.isEmpty() ? QStringLiteral("Error") : QString::fromUtf8(reply);
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text[first].unicode() <= 0x20)
+        ++first;
+    while (last > first && text[last - 1].unicode() <= 0x20)
+        --last;
+    return text.mid(first, last - first);
 }

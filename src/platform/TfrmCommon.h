@@ -23,6 +23,17 @@ public:
     // Where OpenURL sends its text; tests replace it to see what would be opened.
     std::function<void(const QString&)> urlOpener;
 
+    // [frmMain] caption of the language file: the product name of the error report.
+    QString GetProductName() const;
+    // Opens codecsLink + "?format=" + the failed extensions as they stand.
+    void OpenCodecsPage(const QString& failedExtensions) const;
+    // Posts the error report to errorReportLink and waits for the reply (at most
+    // errorReportTimeoutMs). Returns the reply text to show: trimmed of blanks and control
+    // characters, "Error" when the body was empty. A failed request raises AppError.
+    QString SendErrorReport(const QString& userName, const QString& userEmail, const QString& orderId,
+                            const QString& errorInfo) const;
+    int errorReportTimeoutMs = 30000;
+
     QString appFolder; // ends in "/"
     QString configFile;
     int languageId = 2;

@@ -1,0 +1,237 @@
+#include "platform/THttpPost.h"
+
+#include "platform/AppError.h"
+
+#include <QEventLoop>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUrl>
+
+namespace {
+
+QUrl CheckedUrl(const QString& url)
+{
+    const QUrl parsed(url, QUrl::StrictMode);
+    if (!parsed.isValid() || parsed.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 ||
+        parsed.host().isEmpty())
+        throw AppError(QStringLiteral("Cannot send to \"%1\": only http addresses are supported.").arg(url));
+    return parsed;
+}
+
+struct ReplyHead
+{
+    qsizetype bodyStart = -1; // -1 while the header lines are incomplete
+    QByteArray statusLine;
+    qint64 contentLength = -1;
+    bool chunked = false;
+};
+
+ReplyHead ParseHead(const QByteArray& reply)
+{
+    ReplyHead head;
+    qsizetype end = reply.indexOf("\r\n\r\n");
+    qsizetype separatorLength = 4;
+    const qsizetype bareEnd = reply.indexOf("\n\n");
+    if (bareEnd >= 0 && (end < 0 || bareEnd < end)) {
+        end = bareEnd;
+        separatorLength = 2;
+    }
+    if (end < 0)
+        return head;
+    head.bodyStart = end + separatorLength;
+
+    const QList<QByteArray> lines = reply.left(end).split('\n');
+    head.statusLine = lines.first().trimmed();
+    for (qsizetype i = 1; i < lines.size(); ++i) {
+        const QByteArray line = lines[i].trimmed();
+        const qsizetype colon = line.indexOf(':');
+        if (colon <= 0)
+            continue;
+        const QByteArray name = line.left(colon).trimmed().toLower();
+        const QByteArray value = line.mid(colon + 1).trimmed();
+        if (name == "content-length") {
+            bool ok = false;
+            const qint64 length = value.toLongLong(&ok);
+            if (ok && length >= 0)
+                head.contentLength = length;
+        } else if (name == "transfer-encoding") {
+            head.chunked = value.toLower().contains("chunked");
+        }
+    }
+    return head;
+}
+
+// Decodes a chunked body; false while the final chunk has not arrived.
+bool DecodeChunked(const QByteArray& data, QByteArray& body)
+{
+    body.clear();
+    qsizetype pos = 0;
+    for (;;) {
+        const qsizetype lineEnd = data.indexOf('\n', pos);
+        if (lineEnd < 0)
+            return false;
+        QByteArray sizeText = data.mid(pos, lineEnd - pos).trimmed();
+        const qsizetype extension = sizeText.indexOf(';');
+        if (extension >= 0)
+            sizeText.truncate(extension);
+        bool ok = false;
+        const qint64 size = sizeText.toLongLong(&ok, 16);
+        if (!ok || size < 0)
+            throw AppError(QStringLiteral("The server sent a malformed reply."));
+        pos = lineEnd + 1;
+        if (size == 0)
+            return true;
+        if (data.size() - pos < size)
+            return false;
+        body += data.mid(pos, size);
+        pos += size;
+        // The line end after the chunk's data.
+        if (pos < data.size() && data[pos] == '\r')
+            ++pos;
+        if (pos >= data.size())
+            return false;
+        if (data[pos] == '\n')
+            ++pos;
+    }
+}
+
+} // namespace
+
+QByteArray THttpPost::BuildRequest(const QString& url, const QByteArray& contentType, const QByteArray& body)
+{
+    const QUrl target = CheckedUrl(url);
+    QByteArray path = target.path(QUrl::FullyEncoded).toLatin1();
+    if (path.isEmpty())
+        path = "/";
+    if (target.hasQuery())
+        path += '?' + target.query(QUrl::FullyEncoded).toLatin1();
+
+    QByteArray host = target.host(QUrl::FullyEncoded).toLatin1();
+    if (host.contains(':'))
+        host = '[' + host + ']';
+    const int port = target.port(80);
+    if (port != 80)
+        host += ':' + QByteArray::number(port);
+
+    QByteArray request;
+    request += "POST " + path + " HTTP/1.0\r\n";
+    request += "Host: " + host + "\r\n";
+    request += "Content-Type: " + contentType + "\r\n";
+    request += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    request += "Accept: text/html, */*\r\n";
+    request += "User-Agent: Velmora\r\n";
+    request += "\r\n";
+    request += body;
+    return request;
+}
+
+QByteArray THttpPost::ParseReply(const QByteArray& reply, bool connectionClosed, bool& complete)
+{
+    complete = false;
+    const ReplyHead head = ParseHead(reply);
+    if (head.bodyStart < 0)
+        return QByteArray();
+
+    const QList<QByteArray> status = head.statusLine.split(' ');
+    bool codeOk = false;
+    const int code = status.size() >= 2 ? status[1].toInt(&codeOk) : 0;
+    if (!head.statusLine.startsWith("HTTP/") || !codeOk)
+        throw AppError(QStringLiteral("The server sent a reply that is not HTTP."));
+    if (code < 200 || code > 299)
+        throw AppError(QString::fromLatin1(head.statusLine));
+
+    const QByteArray rest = reply.mid(head.bodyStart);
+    if (head.chunked) {
+        QByteArray body;
+        complete = DecodeChunked(rest, body);
+        return body;
+    }
+    if (head.contentLength >= 0) {
+        complete = rest.size() >= head.contentLength;
+        return rest.left(head.contentLength);
+    }
+    complete = connectionClosed;
+    return rest;
+}
+
+QByteArray THttpPost::Post(const QString& url, const QByteArray& contentType, const QByteArray& body,
+                           int timeoutMs)
+{
+    const QUrl target = CheckedUrl(url);
+    const QByteArray request = BuildRequest(url, contentType, body);
+
+    QTcpSocket socket;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setSingleShot(true);
+
+    QByteArray received;
+    bool finished = false;
+    bool closed = false;
+    bool timedOut = false;
+    QString failure;
+    const auto finish = [&] {
+        finished = true;
+        loop.quit();
+    };
+
+    QObject::connect(&socket, &QTcpSocket::connected, &loop, [&] { socket.write(request); });
+    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
+        received += socket.readAll();
+        try {
+            bool complete = false;
+            ParseReply(received, false, complete);
+            if (complete)
+                finish();
+        } catch (const AppError&) {
+            // An error status or a malformed reply: no need to wait for the rest.
+            finish();
+        }
+    });
+    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, [&] {
+        closed = true;
+        finish();
+    });
+    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
+        if (error == QAbstractSocket::RemoteHostClosedError)
+            closed = true;
+        else if (failure.isEmpty())
+            failure = socket.errorString();
+        finish();
+    });
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        timedOut = true;
+        finish();
+    });
+
+    timer.start(timeoutMs);
+    socket.connectToHost(target.host(), quint16(target.port(80)));
+    // Windows keep painting while the report travels, but take no clicks or keys, so nothing
+    // can start a second report or close the window underneath this call.
+    if (!finished)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    timer.stop();
+
+    if (socket.bytesAvailable() > 0)
+        received += socket.readAll();
+    if (socket.state() == QAbstractSocket::UnconnectedState && failure.isEmpty())
+        closed = true;
+
+    bool complete = false;
+    const QByteArray reply = ParseReply(received, closed, complete);
+    socket.abort();
+    if (complete)
+        return reply;
+
+    const QString host = target.host();
+    if (timedOut)
+        throw AppError(QStringLiteral("The server %1 did not answer within %2 seconds.")
+                           .arg(host)
+                           .arg((timeoutMs + 999) / 1000));
+    if (!failure.isEmpty())
+        throw AppError(QStringLiteral("Cannot reach the server %1: %2").arg(host, failure));
+    if (received.isEmpty())
+        throw AppError(QStringLiteral("The server %1 closed the connection without a reply.").arg(host));
+    throw AppError(
+        QStringLiteral("The server %1 closed the connection before the whole reply arrived.").arg(host));
+}
