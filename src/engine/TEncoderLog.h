@@ -1,0 +1,30 @@
+#pragma once
+// The encoder log logFile.txt in the program folder: the command line and every piece of
+// output of each encoder run of the latest batch, one CR LF line per piece.
+
+#include <QString>
+
+class TfrmCommon;
+
+class TEncoderLog
+{
+public:
+    explicit TEncoderLog(const TfrmCommon& common) : common(common) {}
+
+    QString FileName() const;
+
+    // Logging is on while [setting] logfile is 1; asked anew for every line.
+    bool Enabled() const;
+
+    // One line, opened and closed each time; raises AppError with the cause when it fails.
+    void AppendLog(const QString& text) const;
+
+    // Appends only when logging is on.
+    void AppendLogIfEnabled(const QString& text) const;
+
+    // Deletes the log; a log that cannot be deleted stays and grows on.
+    void ClearLog() const;
+
+private:
+    const TfrmCommon& common;
+};

@@ -1,0 +1,156 @@
+#include "engine/TJobSetup.h"
+
+#include "engine/TFFMpeg.h"
+#include "platform/AppError.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace {
+
+// Blanks and control characters around the item's time texts do not belong to them.
+QString TrimText(const QString& text)
+{
+    qsizetype first = 0;
+    qsizetype last = text.size();
+    while (first < last && text.at(first).unicode() <= 32)
+        ++first;
+    while (last > first && text.at(last - 1).unicode() <= 32)
+        --last;
+    return text.mid(first, last - first);
+}
+
+QString ValueOf(const QString& boxText)
+{
+    return TJobSetup::IsAuto(boxText) ? QString() : boxText;
+}
+
+QString BitrateOf(const QString& boxText)
+{
+    return TJobSetup::IsAuto(boxText) ? QString() : boxText + u'k';
+}
+
+// An AviSynth string literal; a path holding a quotation mark needs the triple-quoted form.
+QString ScriptString(const QString& text)
+{
+    if (text.contains(u'"'))
+        return QStringLiteral("\"\"\"") + text + QStringLiteral("\"\"\"");
+    return u'"' + text + u'"';
+}
+
+void WriteScript(const QString& scriptPath, const QByteArray& content)
+{
+    QFile script(scriptPath);
+    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw AppError(QStringLiteral("Cannot create file \"%1\". %2").arg(scriptPath, script.errorString()));
+    if (script.write(content) != content.size() || !script.flush())
+        throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(scriptPath, script.errorString()));
+    script.close();
+}
+
+// The user's own script followed by the turn; the user's file itself is never changed.
+// False when the script cannot be read: the encoder then meets the source as it is.
+bool TurnedCopyOf(const QString& sourceScript, QByteArray& content)
+{
+    QFile source(sourceScript);
+    if (sourceScript.isEmpty() || !source.open(QIODevice::ReadOnly))
+        return false;
+    content = source.readAll();
+    source.close();
+    if (!content.isEmpty() && !content.endsWith('\n'))
+        content += "\r\n";
+    content += "turnleft()\r\n";
+    return true;
+}
+
+} // namespace
+
+bool TJobSetup::IsRotatingFrameSize(const QString& frameSize)
+{
+    return frameSize == QLatin1String("176x224") || frameSize == QLatin1String("176x220") ||
+           frameSize == QLatin1String("213x240");
+}
+
+QString TJobSetup::AspectForFrameSize(const QString& frameSize)
+{
+    if (frameSize == QLatin1String("480x272") || frameSize == QLatin1String("432x240"))
+        return QStringLiteral("16:9");
+    if (frameSize == QLatin1String("400x240"))
+        return QStringLiteral("16:10");
+    return QStringLiteral("4:3");
+}
+
+bool TJobSetup::IsAuto(const QString& text)
+{
+    return text.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0;
+}
+
+TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& settings,
+                                           const TJobFiles& files)
+{
+    TJobCommand job;
+    const QString startText = TrimText(files.startText);
+    const QString durationText = TrimText(files.durationText);
+
+    ffmpeg.VideoCodec = ValueOf(settings.videoCodec);
+    ffmpeg.VideoTag = settings.videoCodec == QLatin1String("libxvid") ? QStringLiteral("XVID") : QString();
+    ffmpeg.VideoBitrate = BitrateOf(settings.videoBitrate);
+    ffmpeg.FrameRate = ValueOf(settings.frameRate);
+
+    QString frameSize;
+    if (!IsAuto(settings.videoSize)) {
+        const qsizetype bracket = settings.videoSize.indexOf(u']');
+        frameSize = bracket < 0 ? settings.videoSize : settings.videoSize.mid(bracket + 1);
+    }
+    ffmpeg.FrameSize = frameSize;
+
+    job.inputFile = files.sourcePath;
+    if (IsRotatingFrameSize(frameSize)) {
+        const QString scriptPath = ScriptPath(settings.tempFolder);
+        QByteArray content;
+        bool useScript = true;
+        if (QFileInfo(files.sourcePath).suffix().toLower() == QLatin1String("avs"))
+            useScript = TurnedCopyOf(files.sourcePath, content);
+        else
+            content =
+                (QStringLiteral("DirectShowSource(%1,convertfps=true)").arg(ScriptString(files.sourcePath)) +
+                 QStringLiteral("\r\nturnleft()\r\n"))
+                    .toUtf8();
+        if (useScript) {
+            WriteScript(scriptPath, content);
+            job.inputFile = scriptPath;
+            job.scriptWritten = true;
+        }
+    }
+
+    if (settings.aspect == QLatin1String("auto"))
+        ffmpeg.Aspect = AspectForFrameSize(ffmpeg.FrameSize);
+    else if (settings.aspect == QLatin1String("4:3") || settings.aspect == QLatin1String("16:9") ||
+             settings.aspect == QLatin1String("16:10"))
+        ffmpeg.Aspect = settings.aspect;
+    else
+        ffmpeg.Aspect.clear(); // the box holds nothing else; never leave an earlier job's value
+
+    ffmpeg.InputFile = job.inputFile;
+    ffmpeg.OutputFile = files.outputPath;
+    ffmpeg.Overwrite = true;
+    ffmpeg.StartTime = startText;
+    ffmpeg.Duration = durationText;
+    ffmpeg.Format = settings.currentFormat;
+    ffmpeg.NoVideo = !settings.hasVideo;
+
+    ffmpeg.AudioCodec = ValueOf(settings.audioCodec);
+    ffmpeg.AudioBitrate = BitrateOf(settings.audioBitrate);
+    ffmpeg.SampleRate = ValueOf(settings.sampleRate);
+    ffmpeg.Channels = ValueOf(settings.channel);
+
+    QString line = ffmpeg.BuildCommandLine();
+    job.arguments = ffmpeg.BuildArguments();
+    if (settings.currentExtension == QLatin1String("asf")) {
+        line += QStringLiteral(" -vtag MP4S");
+        job.arguments << QStringLiteral("-vtag") << QStringLiteral("MP4S");
+    }
+    job.commandLine = settings.appFolder + line;
+    job.program = settings.appFolder + EncoderFileName();
+    return job;
+}

@@ -1,0 +1,71 @@
+#pragma once
+// Per-file job set-up: turns one job-list item, the settings panel and the applied profile
+// into the encoder's option set, command line (for the log) and argument vector (to run it).
+
+#include <QString>
+#include <QStringList>
+
+class TFFMpeg;
+
+// The settings panel as the user left it, and the applied profile.
+struct TJobSettings
+{
+    QString videoCodec;   // ComboBoxVideoCodec
+    QString videoBitrate; // comboBoxVideoBitrate, without unit
+    QString frameRate;    // comboBoxFrameRate
+    QString videoSize;    // comboBoxVideoSize, "[label]WxH" or "WxH"
+    QString aspect;       // ComboBoxAspect: "auto", "4:3", "16:9" or "16:10"
+    QString audioCodec;   // ComboBoxAudioCodec
+    QString audioBitrate; // comboBoxAudioBitrate, without unit
+    QString sampleRate;   // comboBoxSampleRate
+    QString channel;      // comboBoxChannel
+
+    QString currentFormat;    // container format of the applied profile
+    QString currentExtension; // extension of the applied profile, without dot
+    bool hasVideo = true;     // HasVideo of the applied profile
+
+    QString appFolder;  // program folder, ending in "/"
+    QString tempFolder; // temporary folder, ending in "/"
+};
+
+// One job-list item.
+struct TJobFiles
+{
+    QString sourcePath; // existing source, or empty when it is gone
+    QString outputPath; // the output file, created already
+    QString startText;  // "HH:MM:SS"
+    QString durationText;
+};
+
+struct TJobCommand
+{
+    QString commandLine;   // program folder + the option set's line: what the log shows
+    QString program;       // the encoder's full path
+    QStringList arguments; // the same options, one value per argument
+    QString inputFile;     // what the encoder reads: the source or the rotation script
+    bool scriptWritten = false;
+};
+
+class TJobSetup
+{
+public:
+    static QString EncoderFileName() { return QStringLiteral("libm9s.exe"); }
+
+    // The rotation script in the temporary folder.
+    static QString ScriptPath(const QString& tempFolder) { return tempFolder + QStringLiteral("m9s.avs"); }
+
+    // Portrait device sizes that the encoder reads through a script turning the picture.
+    static bool IsRotatingFrameSize(const QString& frameSize);
+
+    // The aspect that "auto" gives for a frame size ("4:3" for anything not in the table).
+    static QString AspectForFrameSize(const QString& frameSize);
+
+    // The option value a settings box gives: empty for "auto" (any letter case).
+    static bool IsAuto(const QString& text);
+
+    // Fills ffmpeg for the item (every option handled here is written on every call) and
+    // writes the rotation script when the frame size needs it. Raises AppError when the
+    // script cannot be written.
+    static TJobCommand BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& settings,
+                                           const TJobFiles& files);
+};

@@ -1,0 +1,88 @@
+// The encoder log: switched by [setting] logfile, one CR LF line per piece, cleared per run.
+
+#include "engine/TEncoderLog.h"
+#include "platform/AppError.h"
+#include "platform/IniFile.h"
+#include "platform/TfrmCommon.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+class tst_EncoderLog : public QObject
+{
+    Q_OBJECT
+
+    static QByteArray Read(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+private slots:
+    void switchedByConfig_data()
+    {
+        QTest::addColumn<QString>("value"); // empty: no key at all
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("no key") << "" << false;
+        QTest::newRow("0") << "0" << false;
+        QTest::newRow("1") << "1" << true;
+        QTest::newRow("2") << "2" << false;
+        QTest::newRow("hex 1") << "0x1" << true;
+    }
+    void switchedByConfig()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, enabled);
+        QTemporaryDir dir;
+        TfrmCommon common(dir.path());
+        if (!value.isEmpty())
+            IniFile(common.configFile).WriteString("setting", "logfile", value);
+        TEncoderLog log(common);
+        log.AppendLogIfEnabled(QStringLiteral("libm9s.exe -i a"));
+        log.AppendLogIfEnabled(QString()); // the empty piece at the encoder's end
+        QCOMPARE(QFile::exists(log.FileName()), enabled);
+        if (enabled)
+            QCOMPARE(Read(log.FileName()), QByteArray("libm9s.exe -i a\r\n\r\n"));
+    }
+
+    // The key is asked for every line: switching it on mid-run takes effect at once.
+    void switchedWithoutRestart()
+    {
+        QTemporaryDir dir;
+        TfrmCommon common(dir.path());
+        TEncoderLog log(common);
+        log.AppendLogIfEnabled("one");
+        IniFile(common.configFile).WriteInteger("setting", "logfile", 1);
+        log.AppendLogIfEnabled("two");
+        IniFile(common.configFile).WriteInteger("setting", "logfile", 0);
+        log.AppendLogIfEnabled("three");
+        QCOMPARE(Read(common.appFolder + "logFile.txt"), QByteArray("two\r\n"));
+    }
+
+    void piecesStayAsDelivered()
+    {
+        QTemporaryDir dir;
+        TfrmCommon common(dir.path());
+        TEncoderLog log(common);
+        log.AppendLog(QStringLiteral("frame=1\r"));
+        log.AppendLog(QStringLiteral("a\nb ü"));
+        QCOMPARE(Read(log.FileName()), QByteArray("frame=1\r\r\na\nb \xc3\xbc\r\n"));
+        log.ClearLog();
+        QVERIFY(!QFile::exists(log.FileName()));
+        log.ClearLog(); // nothing to delete is no error
+        log.AppendLog(QStringLiteral("next run"));
+        QCOMPARE(Read(log.FileName()), QByteArray("next run\r\n"));
+    }
+
+    void unwritableLogRaises()
+    {
+        QTemporaryDir dir;
+        TfrmCommon common(dir.path() + QStringLiteral("/missing folder"));
+        TEncoderLog log(common);
+        QVERIFY_THROWS_EXCEPTION(AppError, log.AppendLog(QStringLiteral("x")));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_EncoderLog)
+#include "tst_EncoderLog.moc"

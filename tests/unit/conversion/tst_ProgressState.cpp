@@ -1,0 +1,188 @@
+// Progress bar position and status line made from the encoder's markers.
+
+#include "engine/TProgressState.h"
+#include "platform/AppError.h"
+
+#include <QTest>
+
+namespace {
+
+QString Duration(const QString& value)
+{
+    return QStringLiteral("ffmpeg_release_duration=") + value + QStringLiteral("=ffmpeg_release_duration");
+}
+
+QString Time(const QString& value)
+{
+    return QStringLiteral("ffmpeg_release_time=") + value + QStringLiteral("=ffmpeg_release_time");
+}
+
+} // namespace
+
+class tst_ProgressState : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Pieces fed in order to a fresh state; the view after the last one.
+    void parse_data()
+    {
+        QTest::addColumn<QString>("startText");
+        QTest::addColumn<QString>("durationText");
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<QString>("bracket");
+        QTest::addColumn<qint64>("reached");
+
+        QTest::newRow("two time markers, last counts")
+            << "00:00:00"
+            << "00:01:40" << QStringList{Time("10.0") + " x " + Time("11.0")} << 11 << "[00:00:00-00:01:40]"
+            << qint64(11);
+        QTest::newRow("smaller time shows, reached stays")
+            << "00:00:00"
+            << "00:01:40" << QStringList{Time("15.0"), Time("12.0")} << 12 << "[00:00:00-00:01:40]"
+            << qint64(15);
+        QTest::newRow("piece without marker shows reached")
+            << "00:00:00"
+            << "00:01:40" << QStringList{Time("15.0"), Time("12.0"), "frame=  10"} << 15
+            << "[00:00:00-00:01:40]" << qint64(15);
+        QTest::newRow("start and duration window")
+            << "00:01:00"
+            << "00:02:00" << QStringList{Time("60.0")} << 50 << "[00:01:00-00:03:00]" << qint64(60);
+        QTest::newRow("window from duration marker")
+            << "00:00:30"
+            << "" << QStringList{Duration("00:02:30.00") + Time("60")} << 50 << "[00:00:30-00:02:30]"
+            << qint64(60);
+        QTest::newRow("no duration yet: window of 1")
+            << "00:00:00"
+            << "" << QStringList{Time("0.6")} << 99 << "[00:00:00-00:00:01]" << qint64(1);
+        QTest::newRow("no duration yet, late start: empty bar")
+            << "00:00:30"
+            << "" << QStringList{Time("10")} << -33 << "[00:00:30-00:00:00]" << qint64(10);
+        QTest::newRow("duration marker corrects late start")
+            << "00:00:30"
+            << "" << QStringList{Time("10"), Duration("00:01:10.5")} << 25 << "[00:00:30-00:01:10]"
+            << qint64(10);
+        QTest::newRow("half rounds to even: 0")
+            << "00:00:00"
+            << "00:03:20" << QStringList{Time("1")} << 0 << "[00:00:00-00:03:20]" << qint64(1);
+        QTest::newRow("1.5 rounds to 2")
+            << "00:00:00"
+            << "00:03:20" << QStringList{Time("3")} << 2 << "[00:00:00-00:03:20]" << qint64(3);
+        QTest::newRow("2.5 rounds to 2")
+            << "00:00:00"
+            << "00:03:20" << QStringList{Time("5")} << 2 << "[00:00:00-00:03:20]" << qint64(5);
+        QTest::newRow("time value rounds to even")
+            << "00:00:00"
+            << "00:01:40" << QStringList{Time("2.5")} << 2 << "[00:00:00-00:01:40]" << qint64(2);
+        QTest::newRow("far beyond the window")
+            << "00:00:00"
+            << "00:00:10" << QStringList{Time("5000")} << 99 << "[00:00:00-00:00:10]" << qint64(5000);
+        QTest::newRow("blanks and controls around values")
+            << "00:00:00"
+            << "" << QStringList{Duration(" \t00:01:40.00\r") + Time("\r 50.0 \n")} << 50
+            << "[00:00:00-00:01:40]" << qint64(50);
+        QTest::newRow("blank value is no marker")
+            << "00:00:00"
+            << "00:01:40" << QStringList{Time("20"), Time("  ")} << 20 << "[00:00:00-00:01:40]" << qint64(20);
+        QTest::newRow("markers on split lines ignored")
+            << "00:00:00"
+            << "00:01:40" << QStringList{"ffmpeg_release_time=30", "=ffmpeg_release_time"} << 0
+            << "[00:00:00-00:01:40]" << qint64(0);
+    }
+    void parse()
+    {
+        QFETCH(QString, startText);
+        QFETCH(QString, durationText);
+        QFETCH(QStringList, pieces);
+        QFETCH(int, position);
+        QFETCH(QString, bracket);
+        QFETCH(qint64, reached);
+
+        TProgressState state;
+        const TProgressItem item{QStringLiteral("/m/clip one.avi"), startText, durationText, 2, 7};
+        TProgressView view;
+        for (const QString& piece : pieces)
+            view = state.ParseEncoderOutput(piece, item, QStringLiteral("Converting %s"));
+        QCOMPARE(view.position, position);
+        QCOMPARE(view.statusText,
+                 QStringLiteral("Converting 3/7 ") + bracket + QStringLiteral(" /m/clip one.avi"));
+        QCOMPARE(state.ReachedSeconds, reached);
+    }
+
+    void statusFormat_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("counter") << "File %s:"
+                                 << "File 1/1: [00:00:00-00:00:10] a.avi";
+        QTest::newRow("no directive shows no counter") << "Busy"
+                                                       << "Busy [00:00:00-00:00:10] a.avi";
+        QTest::newRow("literal percent") << "100%% %s"
+                                         << "100% 1/1 [00:00:00-00:00:10] a.avi";
+        QTest::newRow("empty") << ""
+                               << " [00:00:00-00:00:10] a.avi";
+    }
+    void statusFormat()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, status);
+        TProgressState state;
+        const TProgressItem item{QStringLiteral("a.avi"), QStringLiteral("00:00:00"),
+                                 QStringLiteral("00:00:10"), 0, 1};
+        QCOMPARE(state.ParseEncoderOutput(QString(), item, format).statusText, status);
+    }
+
+    void statusFormatThatDoesNotFormat()
+    {
+        TProgressState state;
+        const TProgressItem item{QStringLiteral("a.avi"), QStringLiteral("00:00:00"), QString(), 0, 1};
+        QVERIFY_THROWS_EXCEPTION(AppError,
+                                 state.ParseEncoderOutput(Time("3"), item, QStringLiteral("%s of %s")));
+        QVERIFY_THROWS_EXCEPTION(AppError, state.ParseEncoderOutput(Time("3"), item, QStringLiteral("%d")));
+    }
+
+    // A bad value raises the conversion error; what came before it in the piece is kept.
+    void badMarkerValues_data()
+    {
+        QTest::addColumn<QString>("piece");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<qint64>("total");
+        QTest::newRow("time") << Duration("00:01:00.00") + Time("1,5")
+                              << "'1,5' is not a valid floating point value" << qint64(60);
+        QTest::newRow("duration") << Duration("0a:01:00.00") + Time("5")
+                                  << "'0a' is not a valid integer value" << qint64(0);
+    }
+    void badMarkerValues()
+    {
+        QFETCH(QString, piece);
+        QFETCH(QString, message);
+        QFETCH(qint64, total);
+        TProgressState state;
+        const TProgressItem item{QStringLiteral("a.avi"), QStringLiteral("00:00:00"), QString(), 0, 1};
+        try {
+            state.ParseEncoderOutput(piece, item, QStringLiteral("%s"));
+            QFAIL("no error raised");
+        } catch (const AppError& error) {
+            QCOMPARE(error.Text(), message);
+        }
+        QCOMPARE(state.TotalSeconds, total);
+        QCOMPARE(state.ReachedSeconds, qint64(0));
+        // The next piece is processed normally.
+        QCOMPARE(state.ParseEncoderOutput(Duration("00:01:40.00") + Time("50"), item, QStringLiteral("%s"))
+                     .position,
+                 50);
+    }
+
+    void durationWithoutFractionCountsAsZero()
+    {
+        TProgressState state;
+        state.TotalSeconds = 99;
+        const TProgressItem item{QStringLiteral("a.avi"), QStringLiteral("00:00:00"), QString(), 0, 1};
+        state.ParseEncoderOutput(Duration("00:01:40"), item, QStringLiteral("%s"));
+        QCOMPARE(state.TotalSeconds, qint64(0));
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_ProgressState)
+#include "tst_ProgressState.moc"
