@@ -11,7 +11,7 @@ namespace {
 
 QUrl CheckedUrl(const QString& url)
 {
-    const QUrl parsed(url, QUrl::StrictMode);
+    const QUrl parsed(url, QUrl::TolerantMode);
     if (!parsed.isValid() || parsed.scheme().compare(QLatin1String("http"), Qt::CaseInsensitive) != 0 ||
         parsed.host().isEmpty())
         throw AppError(QStringLiteral("Cannot send to \"%1\": only http addresses are supported.").arg(url));
@@ -224,10 +224,12 @@ QByteArray THttpPost::Post(const QString& url, const QByteArray& contentType, co
         return reply;
 
     const QString host = target.host();
-    if (timedOut)
-        throw AppError(QStringLiteral("The server %1 did not answer within %2 seconds.")
-                           .arg(host)
-                           .arg((timeoutMs + 999) / 1000));
+    if (timedOut) {
+        const int seconds = (timeoutMs + 999) / 1000;
+        throw AppError(QStringLiteral("The server %1 did not answer within %2.")
+                           .arg(host, seconds == 1 ? QStringLiteral("1 second")
+                                                   : QStringLiteral("%1 seconds").arg(seconds)));
+    }
     if (!failure.isEmpty())
         throw AppError(QStringLiteral("Cannot reach the server %1: %2").arg(host, failure));
     if (received.isEmpty())

@@ -1,0 +1,282 @@
+// The error report's HTTP/1.0 POST against a real server on 127.0.0.1: the request on the wire,
+// the replies it accepts, and every way a server can fail it (error status, silence, a dropped
+// connection, a refused connection). The POST and the server share this thread: the POST's
+// own event loop serves both.
+
+#include "platform/AppError.h"
+#include "platform/THttpPost.h"
+#include "platform/TfrmCommon.h"
+#include "unit/dialogs/ReportServer.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QByteArray formType = "application/x-www-form-urlencoded";
+
+// The text of the AppError the call raises, or "no error".
+template <typename Call> QString ErrorOf(Call call)
+{
+    try {
+        call();
+    } catch (const AppError& e) {
+        return e.Text();
+    }
+    return QStringLiteral("no error");
+}
+
+} // namespace
+
+class TestTHttpPost : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void RequestOnTheWire();
+    void RequestTarget_data();
+    void RequestTarget();
+    void Replies_data();
+    void Replies();
+    void ReplyWithoutCloseEndsAtItsLength();
+    void Failures_data();
+    void Failures();
+    void SilentServerTimesOut();
+    void RefusedConnection();
+    void SendErrorReportPostsTheWholeReport();
+    void SendErrorReportReplyText_data();
+    void SendErrorReportReplyText();
+    void SendErrorReportErrorStatusRaises();
+};
+
+void TestTHttpPost::RequestOnTheWire()
+{
+    ReportServer server;
+    const QByteArray body = "user_name=A+B&user_email=x%2Dy&";
+    const QByteArray reply = THttpPost::Post(server.Url(), formType, body, 5000);
+    QCOMPARE(reply, QByteArray("Thank you"));
+    QCOMPARE(server.requests.size(), 1);
+
+    const QByteArray expected = "POST /bug_report_submit.php HTTP/1.0\r\n"
+                                "Host: 127.0.0.1:" +
+                                QByteArray::number(server.Port()) +
+                                "\r\n"
+                                "Content-Type: application/x-www-form-urlencoded\r\n"
+                                "Content-Length: 31\r\n"
+                                "Accept: text/html, */*\r\n"
+                                "User-Agent: Velmora\r\n"
+                                "\r\n" +
+                                body;
+    QCOMPARE(server.requests.first(), expected);
+}
+
+void TestTHttpPost::RequestTarget_data()
+{
+    QTest::addColumn<QString>("url");
+    QTest::addColumn<QByteArray>("head");
+
+    QTest::newRow("default port")
+        << "http://www.velmora.example/bug_report_submit.php"
+        << QByteArray("POST /bug_report_submit.php HTTP/1.0\r\nHost: www.velmora.example\r\n");
+    QTest::newRow("no path") << "http://cn.velmora.example"
+                             << QByteArray("POST / HTTP/1.0\r\nHost: cn.velmora.example\r\n");
+    QTest::newRow("query and port") << "http://h.example:8080/a b.php?x=1"
+                                    << QByteArray("POST /a%20b.php?x=1 HTTP/1.0\r\nHost: h.example:8080\r\n");
+    QTest::newRow("upper-case scheme")
+        << "HTTP://h.example/r" << QByteArray("POST /r HTTP/1.0\r\nHost: h.example\r\n");
+}
+
+void TestTHttpPost::RequestTarget()
+{
+    QFETCH(QString, url);
+    QFETCH(QByteArray, head);
+    QVERIFY(THttpPost::BuildRequest(url, formType, "b=1&").startsWith(head));
+}
+
+void TestTHttpPost::Replies_data()
+{
+    QTest::addColumn<QByteArray>("rawReply");
+    QTest::addColumn<QByteArray>("body");
+
+    QTest::newRow("length given") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nThanks")
+                                  << QByteArray("Thank");
+    QTest::newRow("read to the close")
+        << QByteArray("HTTP/1.0 200 OK\r\nServer: x\r\n\r\nline 1\r\nline 2\r\n")
+        << QByteArray("line 1\r\nline 2\r\n");
+    QTest::newRow("empty body") << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 0\r\n\r\n") << QByteArray();
+    QTest::newRow("chunked") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                           "4\r\nThan\r\n3;x=y\r\nk y\r\n2\r\nou\r\n0\r\n\r\n")
+                             << QByteArray("Thank you");
+    QTest::newRow("bare LF head") << QByteArray("HTTP/1.0 201 Created\nContent-Length: 2\n\nok")
+                                  << QByteArray("ok");
+    QTest::newRow("non-ASCII body") << QByteArray("HTTP/1.0 200 OK\r\n\r\n谢谢") << QByteArray("谢谢");
+}
+
+void TestTHttpPost::Replies()
+{
+    QFETCH(QByteArray, rawReply);
+    QFETCH(QByteArray, body);
+    ReportServer server;
+    server.rawReply = rawReply;
+    QCOMPARE(THttpPost::Post(server.Url(), formType, "a=1&", 5000), body);
+}
+
+void TestTHttpPost::ReplyWithoutCloseEndsAtItsLength()
+{
+    // A server that keeps the connection open after a complete reply must not cost the time-out.
+    ReportServer server;
+    server.mode = ReportServer::Mode::ReplyKeepOpen;
+    server.rawReply = "HTTP/1.1 200 OK\r\nContent-Length: 2\r\n\r\nok";
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(THttpPost::Post(server.Url(), formType, "a=1&", 20000), QByteArray("ok"));
+    QVERIFY2(clock.elapsed() < 10000, "the POST waited for the server to close");
+}
+
+void TestTHttpPost::Failures_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QByteArray>("rawReply");
+    QTest::addColumn<QString>("error");
+
+    QTest::newRow("500") << int(ReportServer::Mode::Reply)
+                         << QByteArray("HTTP/1.0 500 Internal Server Error\r\n\r\n<html>oops</html>")
+                         << "HTTP/1.0 500 Internal Server Error";
+    QTest::newRow("404") << int(ReportServer::Mode::Reply)
+                         << QByteArray("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n")
+                         << "HTTP/1.1 404 Not Found";
+    QTest::newRow("redirect is not a reply")
+        << int(ReportServer::Mode::Reply) << QByteArray("HTTP/1.1 302 Found\r\nLocation: /x\r\n\r\n")
+        << "HTTP/1.1 302 Found";
+    QTest::newRow("not HTTP") << int(ReportServer::Mode::Reply) << QByteArray("SSH-2.0-x\r\n\r\n")
+                              << "The server sent a reply that is not HTTP.";
+    QTest::newRow("closed at once") << int(ReportServer::Mode::CloseAtOnce) << QByteArray()
+                                    << "The server 127.0.0.1 closed the connection without a reply.";
+    QTest::newRow("closed after the request")
+        << int(ReportServer::Mode::CloseAfterRequest) << QByteArray()
+        << "The server 127.0.0.1 closed the connection without a reply.";
+    QTest::newRow("closed inside the head")
+        << int(ReportServer::Mode::Reply) << QByteArray("HTTP/1.0 200 OK\r\nConte")
+        << "The server 127.0.0.1 closed the connection before the whole reply "
+           "arrived.";
+    QTest::newRow("closed inside the body")
+        << int(ReportServer::Mode::Reply) << QByteArray("HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nshort")
+        << "The server 127.0.0.1 closed the connection before the whole reply "
+           "arrived.";
+}
+
+void TestTHttpPost::Failures()
+{
+    QFETCH(int, mode);
+    QFETCH(QByteArray, rawReply);
+    QFETCH(QString, error);
+    ReportServer server;
+    server.mode = ReportServer::Mode(mode);
+    server.rawReply = rawReply;
+    QCOMPARE(ErrorOf([&] { THttpPost::Post(server.Url(), formType, "a=1&", 5000); }), error);
+}
+
+void TestTHttpPost::SilentServerTimesOut()
+{
+    ReportServer server;
+    server.mode = ReportServer::Mode::Silent;
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(ErrorOf([&] { THttpPost::Post(server.Url(), formType, "a=1&", 1000); }),
+             QStringLiteral("The server 127.0.0.1 did not answer within 1 second."));
+    QVERIFY(clock.elapsed() >= 900);
+    QCOMPARE(server.requests.size(), 1);
+}
+
+void TestTHttpPost::RefusedConnection()
+{
+    quint16 port = 0;
+    {
+        ReportServer closed;
+        port = closed.Port();
+    }
+    const QString error = ErrorOf(
+        [&] { THttpPost::Post(QStringLiteral("http://127.0.0.1:%1/r").arg(port), formType, "a=1&", 5000); });
+    QVERIFY2(error.startsWith("Cannot reach the server 127.0.0.1: "), qPrintable(error));
+
+    QCOMPARE(ErrorOf([&] { THttpPost::Post("https://127.0.0.1/r", formType, "a=1&", 5000); }),
+             QStringLiteral("Cannot send to \"https://127.0.0.1/r\": only http addresses are supported."));
+    QCOMPARE(ErrorOf([&] { THttpPost::Post("not an address", formType, "a=1&", 5000); }),
+             QStringLiteral("Cannot send to \"not an address\": only http addresses are supported."));
+}
+
+void TestTHttpPost::SendErrorReportPostsTheWholeReport()
+{
+    QTemporaryDir app;
+    QVERIFY(app.isValid());
+    QVERIFY(QDir(app.path()).mkdir("language"));
+    QFile language(app.filePath("language/en.ini"));
+    QVERIFY(language.open(QIODevice::WriteOnly));
+    language.write("[App]\r\nTitle=Velmora\r\n[frmMain]\r\nCaption=Velmora MP4 Converter\r\n");
+    language.close();
+
+    ReportServer server;
+    TfrmCommon common(app.path());
+    QCOMPARE(common.GetProductName(), QStringLiteral("Velmora MP4 Converter"));
+    common.errorReportLink = server.Url();
+
+    QCOMPARE(common.SendErrorReport("李 雷", "li@x.example", "", "x=1\nlast line"),
+             QStringLiteral("Thank you"));
+    QCOMPARE(server.requests.size(), 1);
+    QVERIFY(server.requests.first().startsWith("POST /bug_report_submit.php HTTP/1.0\r\n"));
+    QVERIFY(ReportServer::HeadOf(server.requests.first())
+                .contains("\r\nContent-Type: application/x-www-form-urlencoded\r\n"));
+    QCOMPARE(
+        ReportServer::BodyOf(server.requests.first()),
+        QByteArray("user_name=%E6%9D%8E+%E9%9B%B7&user_email=li%40x%2Eexample&order_id=&"
+                   "debug_info=x%3D1%0D%0Alast+line&reg_user_name=&product_name=Velmora+MP4+Converter&"));
+
+    // Without a language file the product name is empty.
+    QVERIFY(QFile::remove(app.filePath("language/en.ini")));
+    QCOMPARE(common.GetProductName(), QString());
+}
+
+void TestTHttpPost::SendErrorReportReplyText_data()
+{
+    QTest::addColumn<QByteArray>("replyBody");
+    QTest::addColumn<QString>("shown");
+
+    QTest::newRow("trimmed") << QByteArray("  \r\nReport received\r\n\t ") << "Report received";
+    QTest::newRow("control characters trimmed") << QByteArray("\x01ok\x7f!\x02") << "ok\x7f!";
+    QTest::newRow("empty gives Error") << QByteArray() << "Error";
+    QTest::newRow("blanks only give an empty text") << QByteArray("   \r\n") << "";
+    QTest::newRow("UTF-8 reply") << QByteArray("已收到") << "已收到";
+}
+
+void TestTHttpPost::SendErrorReportReplyText()
+{
+    QFETCH(QByteArray, replyBody);
+    QFETCH(QString, shown);
+    ReportServer server;
+    server.rawReply = "HTTP/1.0 200 OK\r\n\r\n" + replyBody;
+    TfrmCommon common(QDir::tempPath());
+    common.errorReportLink = server.Url();
+    QCOMPARE(common.SendErrorReport("", "m@x.example", "", ""), shown);
+}
+
+void TestTHttpPost::SendErrorReportErrorStatusRaises()
+{
+    ReportServer server;
+    server.rawReply = "HTTP/1.0 503 Service Unavailable\r\n\r\n";
+    TfrmCommon common(QDir::tempPath());
+    common.errorReportLink = server.Url();
+    common.errorReportTimeoutMs = 1000;
+    QCOMPARE(ErrorOf([&] { common.SendErrorReport("", "m@x.example", "", ""); }),
+             QStringLiteral("HTTP/1.0 503 Service Unavailable"));
+
+    server.mode = ReportServer::Mode::Silent;
+    QCOMPARE(ErrorOf([&] { common.SendErrorReport("", "m@x.example", "", ""); }),
+             QStringLiteral("The server 127.0.0.1 did not answer within 1 second."));
+    QCOMPARE(TfrmCommon(QDir::tempPath()).errorReportTimeoutMs, 30000);
+}
+
+QTEST_GUILESS_MAIN(TestTHttpPost)
+#include "tst_THttpPost.moc"
