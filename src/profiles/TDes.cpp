@@ -1,5 +1,7 @@
 #include "profiles/TDes.h"
 
+#include <array>
+
 namespace {
 
 // Tables of FIPS 46-3; entries count bits from 1 at the most significant end.
@@ -66,17 +68,80 @@ template <std::size_t N> std::uint64_t Permute(std::uint64_t in, int inBits, con
     return out;
 }
 
+// Byte-wise lookup tables for a permutation of an inBits-wide value: each input byte maps
+// to the output bits it feeds, so a permutation is a few lookups instead of a bit loop.
+struct TByteTables
+{
+    std::array<std::array<std::uint64_t, 256>, 8> table{};
+    int bytes = 0;
+
+    template <std::size_t N> TByteTables(int inBits, const std::uint8_t (&perm)[N]) : bytes(inBits / 8)
+    {
+        for (int b = 0; b < bytes; ++b)
+            for (unsigned v = 0; v < 256; ++v) {
+                const std::uint64_t in = static_cast<std::uint64_t>(v) << (inBits - 8 - 8 * b);
+                table[b][v] = Permute(in, inBits, perm);
+            }
+    }
+
+    std::uint64_t Apply(std::uint64_t in) const
+    {
+        std::uint64_t out = 0;
+        for (int b = 0; b < bytes; ++b)
+            out |= table[b][(in >> (8 * (bytes - 1 - b))) & 0xFFu];
+        return out;
+    }
+};
+
+// S-box b followed by the permutation P, for every 6-bit input.
+struct TSpTables
+{
+    std::array<std::array<std::uint32_t, 64>, 8> table{};
+
+    TSpTables()
+    {
+        for (int box = 0; box < 8; ++box)
+            for (unsigned six = 0; six < 64; ++six) {
+                const unsigned row = ((six >> 4) & 2u) | (six & 1u);
+                const unsigned column = (six >> 1) & 0xFu;
+                const std::uint32_t placed = std::uint32_t(sBoxes[box][row * 16 + column]) << (28 - 4 * box);
+                table[box][six] = static_cast<std::uint32_t>(Permute(placed, 32, permutation));
+            }
+    }
+};
+
+const TByteTables& InitialTables()
+{
+    static const TByteTables t(64, initialPermutation);
+    return t;
+}
+
+const TByteTables& FinalTables()
+{
+    static const TByteTables t(64, finalPermutation);
+    return t;
+}
+
+const TByteTables& ExpansionTables()
+{
+    static const TByteTables t(32, expansion);
+    return t;
+}
+
+const TSpTables& SpTables()
+{
+    static const TSpTables t;
+    return t;
+}
+
 std::uint32_t Feistel(std::uint32_t right, std::uint64_t subKey)
 {
-    const std::uint64_t mixed = Permute(right, 32, expansion) ^ subKey;
-    std::uint32_t substituted = 0;
-    for (int box = 0; box < 8; ++box) {
-        const unsigned six = static_cast<unsigned>(mixed >> (42 - 6 * box)) & 0x3Fu;
-        const unsigned row = ((six >> 4) & 2u) | (six & 1u);
-        const unsigned column = (six >> 1) & 0xFu;
-        substituted = (substituted << 4) | sBoxes[box][row * 16 + column];
-    }
-    return static_cast<std::uint32_t>(Permute(substituted, 32, permutation));
+    const std::uint64_t mixed = ExpansionTables().Apply(right) ^ subKey;
+    const auto& sp = SpTables().table;
+    std::uint32_t out = 0;
+    for (int box = 0; box < 8; ++box)
+        out |= sp[box][(mixed >> (42 - 6 * box)) & 0x3Fu];
+    return out;
 }
 
 std::uint32_t RotateLeft28(std::uint32_t value, int count)
@@ -101,7 +166,7 @@ void TDes::SetKey(const Key& key)
 
 std::uint64_t TDes::Crypt(std::uint64_t block, bool decrypt) const
 {
-    const std::uint64_t permuted = Permute(block, 64, initialPermutation);
+    const std::uint64_t permuted = InitialTables().Apply(block);
     std::uint32_t left = static_cast<std::uint32_t>(permuted >> 32);
     std::uint32_t right = static_cast<std::uint32_t>(permuted);
     for (int round = 0; round < 16; ++round) {
@@ -112,7 +177,7 @@ std::uint64_t TDes::Crypt(std::uint64_t block, bool decrypt) const
     }
     // The halves are swapped once more before the final permutation.
     const std::uint64_t preOutput = (static_cast<std::uint64_t>(right) << 32) | left;
-    return Permute(preOutput, 64, finalPermutation);
+    return FinalTables().Apply(preOutput);
 }
 
 std::uint64_t TDes::EncryptBlock(std::uint64_t block) const
