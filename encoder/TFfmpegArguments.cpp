@@ -1,0 +1,494 @@
+#include "TFfmpegArguments.h"
+
+#include "TEncoderError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+#include <map>
+
+namespace {
+
+std::string Lower(std::string s)
+{
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+bool AllOf(const std::string& s, int (*pred)(int))
+{
+    return !s.empty() && std::all_of(s.begin(), s.end(), [&](unsigned char c) { return pred(c) != 0; });
+}
+
+// Values that go into a filter graph must not be able to add filters of their own.
+std::string WholeNumber(const TLegacyCommand& cmd, const char* name)
+{
+    std::string v = cmd.Value(name);
+    if (v.empty()) {
+        return "0";
+    }
+    if (!AllOf(v, isdigit)) {
+        throw TEncoderError(std::string("invalid value for -") + name + ": '" + v +
+                            "' (a whole number is needed)");
+    }
+    return v;
+}
+
+bool IsMpeg4Tag(const std::string& tag)
+{
+    static const char* tags[] = {"XVID", "DIVX", "DX50", "MP4S", "M4S2",
+                                 "FMP4", "DIV5", "DIV6", "3IV2", "MP4V"};
+    std::string up = tag;
+    std::transform(up.begin(), up.end(), up.begin(), [](unsigned char c) { return std::toupper(c); });
+    return std::find_if(std::begin(tags), std::end(tags), [&](const char* t) { return up == t; }) !=
+           std::end(tags);
+}
+
+// Containers of the QuickTime family accept only their own codec tags.
+bool IsMovFamily(const std::string& format, const std::string& outputFile)
+{
+    static const char* formats[] = {"mp4", "mov", "3gp", "3g2", "psp", "ipod", "ismv", "f4v"};
+    static const char* exts[] = {"mp4", "m4v", "mov", "3gp", "3g2", "m4a", "f4v", "psp", "qt"};
+    if (!format.empty()) {
+        return std::find_if(std::begin(formats), std::end(formats),
+                            [&](const char* f) { return format == f; }) != std::end(formats);
+    }
+    auto dot = outputFile.rfind('.');
+    if (dot == std::string::npos) {
+        return false;
+    }
+    std::string ext = Lower(outputFile.substr(dot + 1));
+    return std::find_if(std::begin(exts), std::end(exts), [&](const char* e) { return ext == e; }) !=
+           std::end(exts);
+}
+
+} // namespace
+
+std::string TFfmpegArguments::FileUrl(const std::string& path)
+{
+    return "file:" + path;
+}
+
+std::optional<double> TFfmpegArguments::ParseTime(const std::string& text)
+{
+    std::string s = text;
+    bool negative = !s.empty() && s[0] == '-';
+    if (negative) {
+        s.erase(0, 1);
+    }
+    if (s.empty()) {
+        return std::nullopt;
+    }
+    double total = 0;
+    size_t start = 0;
+    int fields = 0;
+    while (true) {
+        size_t colon = s.find(':', start);
+        std::string part = s.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+        bool last = colon == std::string::npos;
+        if (part.empty() || !std::all_of(part.begin(), part.end(), [&](unsigned char c) {
+                return std::isdigit(c) || (last && c == '.');
+            })) {
+            return std::nullopt;
+        }
+        if (std::count(part.begin(), part.end(), '.') > 1) {
+            return std::nullopt;
+        }
+        total = total * 60 + std::strtod(part.c_str(), nullptr);
+        if (++fields > 3) {
+            return std::nullopt;
+        }
+        if (last) {
+            break;
+        }
+        start = colon + 1;
+    }
+    return negative ? -total : total;
+}
+
+std::string TFfmpegArguments::MapVideoCodec(const std::string& name, const TEncoderProbe& hasEncoder,
+                                            std::string* tag)
+{
+    static const std::map<std::string, std::string> table = {
+        {"divx", "mpeg4"},       {"dx50", "mpeg4"},       {"mp4v", "mpeg4"},        {"h264", "libx264"},
+        {"x264", "libx264"},     {"avc", "libx264"},      {"h265", "libx265"},      {"hevc", "libx265"},
+        {"x265", "libx265"},     {"theora", "libtheora"}, {"vp8", "libvpx"},        {"vp9", "libvpx-vp9"},
+        {"vp6", "flv"},          {"vp6f", "flv"},         {"vp6a", "flv"},          {"flv1", "flv"},
+        {"wmv3", "wmv2"},        {"wmv9", "wmv2"},        {"vc1", "wmv2"},          {"mpeg1", "mpeg1video"},
+        {"mpeg2", "mpeg2video"}, {"dv", "dvvideo"},       {"msmpeg4v3", "msmpeg4"}, {"div3", "msmpeg4"},
+        {"divx3", "msmpeg4"},    {"rv30", "rv20"},        {"rv40", "rv20"},         {"h263+", "h263p"},
+        {"mjpg", "mjpeg"},       {"svq3", "svq1"},
+    };
+    std::string low = Lower(name);
+    if (low == "xvid" || low == "libxvid") {
+        if (hasEncoder("libxvid")) {
+            return "libxvid";
+        }
+        if (tag) {
+            *tag = "XVID";
+        }
+        return "mpeg4";
+    }
+    auto it = table.find(low);
+    return it == table.end() ? name : it->second;
+}
+
+std::string TFfmpegArguments::MapAudioCodec(const std::string& name)
+{
+    static const std::map<std::string, std::string> table = {
+        {"libfaac", "aac"},        {"faac", "aac"},         {"libfdk_aac", "aac"},
+        {"libvo_aacenc", "aac"},   {"libaacplus", "aac"},   {"mp3", "libmp3lame"},
+        {"lame", "libmp3lame"},    {"libamr_nb", "aac"},    {"amr_nb", "aac"},
+        {"amrnb", "aac"},          {"samr", "aac"},         {"libamr_wb", "aac"},
+        {"amr_wb", "aac"},         {"amrwb", "aac"},        {"libopencore_amrnb", "aac"},
+        {"libvo_amrwbenc", "aac"}, {"vorbis", "libvorbis"}, {"wma", "wmav2"},
+        {"pcm", "pcm_s16le"},      {"opus", "libopus"},
+    };
+    auto it = table.find(Lower(name));
+    return it == table.end() ? name : it->second;
+}
+
+std::string TFfmpegArguments::MapFormat(const std::string& name)
+{
+    static const std::map<std::string, std::string> table = {
+        {"mkv", "matroska"}, {"mpg", "mpeg"},         {"mpeg1", "mpeg"}, {"mpeg2", "vob"}, {"ts", "mpegts"},
+        {"m2ts", "mpegts"},  {"aac", "adts"},         {"m4a", "ipod"},   {"wmv", "asf"},   {"wma", "asf"},
+        {"qt", "mov"},       {"divx", "avi"},         {"xvid", "avi"},   {"3gpp", "3gp"},  {"m4v", "m4v"},
+        {"ogm", "ogg"},      {"audio_device", "oss"},
+    };
+    auto it = table.find(Lower(name));
+    return it == table.end() ? name : it->second;
+}
+
+TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::optional<TAvsClip>& clip,
+                                    int progressFd, const TEncoderProbe& hasEncoder)
+{
+    TFfmpegPlan plan;
+    auto& a = plan.arguments;
+    auto notice = [&](const std::string& text) { plan.notices.push_back(text); };
+    auto ignored = [&](const char* option, const char* why) {
+        notice(std::string("option -") + option + " ignored: " + why);
+    };
+
+    a = {"-nostdin", "-nostats", "-progress", "pipe:" + std::to_string(progressFd)};
+    if (cmd.Has("debug")) {
+        a.insert(a.end(), {"-loglevel", "debug"});
+    }
+    if (cmd.Has("benchmark")) {
+        a.push_back("-benchmark");
+    }
+    if (cmd.Has("hex")) {
+        a.push_back("-hex");
+    }
+    a.push_back(cmd.Has("y") ? "-y" : "-n");
+
+    // Input side. The legacy -ss came after -i (decode and drop); seeking the input gives the
+    // same window much faster, and output timestamps still start at 0.
+    if (cmd.Has("ss")) {
+        std::string ss = cmd.Value("ss");
+        auto secs = ParseTime(ss);
+        if (!secs || *secs < 0) {
+            throw TEncoderError("invalid start time for -ss: '" + ss + "'");
+        }
+        plan.startSeconds = *secs;
+        a.insert(a.end(), {"-ss", ss});
+    }
+    if (cmd.Has("itsoffset")) {
+        a.insert(a.end(), {"-itsoffset", cmd.Value("itsoffset")});
+    }
+    if (cmd.Has("re")) {
+        a.push_back("-re");
+    }
+    if (cmd.Has("ec")) {
+        a.insert(a.end(), {"-ec", cmd.Value("ec")});
+    }
+    if (cmd.Has("bug")) {
+        a.insert(a.end(), {"-bug", cmd.Value("bug")});
+    }
+    a.push_back("-i");
+    a.push_back(FileUrl(clip ? clip->sourceFile : cmd.inputFile));
+
+    // Output side.
+    std::string format;
+    if (cmd.Has("f")) {
+        format = MapFormat(cmd.Value("f"));
+        a.insert(a.end(), {"-f", format});
+    }
+    if (cmd.Has("t")) {
+        std::string t = cmd.Value("t");
+        auto secs = ParseTime(t);
+        if (!secs || *secs <= 0) {
+            throw TEncoderError("invalid duration for -t: '" + t + "'");
+        }
+        plan.windowSeconds = *secs;
+        a.insert(a.end(), {"-t", t});
+    }
+    if (cmd.Has("target")) {
+        a.insert(a.end(), {"-target", cmd.Value("target")});
+    }
+    if (cmd.Has("map")) {
+        // Legacy stream specifiers read "0.1" (and "0.1:0.0" with a sync stream).
+        std::string m = cmd.Value("map");
+        if (m.find('.') != std::string::npos) {
+            m = m.substr(0, m.find(':'));
+            std::replace(m.begin(), m.end(), '.', ':');
+        }
+        a.insert(a.end(), {"-map", m});
+    }
+
+    const bool noVideo = cmd.Has("vn") || (clip && !clip->video);
+    if (noVideo) {
+        a.push_back("-vn");
+    }
+    // The legacy option set writes these only when the output has video.
+    if (cmd.Has("title")) {
+        a.insert(a.end(), {"-metadata", "title=" + cmd.Value("title")});
+    }
+    if (cmd.Has("author")) {
+        a.insert(a.end(), {"-metadata", "author=" + cmd.Value("author")});
+        a.insert(a.end(), {"-metadata", "artist=" + cmd.Value("author")});
+    }
+    if (cmd.Has("copyright")) {
+        a.insert(a.end(), {"-metadata", "copyright=" + cmd.Value("copyright")});
+    }
+    if (cmd.Has("comment")) {
+        a.insert(a.end(), {"-metadata", "comment=" + cmd.Value("comment")});
+    }
+
+    static const char* videoOnly[] = {
+        "hq",           "b",           "r",         "s",         "aspect",    "croptop",     "cropbottom",
+        "padtop",       "padbottom",   "padleft",   "padright",  "padcolor",  "bt",          "maxrate",
+        "minrate",      "bufsize",     "vcodec",    "sameq",     "pass",      "passlogfile", "g",
+        "intra",        "qscale",      "qmin",      "qmax",      "qdiff",     "qblur",       "qcomp",
+        "rc_init_cplx", "b_qfactor",   "i_qfactor", "b_qoffset", "i_qoffset", "rc_eq",       "me",
+        "dct_algo",     "idct_algo",   "bf",        "mdb",       "4mv",       "part",        "aic",
+        "umv",          "deinterlace", "interlace", "psnr",      "vstats",    "vtag",        "ps"};
+    if (noVideo) {
+        for (const char* o : videoOnly) {
+            if (cmd.Has(o)) {
+                ignored(o, "the output has no video");
+            }
+        }
+    } else {
+        std::vector<std::string> filters;
+        if (clip) {
+            filters = clip->videoFilters;
+        }
+        if (cmd.Has("deinterlace")) {
+            filters.push_back("yadif");
+        }
+        const bool crop = cmd.Has("croptop") || cmd.Has("cropbottom");
+        const bool pad =
+            cmd.Has("padtop") || cmd.Has("padbottom") || cmd.Has("padleft") || cmd.Has("padright");
+        if (crop) {
+            std::string t = WholeNumber(cmd, "croptop"), b = WholeNumber(cmd, "cropbottom");
+            filters.push_back("crop=iw:ih-" + t + "-" + b + ":0:" + t);
+        }
+        std::string size = cmd.Value("s");
+        if (pad) {
+            // Legacy padding surrounds the picture of the -s size, so scale before padding.
+            if (!size.empty()) {
+                if (!std::all_of(size.begin(), size.end(), [](unsigned char c) { return std::isalnum(c); })) {
+                    throw TEncoderError("invalid frame size for -s: '" + size + "'");
+                }
+                filters.push_back("scale=s=" + size);
+                size.clear();
+            }
+            std::string t = WholeNumber(cmd, "padtop"), b = WholeNumber(cmd, "padbottom");
+            std::string l = WholeNumber(cmd, "padleft"), r = WholeNumber(cmd, "padright");
+            std::string color = cmd.Value("padcolor");
+            if (color.empty()) {
+                color = "000000";
+            }
+            if (!AllOf(color, isxdigit)) {
+                throw TEncoderError("invalid value for -padcolor: '" + color + "' (RRGGBB in hex is needed)");
+            }
+            filters.push_back("pad=iw+" + l + "+" + r + ":ih+" + t + "+" + b + ":" + l + ":" + t +
+                              ":color=0x" + color);
+        } else if (cmd.Has("padcolor")) {
+            ignored("padcolor", "no padding is given");
+        }
+        if (!filters.empty()) {
+            std::string graph;
+            for (const auto& f : filters) {
+                graph += (graph.empty() ? "" : ",") + f;
+            }
+            a.insert(a.end(), {"-vf", graph});
+        }
+        if (!size.empty()) {
+            a.insert(a.end(), {"-s", size});
+        }
+        if (cmd.Has("r")) {
+            a.insert(a.end(), {"-r", cmd.Value("r")});
+        }
+        if (cmd.Has("aspect")) {
+            a.insert(a.end(), {"-aspect", cmd.Value("aspect")});
+        }
+
+        std::string tag = cmd.Value("vtag");
+        std::string codec;
+        if (cmd.Has("vcodec")) {
+            std::string given = cmd.Value("vcodec");
+            std::string fallbackTag;
+            codec = MapVideoCodec(given, hasEncoder, &fallbackTag);
+            if (codec != given) {
+                notice("video codec " + given + " is written with ffmpeg's " + codec);
+            }
+            if (tag.empty()) {
+                tag = fallbackTag;
+            }
+        }
+        if (!tag.empty() && IsMpeg4Tag(tag)) {
+            if (codec.empty()) {
+                // An MPEG-4 fourcc says which encoder the file needs.
+                codec = "mpeg4";
+            } else if (codec != "mpeg4" && codec != "libxvid" && codec != "copy") {
+                notice("video tag " + tag + " does not fit the video codec " + codec +
+                       "; the tag is left out");
+                tag.clear();
+            }
+            if (!tag.empty() && IsMovFamily(format, cmd.outputFile)) {
+                notice("video tag " + tag + " is not allowed in this container; the tag is left out");
+                tag.clear();
+            }
+        }
+        if (!codec.empty()) {
+            a.insert(a.end(), {"-c:v", codec});
+        }
+        if (!tag.empty()) {
+            a.insert(a.end(), {"-tag:v", tag});
+        }
+
+        static const std::pair<const char*, const char*> renamed[] = {
+            {"b", "-b:v"},
+            {"bt", "-bt:v"},
+            {"maxrate", "-maxrate:v"},
+            {"minrate", "-minrate:v"},
+            {"bufsize", "-bufsize:v"},
+            {"pass", "-pass:v"},
+            {"passlogfile", "-passlogfile"},
+            {"g", "-g:v"},
+            {"qscale", "-q:v"},
+            {"qmin", "-qmin:v"},
+            {"qmax", "-qmax:v"},
+            {"qdiff", "-qdiff:v"},
+            {"qblur", "-qblur:v"},
+            {"qcomp", "-qcomp:v"},
+            {"rc_init_cplx", "-rc_init_cplx:v"},
+            {"b_qfactor", "-b_qfactor:v"},
+            {"i_qfactor", "-i_qfactor:v"},
+            {"b_qoffset", "-b_qoffset:v"},
+            {"i_qoffset", "-i_qoffset:v"},
+            {"rc_eq", "-rc_eq:v"},
+            {"dct_algo", "-dct:v"},
+            {"idct_algo", "-idct:v"},
+            {"bf", "-bf:v"},
+            {"mdb", "-mbd:v"},
+            {"ps", "-ps:v"},
+        };
+        for (const auto& [legacy, current] : renamed) {
+            if (cmd.Has(legacy)) {
+                a.insert(a.end(), {current, cmd.Value(legacy)});
+            }
+        }
+        if (cmd.Has("intra")) {
+            a.insert(a.end(), {"-g:v", "1"});
+        }
+        if (cmd.Has("hq") && !cmd.Has("mdb")) {
+            a.insert(a.end(), {"-mbd:v", "rd"});
+        }
+        if (cmd.Has("me")) {
+            std::string me = Lower(cmd.Value("me"));
+            if (me == "zero" || me == "epzs" || me == "xone") {
+                a.insert(a.end(), {"-motion_est", me});
+            } else if (me == "dia" || me == "hex" || me == "umh" || me == "esa" || me == "tesa") {
+                a.insert(a.end(), {"-me_method", me});
+            } else if (me == "full" || me == "log" || me == "phods" || me == "x1") {
+                a.insert(a.end(), {"-motion_est", "epzs"});
+                notice("motion estimation " + me + " no longer exists; epzs is used");
+            } else {
+                ignored("me", "unknown motion estimation method");
+            }
+        }
+        std::string flags;
+        if (cmd.Has("4mv")) {
+            flags += "+mv4";
+        }
+        if (cmd.Has("aic")) {
+            flags += "+aic";
+        }
+        if (cmd.Has("interlace")) {
+            flags += "+ilme+ildct";
+        }
+        if (!flags.empty()) {
+            a.insert(a.end(), {"-flags:v", flags});
+        }
+        if (cmd.Has("part")) {
+            a.insert(a.end(), {"-data_partitioning", "1"});
+        }
+        if (cmd.Has("umv")) {
+            a.insert(a.end(), {"-umv", "1"});
+        }
+        if (cmd.Has("psnr")) {
+            a.push_back("-psnr");
+        }
+        if (cmd.Has("vstats")) {
+            a.push_back("-vstats");
+        }
+        if (cmd.Has("sameq")) {
+            ignored("sameq", "ffmpeg dropped it, a quantizer cannot carry over between codecs; use -qscale");
+        }
+        if (cmd.Has("vhook")) {
+            ignored("vhook", "video hooks were replaced by filters");
+        }
+    }
+    if (cmd.Has("strict")) {
+        a.insert(a.end(), {"-strict", cmd.Value("strict")});
+    }
+    if (cmd.Has("er")) {
+        ignored("er", "decoder error resilience levels no longer exist; ffmpeg's error detection applies");
+    }
+
+    // Audio.
+    const bool noAudio = cmd.Has("an") || (clip && !clip->audio);
+    if (noAudio) {
+        a.push_back("-an");
+        for (const char* o : {"ab", "ar", "ac", "acodec"}) {
+            if (cmd.Has(o)) {
+                ignored(o, "the output has no audio");
+            }
+        }
+    } else {
+        if (cmd.Has("ab")) {
+            a.insert(a.end(), {"-b:a", cmd.Value("ab")});
+        }
+        if (cmd.Has("ar")) {
+            a.insert(a.end(), {"-ar", cmd.Value("ar")});
+        }
+        if (cmd.Has("ac")) {
+            a.insert(a.end(), {"-ac", cmd.Value("ac")});
+        }
+        if (cmd.Has("acodec")) {
+            std::string given = cmd.Value("acodec");
+            std::string codec = MapAudioCodec(given);
+            if (codec != given) {
+                notice("audio codec " + given + " is written with ffmpeg's " + codec);
+            }
+            a.insert(a.end(), {"-c:a", codec});
+        }
+    }
+
+    if (cmd.Has("bitexact")) {
+        a.push_back("-bitexact");
+    }
+    for (const char* o : {"vd", "vc", "tvstd", "dv1394", "av"}) {
+        if (cmd.Has(o)) {
+            ignored(o, "capture devices are not supported; the input is a file");
+        }
+    }
+    if (cmd.Has("loop")) {
+        ignored("loop", "looping the input would never end the conversion");
+    }
+    a.push_back(FileUrl(cmd.outputFile));
+    return plan;
+}

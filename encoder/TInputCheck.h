@@ -1,0 +1,15 @@
+// Checks made before ffmpeg starts, so that a bad job fails at once with a plain message:
+// the input exists and is a non-empty file, the output folder exists and is writable, and the
+// output is not the source itself.
+#pragma once
+
+#include <string>
+
+class TInputCheck
+{
+public:
+    // Throws TEncoderError.
+    static void CheckInput(const std::string& path);
+    static void CheckOutput(const std::string& outputPath, const std::string& sourcePath);
+    static bool IsScript(const std::string& path);
+};
