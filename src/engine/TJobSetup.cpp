@@ -48,21 +48,6 @@ void WriteScript(const QString& scriptPath, const QByteArray& content)
     script.close();
 }
 
-// The user's own script followed by the turn; the user's file itself is never changed.
-// False when the script cannot be read: the encoder then meets the source as it is.
-bool TurnedCopyOf(const QString& sourceScript, QByteArray& content)
-{
-    QFile source(sourceScript);
-    if (sourceScript.isEmpty() || !source.open(QIODevice::ReadOnly))
-        return false;
-    content = source.readAll();
-    source.close();
-    if (!content.isEmpty() && !content.endsWith('\n'))
-        content += "\r\n";
-    content += "turnleft()\r\n";
-    return true;
-}
-
 } // namespace
 
 bool TJobSetup::IsRotatingFrameSize(const QString& frameSize)
@@ -107,20 +92,16 @@ TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& 
     job.inputFile = files.sourcePath;
     if (IsRotatingFrameSize(frameSize)) {
         const QString scriptPath = ScriptPath(settings.tempFolder);
-        QByteArray content;
-        bool useScript = true;
-        if (QFileInfo(files.sourcePath).suffix().toLower() == QLatin1String("avs"))
-            useScript = TurnedCopyOf(files.sourcePath, content);
-        else
-            content =
-                (QStringLiteral("DirectShowSource(%1,convertfps=true)").arg(ScriptString(files.sourcePath)) +
-                 QStringLiteral("\r\nturnleft()\r\n"))
-                    .toUtf8();
-        if (useScript) {
-            WriteScript(scriptPath, content);
-            job.inputFile = scriptPath;
-            job.scriptWritten = true;
-        }
+        // A source that is a script itself is imported rather than changed: the user's file
+        // stays as it is, and its relative paths still count from its own folder.
+        const bool sourceIsScript = QFileInfo(files.sourcePath).suffix().toLower() == QLatin1String("avs");
+        const QString firstLine =
+            sourceIsScript
+                ? QStringLiteral("Import(%1)").arg(ScriptString(files.sourcePath))
+                : QStringLiteral("DirectShowSource(%1,convertfps=true)").arg(ScriptString(files.sourcePath));
+        WriteScript(scriptPath, (firstLine + QStringLiteral("\r\nturnleft()\r\n")).toUtf8());
+        job.inputFile = scriptPath;
+        job.scriptWritten = true;
     }
 
     if (settings.aspect == QLatin1String("auto"))
