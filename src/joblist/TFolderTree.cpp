@@ -1,0 +1,78 @@
+#include "joblist/TFolderTree.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QMouseEvent>
+
+TFolderTree::TFolderTree(QWidget* parent) : QTreeView(parent)
+{
+    setHeaderHidden(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setUniformRowHeights(true);
+}
+
+void TFolderTree::EnsureModel()
+{
+    if (model)
+        return;
+    // Built on first use: listing the file system costs nothing at start-up then.
+    model = new QFileSystemModel(this);
+    model->setOption(QFileSystemModel::DontWatchForChanges, true);
+    model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
+    model->setReadOnly(true);
+    model->setRootPath(QStringLiteral("/"));
+    setModel(model);
+    for (int column = 1; column < model->columnCount(); ++column)
+        hideColumn(column);
+    setRootIndex(model->index(QStringLiteral("/")).parent());
+}
+
+void TFolderTree::showEvent(QShowEvent* event)
+{
+    EnsureModel();
+    if (!pendingFolder.isEmpty()) {
+        const QString folder = pendingFolder;
+        pendingFolder.clear();
+        SelectFolder(folder);
+    }
+    QTreeView::showEvent(event);
+}
+
+QString TFolderTree::SelectedFolder() const
+{
+    if (!model)
+        return QString();
+    const QModelIndexList rows = selectionModel()->selectedRows();
+    if (rows.isEmpty())
+        return QString();
+    return model->filePath(rows.first());
+}
+
+void TFolderTree::SelectFolder(const QString& folder)
+{
+    EnsureModel();
+    QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
+    while (!path.isEmpty() && !QFileInfo(path).isDir() && path != QStringLiteral("/"))
+        path = QFileInfo(path).absolutePath();
+    const QModelIndex index = model->index(path);
+    if (!index.isValid())
+        return;
+    setCurrentIndex(index);
+    selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
+void TFolderTree::mousePressEvent(QMouseEvent* event)
+{
+    // Right click selects, as a left click does.
+    if (event->button() == Qt::RightButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid())
+            setCurrentIndex(index);
+        return;
+    }
+    QTreeView::mousePressEvent(event);
+}

@@ -1,0 +1,18 @@
+#pragma once
+// The application object: every error that escapes an event handler ends here and is shown in
+// a message box with the application title and the error's text; the program carries on.
+
+#include <QApplication>
+
+class TApplication : public QApplication
+{
+    Q_OBJECT
+
+public:
+    TApplication(int& argc, char** argv);
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // Shows one error; tests answer it through TMessageBox.
+    static void ShowException(const QString& text);
+};

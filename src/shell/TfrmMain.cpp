@@ -1,0 +1,541 @@
+#include "shell/TfrmMain.h"
+
+#include "joblist/TFrmBatchAdd.h"
+#include "joblist/TFrmDirectory.h"
+#include "joblist/TMessageBox.h"
+#include "joblist/TTimeWindowEditor.h"
+#include "platform/IniFile.h"
+#include "platform/TfrmCommon.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int ClientWidth = 468;
+constexpr int ClientHeight = 479;
+
+QLabel* MakeLabel(QWidget* parent, int x, int y, int w, int h, const QString& text)
+{
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(x, y, w, h);
+    return label;
+}
+
+QComboBox* MakeCombo(QWidget* parent, int x, int y, int w, bool editable)
+{
+    auto* box = new QComboBox(parent);
+    box->setEditable(editable);
+    box->setGeometry(x, y, w, 22);
+    return box;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(TfrmCommon* common, QWidget* parent) : QMainWindow(parent), frmCommon(common)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Velmora MP4 Converter"));
+    CreateActions();
+    CreateControls();
+    CreateMenus();
+    ConnectJobList();
+    // Fixed single border, minimise box and system menu only.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    FormCreate();
+}
+
+TfrmMain::~TfrmMain()
+{
+    DestroyConversionParts();
+}
+
+void TfrmMain::CreateActions()
+{
+    auto make = [this](const QString& name, const QString& text, void (TfrmMain::*handler)()) {
+        auto* action = new QAction(text, this);
+        action->setObjectName(name);
+        if (handler)
+            connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    ActionFileAdd =
+        make(QStringLiteral("ActionFileAdd"), QStringLiteral("Add"), &TfrmMain::ActionFileAddExecute);
+    ActionFileDelete = make(QStringLiteral("ActionFileDelete"), QStringLiteral("Remove"),
+                            &TfrmMain::ActionFileDeleteExecute);
+    ActionFileClearAll = make(QStringLiteral("ActionFileClearAll"), QStringLiteral("ClearAll"),
+                              &TfrmMain::ActionFileClearAllExecute);
+    ActionFileMoveUp = make(QStringLiteral("ActionFileMoveUp"), QStringLiteral("MoveUp"),
+                            &TfrmMain::ActionFileMoveUpExecute);
+    ActionFileMoveDown = make(QStringLiteral("ActionFileMoveDown"), QStringLiteral("MoveDown"),
+                              &TfrmMain::ActionFileMoveDownExecute);
+    ActionExit =
+        make(QStringLiteral("ActionExit"), QStringLiteral("ActionExit"), &TfrmMain::ActionExitExecute);
+    ActionSetDirectory = make(QStringLiteral("ActionSetDirectory"), QStringLiteral("ActionSetDirectory"),
+                              &TfrmMain::ActionSetDirectoryExecute);
+    ActionFileBatchAdd = make(QStringLiteral("ActionFileBatchAdd"), QStringLiteral("ActionFileBatchAdd"),
+                              &TfrmMain::ActionFileBatchAddExecute);
+    ActionConvertNow = make(QStringLiteral("ActionConvertNow"), QStringLiteral("ConvertNow"),
+                            &TfrmMain::ActionConvertNowExecute);
+    ActionLoadProfile = make(QStringLiteral("ActionLoadProfile"), QStringLiteral("ActionLoadProfile"),
+                             &TfrmMain::ActionLoadProfileExecute);
+    ActionChangeProfile = make(QStringLiteral("ActionChangeProfile"), QStringLiteral("ActionChangeProfile"),
+                               &TfrmMain::ActionChangeProfileExecute);
+}
+
+// Buttons follow their action's caption and enabled state, as bound controls do.
+static void BindButton(QPushButton* button, QAction* action)
+{
+    button->setText(action->text());
+    button->setEnabled(action->isEnabled());
+    QObject::connect(button, &QPushButton::clicked, action, &QAction::trigger);
+    QObject::connect(action, &QAction::changed, button, [button, action] {
+        button->setText(action->text());
+        button->setEnabled(action->isEnabled());
+    });
+}
+
+void TfrmMain::CreateControls()
+{
+    clientArea = new QWidget(this);
+    clientArea->setObjectName(QStringLiteral("clientArea"));
+    clientArea->setFixedSize(ClientWidth, ClientHeight);
+    setCentralWidget(clientArea);
+
+    listViewFiles = new QTreeWidget(clientArea);
+    listViewFiles->setObjectName(QStringLiteral("listViewFiles"));
+    listViewFiles->setGeometry(2, 2, 463, 137);
+    listViewFiles->setColumnCount(3);
+    listViewFiles->setHeaderLabels(
+        {QStringLiteral("文件列表"), QStringLiteral("开始时间"), QStringLiteral("转换长度")});
+    listViewFiles->setColumnWidth(0, 298);
+    listViewFiles->setColumnWidth(1, 70);
+    listViewFiles->setColumnWidth(2, 90);
+    listViewFiles->setRootIsDecorated(false);
+    listViewFiles->setItemsExpandable(false);
+    listViewFiles->setUniformRowHeights(true);
+    listViewFiles->setAllColumnsShowFocus(true);
+    listViewFiles->setSelectionMode(QAbstractItemView::SingleSelection);
+    listViewFiles->setSelectionBehavior(QAbstractItemView::SelectRows);
+    listViewFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    listViewFiles->setTextElideMode(Qt::ElideMiddle);
+    listViewFiles->setMouseTracking(true);
+    listViewFiles->header()->setStretchLastSection(false);
+    listViewFiles->header()->setSectionsMovable(false);
+    listViewFiles->setContextMenuPolicy(Qt::CustomContextMenu);
+    listViewFiles->viewport()->installEventFilter(this);
+
+    GroupBoxEditItem = new TTimeWindowEditor(clientArea);
+    GroupBoxEditItem->setObjectName(QStringLiteral("GroupBoxEditItem"));
+    GroupBoxEditItem->setGeometry(7, 64, 453, 65);
+    GroupBoxEditItem->hide();
+    LabelEditItemFile = GroupBoxEditItem->LabelEditItemFile;
+    LabelEditItemFileName = GroupBoxEditItem->LabelEditItemFileName;
+    LabelFileStartTime = GroupBoxEditItem->LabelFileStartTime;
+    MaskEditFileStartTime = GroupBoxEditItem->MaskEditFileStartTime;
+    LabelFileDuration = GroupBoxEditItem->LabelFileDuration;
+    MaskEditItemFileDuration = GroupBoxEditItem->MaskEditItemFileDuration;
+    LabelEditItemMinutes = GroupBoxEditItem->LabelEditItemMinutes;
+    ButtonEditItemOK = GroupBoxEditItem->ButtonEditItemOK;
+    ButtonEditItemCancel = GroupBoxEditItem->ButtonEditItemCancel;
+    connect(ButtonEditItemOK, &QPushButton::clicked, this, &TfrmMain::ButtonEditItemOKClick);
+    connect(ButtonEditItemCancel, &QPushButton::clicked, this, &TfrmMain::ButtonEditItemCancelClick);
+
+    groupBoxButtons = new QGroupBox(clientArea);
+    groupBoxButtons->setObjectName(QStringLiteral("groupBoxButtons"));
+    groupBoxButtons->setGeometry(2, 140, 463, 38);
+    auto makeButton = [this](const QString& name, int x, QAction* action) {
+        auto* button = new QPushButton(groupBoxButtons);
+        button->setObjectName(name);
+        button->setGeometry(x, 8, 66, 25);
+        BindButton(button, action);
+        return button;
+    };
+    // Five buttons spread evenly over the frame.
+    buttonAdd = makeButton(QStringLiteral("buttonAdd"), 22, ActionFileAdd);
+    buttonDelete = makeButton(QStringLiteral("buttonDelete"), 110, ActionFileDelete);
+    buttonClearAll = makeButton(QStringLiteral("buttonClearAll"), 198, ActionFileClearAll);
+    buttonMoveUp = makeButton(QStringLiteral("buttonMoveUp"), 286, ActionFileMoveUp);
+    buttonMoveDown = makeButton(QStringLiteral("buttonMoveDown"), 374, ActionFileMoveDown);
+    // The job list editor lies over the list and must stay above it.
+    GroupBoxEditItem->raise();
+
+    groupBoxStatus = new QGroupBox(QStringLiteral("进度"), clientArea);
+    groupBoxStatus->setObjectName(QStringLiteral("groupBoxStatus"));
+    groupBoxStatus->setGeometry(2, 177, 463, 57);
+    labelCurrentDecrption = MakeLabel(groupBoxStatus, 8, 16, 112, 16, QStringLiteral("当前操作描述"));
+    labelCurrentDecrption->setObjectName(QStringLiteral("labelCurrentDecrption"));
+    labelCurrentInfo = MakeLabel(groupBoxStatus, 122, 16, 334, 16, QStringLiteral("准备就绪"));
+    labelCurrentInfo->setObjectName(QStringLiteral("labelCurrentInfo"));
+    labelCurrentProgress = MakeLabel(groupBoxStatus, 8, 35, 112, 16, QStringLiteral("当前文件进度"));
+    labelCurrentProgress->setObjectName(QStringLiteral("labelCurrentProgress"));
+    progressBarCurrent = new QProgressBar(groupBoxStatus);
+    progressBarCurrent->setObjectName(QStringLiteral("progressBarCurrent"));
+    progressBarCurrent->setGeometry(122, 35, 334, 16);
+    progressBarCurrent->setRange(0, 100);
+    progressBarCurrent->setValue(0);
+    progressBarCurrent->setTextVisible(false);
+
+    GroupBoxFormat = new QGroupBox(QStringLiteral("输出格式"), clientArea);
+    GroupBoxFormat->setObjectName(QStringLiteral("GroupBoxFormat"));
+    GroupBoxFormat->setGeometry(3, 236, 462, 41);
+    ComboBoxFormatSelect = MakeCombo(GroupBoxFormat, 8, 15, 446, false);
+    ComboBoxFormatSelect->setObjectName(QStringLiteral("ComboBoxFormatSelect"));
+    connect(ComboBoxFormatSelect, qOverload<int>(&QComboBox::activated), this,
+            &TfrmMain::ComboBoxFormatSelectChange);
+
+    groupBoxSettings = new QGroupBox(QStringLiteral("设置"), clientArea);
+    groupBoxSettings->setObjectName(QStringLiteral("groupBoxSettings"));
+    groupBoxSettings->setGeometry(2, 278, 463, 121);
+    GroupBoxSettingsVideo = new QGroupBox(QStringLiteral("视频选项"), groupBoxSettings);
+    GroupBoxSettingsVideo->setObjectName(QStringLiteral("GroupBoxSettingsVideo"));
+    GroupBoxSettingsVideo->setGeometry(8, 14, 215, 105);
+    GroupBoxSettingsAudio = new QGroupBox(QStringLiteral("音频选项"), groupBoxSettings);
+    GroupBoxSettingsAudio->setObjectName(QStringLiteral("GroupBoxSettingsAudio"));
+    GroupBoxSettingsAudio->setGeometry(240, 14, 215, 105);
+
+    // Four rows per group; the codec rows are kept hidden and share the first row's place.
+    const int rowY[4] = {17, 39, 61, 83};
+    auto settingRow = [](QGroupBox* group, int y, const QString& labelName, const QString& labelText,
+                         const QString& boxName, bool editable, QLabel*& label, QComboBox*& box) {
+        label = MakeLabel(group, 6, y + 3, 88, 16, labelText);
+        label->setObjectName(labelName);
+        box = MakeCombo(group, 96, y, 112, editable);
+        box->setObjectName(boxName);
+    };
+    settingRow(GroupBoxSettingsVideo, rowY[0], QStringLiteral("labelVideoCodec"),
+               QStringLiteral("Video Codec"), QStringLiteral("ComboBoxVideoCodec"), false, labelVideoCodec,
+               ComboBoxVideoCodec);
+    settingRow(GroupBoxSettingsVideo, rowY[0], QStringLiteral("labelVideoBitrate"),
+               QStringLiteral("Video Bitrate"), QStringLiteral("comboBoxVideoBitrate"), true,
+               labelVideoBitrate, comboBoxVideoBitrate);
+    settingRow(GroupBoxSettingsVideo, rowY[1], QStringLiteral("labelFrameRate"), QStringLiteral("Frame Rate"),
+               QStringLiteral("comboBoxFrameRate"), true, labelFrameRate, comboBoxFrameRate);
+    settingRow(GroupBoxSettingsVideo, rowY[2], QStringLiteral("labelVideoSize"), QStringLiteral("Video Size"),
+               QStringLiteral("comboBoxVideoSize"), true, labelVideoSize, comboBoxVideoSize);
+    settingRow(GroupBoxSettingsVideo, rowY[3], QStringLiteral("LabelVideoAspect"), QStringLiteral("Aspect"),
+               QStringLiteral("ComboBoxAspect"), false, LabelVideoAspect, ComboBoxAspect);
+    ComboBoxAspect->addItems(
+        {QStringLiteral("auto"), QStringLiteral("4:3"), QStringLiteral("16:9"), QStringLiteral("16:10")});
+    ComboBoxAspect->setCurrentIndex(0);
+    settingRow(GroupBoxSettingsAudio, rowY[0], QStringLiteral("labelAudioCodec"),
+               QStringLiteral("Audio Codec"), QStringLiteral("ComboBoxAudioCodec"), false, labelAudioCodec,
+               ComboBoxAudioCodec);
+    settingRow(GroupBoxSettingsAudio, rowY[0], QStringLiteral("labelAudioBitrate"),
+               QStringLiteral("Audio Bitrate"), QStringLiteral("comboBoxAudioBitrate"), true,
+               labelAudioBitrate, comboBoxAudioBitrate);
+    settingRow(GroupBoxSettingsAudio, rowY[1], QStringLiteral("labelSampleRate"),
+               QStringLiteral("Sample Rate"), QStringLiteral("comboBoxSampleRate"), true, labelSampleRate,
+               comboBoxSampleRate);
+    settingRow(GroupBoxSettingsAudio, rowY[2], QStringLiteral("labelChannel"), QStringLiteral("Channel"),
+               QStringLiteral("comboBoxChannel"), false, labelChannel, comboBoxChannel);
+    labelVideoCodec->hide();
+    ComboBoxVideoCodec->hide();
+    labelAudioCodec->hide();
+    ComboBoxAudioCodec->hide();
+
+    groupBoxOutput = new QGroupBox(QStringLiteral("输出"), clientArea);
+    groupBoxOutput->setObjectName(QStringLiteral("groupBoxOutput"));
+    groupBoxOutput->setGeometry(2, 400, 463, 39);
+    labelOutput = MakeLabel(groupBoxOutput, 8, 16, 80, 16, QStringLiteral("输出目录"));
+    labelOutput->setObjectName(QStringLiteral("labelOutput"));
+    editOutputFolder = new QLineEdit(groupBoxOutput);
+    editOutputFolder->setObjectName(QStringLiteral("editOutputFolder"));
+    editOutputFolder->setGeometry(90, 13, 262, 22);
+    editOutputFolder->setReadOnly(true);
+    // No design-time folder: the first show puts the saved one (or the default) in, and that
+    // change is saved, so config.ini holds what the field shows from the first start on.
+    connect(editOutputFolder, &QLineEdit::textChanged, this, &TfrmMain::editOutputFolderChange);
+    BitBtnOutput = new QPushButton(groupBoxOutput);
+    BitBtnOutput->setObjectName(QStringLiteral("BitBtnOutput"));
+    BitBtnOutput->setGeometry(356, 12, 100, 24);
+    BindButton(BitBtnOutput, ActionSetDirectory);
+
+    buttonConvert = new QPushButton(clientArea);
+    buttonConvert->setObjectName(QStringLiteral("buttonConvert"));
+    buttonConvert->setGeometry(183, 442, 105, 33);
+    BindButton(buttonConvert, ActionConvertNow);
+
+    OpenDialog = new QFileDialog(this);
+    OpenDialog->setObjectName(QStringLiteral("OpenDialog"));
+    OpenDialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    OpenDialog->setOption(QFileDialog::ReadOnly, false);
+    OpenDialog->setFileMode(QFileDialog::ExistingFiles);
+    OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    OpenDialog->setSizeGripEnabled(true);
+
+    TimerRunTime = new QTimer(this);
+    TimerRunTime->setObjectName(QStringLiteral("TimerRunTime"));
+    TimerRunTime->setInterval(1000);
+    connect(TimerRunTime, &QTimer::timeout, this, &TfrmMain::TimerRunTimeTimer);
+}
+
+void TfrmMain::CreateMenus()
+{
+    N_1 = menuBar()->addMenu(QStringLiteral("文件"));
+    N_1->setObjectName(QStringLiteral("N_1"));
+    N_1->addAction(ActionFileAdd);
+    N_1->addAction(ActionFileBatchAdd);
+    N_1->addAction(ActionFileDelete);
+    N_1->addAction(ActionFileClearAll);
+    N_1->addSeparator();
+    N_1->addAction(ActionFileMoveUp);
+    N_1->addAction(ActionFileMoveDown);
+    N_1->addSeparator();
+    N_1->addAction(ActionConvertNow);
+    N_1->addSeparator();
+    N_1->addAction(ActionExit);
+
+    N_Skin = menuBar()->addMenu(QStringLiteral("皮肤"));
+    N_Skin->setObjectName(QStringLiteral("N_Skin"));
+    using Handler = void (TfrmMain::*)();
+    static constexpr Handler skinHandlers[18] = {
+        &TfrmMain::N_Skin1Click,  &TfrmMain::N_Skin2Click,  &TfrmMain::N_Skin3Click,
+        &TfrmMain::N_Skin4Click,  &TfrmMain::N_Skin5Click,  &TfrmMain::N_Skin6Click,
+        &TfrmMain::N_Skin7Click,  &TfrmMain::N_Skin8Click,  &TfrmMain::N_Skin9Click,
+        &TfrmMain::N_Skin10Click, &TfrmMain::N_Skin11Click, &TfrmMain::N_Skin12Click,
+        &TfrmMain::N_Skin13Click, &TfrmMain::N_Skin14Click, &TfrmMain::N_Skin15Click,
+        &TfrmMain::N_Skin16Click, &TfrmMain::N_Skin17Click, &TfrmMain::N_Skin18Click};
+    for (int i = 0; i < 18; ++i) {
+        N_SkinItems[i] = N_Skin->addAction(QStringLiteral("Skin%1").arg(i + 1));
+        N_SkinItems[i]->setObjectName(QStringLiteral("N_Skin%1").arg(i + 1));
+        connect(N_SkinItems[i], &QAction::triggered, this, skinHandlers[i]);
+    }
+
+    N_Tools = menuBar()->addMenu(QStringLiteral("工具"));
+    N_Tools->setObjectName(QStringLiteral("N_Tools"));
+    N_ToolsProducts = N_Tools->addMenu(QString());
+    N_ToolsProducts->setObjectName(QStringLiteral("N_ToolsProducts"));
+    for (int i = 0; i < 7; ++i) {
+        N_ToolsItems[i] = N_ToolsProducts->addAction(QString());
+        N_ToolsItems[i]->setObjectName(QStringLiteral("N_ToolsProduct%1").arg(i + 1));
+        connect(N_ToolsItems[i], &QAction::triggered, this, [this, i] { N_ToolsProductClick(i + 1); });
+    }
+
+    N_Help = menuBar()->addMenu(QStringLiteral("帮助"));
+    N_Help->setObjectName(QStringLiteral("N_Help"));
+    auto helpEntry = [this](const QString& name, const QString& text, Handler handler) {
+        QAction* action = N_Help->addAction(text);
+        action->setObjectName(name);
+        connect(action, &QAction::triggered, this, handler);
+        return action;
+    };
+    N_LocalHelp =
+        helpEntry(QStringLiteral("N_LocalHelp"), QStringLiteral("联机帮组"), &TfrmMain::N_LocalHelpClick);
+    N_HomePage =
+        helpEntry(QStringLiteral("N_HomePage"), QStringLiteral("网站主页"), &TfrmMain::N_HomePageClick);
+    N_Support = helpEntry(QStringLiteral("N_Support"), QStringLiteral("技术支持"), &TfrmMain::N_SupportClick);
+    N_FeedBack =
+        helpEntry(QStringLiteral("N_FeedBack"), QStringLiteral("意见反馈"), &TfrmMain::N_FeedBackClick);
+    N_Update = helpEntry(QStringLiteral("N_Update"), QStringLiteral("在线升级"), &TfrmMain::N_UpdateClick);
+
+    PopupMenu = new QMenu(this);
+    PopupMenu->setObjectName(QStringLiteral("PopupMenu"));
+    PopupMenu->addAction(ActionFileAdd);
+    PopupMenu->addAction(ActionFileBatchAdd);
+    PopupMenu->addAction(ActionFileDelete);
+    PopupMenu->addAction(ActionFileClearAll);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(ActionFileMoveUp);
+    PopupMenu->addAction(ActionFileMoveDown);
+    connect(listViewFiles, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint& pos) { PopupMenu->popup(listViewFiles->viewport()->mapToGlobal(pos)); });
+}
+
+void TfrmMain::FormCreate()
+{
+    setAcceptDrops(true);
+    overwriteAnswer = 0;
+    CreateConversionParts();
+    keepRunning = true;
+    ActionLoadProfile->trigger();
+}
+
+void TfrmMain::CreateOtherWindows()
+{
+    CreateHelpDialog();
+    CreateConversionWindows();
+    FrmBatchAdd = new TFrmBatchAdd(this);
+    connect(FrmBatchAdd, &TFrmBatchAdd::FolderChosen, this,
+            [this](const QString& folder, bool subFolders, const QString& filter) {
+                AddFolderFiles(folder, subFolders, filter);
+            });
+    FrmDirectory = new TFrmDirectory(this);
+}
+
+void TfrmMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!firstPaintDone)
+        FormShow();
+}
+
+void TfrmMain::FormShow()
+{
+    // Guard against a second show before the first paint: the set-up runs once.
+    static const char* const doneProperty = "formShowDone";
+    if (property(doneProperty).toBool())
+        return;
+    setProperty(doneProperty, true);
+    LoadLanguage(frmCommon->languageFile);
+    ApplySkinAtStart();
+    editOutputFolder->setText(ReadOutputFolder());
+    RestoreFormatIndex();
+}
+
+void TfrmMain::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    FormPaint();
+}
+
+void TfrmMain::FormPaint()
+{
+    if (firstPaintDone)
+        return;
+    firstPaintDone = true;
+    if (frmCommon->DisplayHelpDialogEnabled()) {
+        // Shown once the paint is over, never from inside it.
+        QTimer::singleShot(0, this, &TfrmMain::ShowHelpDialog);
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event)
+{
+    FormClose();
+    event->accept();
+}
+
+void TfrmMain::FormClose()
+{
+    if (formCloseDone)
+        return;
+    formCloseDone = true;
+    ClearJobList();
+    FormCloseConversion();
+    DestroySplash(frmSplash);
+    frmSplash = nullptr;
+}
+
+void TfrmMain::ActionExitExecute()
+{
+    close();
+}
+
+QString TfrmMain::ToolsProductLink(const QString& homePageLink, int product)
+{
+    static const char* const pages[7] = {
+        "dvd-ripper.php",  "video-editor.php",           "audio-converter.php",   "screen-recorder.php",
+        "dvd-creator.php", "iphone-video-converter.php", "youtube-downloader.php"};
+    if (product < 1 || product > 7)
+        return QString();
+    QString root = homePageLink;
+    if (!root.endsWith(u'/'))
+        root += u'/';
+    return root + QString::fromLatin1(pages[product - 1]);
+}
+
+void TfrmMain::N_ToolsProductClick(int product)
+{
+    const QString link = ToolsProductLink(frmCommon->homePageLink, product);
+    if (!link.isEmpty())
+        frmCommon->OpenURL(link);
+}
+
+void TfrmMain::LoadLanguage(const QString& fileName)
+{
+    const IniFile ini(fileName);
+    auto read = [&ini](const char* section, const char* key) {
+        return ini.ReadString(QString::fromLatin1(section), QString::fromLatin1(key), QString());
+    };
+
+    TMessageBox::applicationTitle = read("App", "Title");
+
+    setWindowTitle(read("frmMain", "Caption"));
+    ActionFileAdd->setText(read("frmMain", "ActionFileAdd"));
+    ActionFileBatchAdd->setText(read("frmMain", "ActionFileBatchAdd"));
+    ActionConvertNow->setText(read("frmMain", "ActionConvertNow"));
+    ActionFileDelete->setText(read("frmMain", "ActionFileDelete"));
+    ActionFileClearAll->setText(read("frmMain", "ActionFileClearAll"));
+    ActionFileMoveUp->setText(read("frmMain", "ActionFileMoveUp"));
+    ActionFileMoveDown->setText(read("frmMain", "ActionFileMoveDown"));
+    ActionExit->setText(read("frmMain", "ActionExit"));
+    ActionSetDirectory->setText(read("frmMain", "ActionSetDirectory"));
+    QTreeWidgetItem* header = listViewFiles->headerItem();
+    header->setText(0, read("frmMain", "ListViewItem0"));
+    header->setText(1, read("frmMain", "ListViewItem1"));
+    header->setText(2, read("frmMain", "ListViewItem2"));
+    groupBoxStatus->setTitle(read("frmMain", "groupBoxStatus"));
+    groupBoxSettings->setTitle(read("frmMain", "groupBoxSettings"));
+    GroupBoxSettingsVideo->setTitle(read("frmMain", "groupBoxSettingsVideo"));
+    GroupBoxSettingsAudio->setTitle(read("frmMain", "groupBoxSettingsAudio"));
+    groupBoxOutput->setTitle(read("frmMain", "groupBoxOutput"));
+    GroupBoxFormat->setTitle(read("frmMain", "groupBoxFormat"));
+    LabelEditItemFile->setText(read("frmMain", "LabelEditItemFile"));
+    LabelFileStartTime->setText(read("frmMain", "LabelFileStartTime"));
+    LabelFileDuration->setText(read("frmMain", "LabelFileDuration"));
+    LabelEditItemMinutes->setText(read("frmMain", "LabelEditItemMinutes"));
+    ButtonEditItemOK->setText(read("frmMain", "ButtonEditItemOK"));
+    ButtonEditItemCancel->setText(read("frmMain", "ButtonEditItemCancel"));
+    labelCurrentDecrption->setText(read("frmMain", "labelCurrentDecrption"));
+    labelCurrentProgress->setText(read("frmMain", "labelCurrentProgress"));
+    labelOutput->setText(read("frmMain", "labelOutput"));
+    labelVideoCodec->setText(read("frmMain", "labelVideoCodec"));
+    labelVideoBitrate->setText(read("frmMain", "labelVideoBitrate"));
+    labelFrameRate->setText(read("frmMain", "labelFrameRate"));
+    labelVideoSize->setText(read("frmMain", "labelVideoSize"));
+    labelAudioCodec->setText(read("frmMain", "labelAudioCodec"));
+    labelAudioBitrate->setText(read("frmMain", "labelAudioBitrate"));
+    labelSampleRate->setText(read("frmMain", "labelSampleRate"));
+    labelChannel->setText(read("frmMain", "labelChannel"));
+    LabelVideoAspect->setText(read("frmMain", "LabelVideoAspect"));
+    StringStartCaption = read("frmMain", "StringStartCaption");
+    StringStopCaption = read("frmMain", "StringStopCaption");
+    msgStatusReady = read("frmMain", "msgStatusReady");
+    labelCurrentInfo->setText(msgStatusReady);
+    labelCurrentInfo->setToolTip(msgStatusReady);
+    msgStatusRun = read("frmMain", "msgStatusRun");
+    msgClearAll = read("frmMain", "msgClearAll");
+    msgFolderView = read("frmMain", "msgFolderView");
+    msgFinishInfo = read("frmMain", "msgFinishInfo");
+    msgNoProfile = read("frmMain", "msgNoProfile");
+    N_1->setTitle(read("frmMain", "N_1"));
+    N_Skin->setTitle(read("frmMain", "N_Skin"));
+    for (int i = 0; i < 18; ++i)
+        N_SkinItems[i]->setText(
+            read("frmMain", QStringLiteral("N_Skin%1").arg(i + 1).toLatin1().constData()));
+    N_Tools->setTitle(read("frmMain", "N_Tools"));
+    N_ToolsProducts->setTitle(read("frmMain", "N_ToolsProducts"));
+    for (int i = 0; i < 7; ++i)
+        N_ToolsItems[i]->setText(
+            read("frmMain", QStringLiteral("N_ToolsProduct%1").arg(i + 1).toLatin1().constData()));
+    N_Help->setTitle(read("frmMain", "N_Help"));
+    N_LocalHelp->setText(read("frmMain", "N_LocalHelp"));
+    N_HomePage->setText(read("frmMain", "N_HomePage"));
+    N_Support->setText(read("frmMain", "N_Support"));
+    N_FeedBack->setText(read("frmMain", "N_FeedBack"));
+    N_Update->setText(read("frmMain", "N_Update"));
+
+    if (FrmDirectory)
+        FrmDirectory->LoadLanguage(ini);
+    if (FrmBatchAdd)
+        FrmBatchAdd->LoadLanguage(ini);
+    LoadLanguageConversionWindows(fileName);
+    LoadLanguageHelpDialog(fileName);
+    RepaintHelpDialog();
+}

@@ -1,0 +1,48 @@
+// The program's entry: services object, splash, main window, the other windows, then the
+// event loop. Paths on the command line join the job list once the window is shown.
+
+#include "platform/TfrmCommon.h"
+#include "shell/TApplication.h"
+#include "shell/TSignalCloser.h"
+#include "shell/TfrmMain.h"
+
+#include <QFileInfo>
+#include <QScreen>
+#include <QStringList>
+#include <QTimer>
+
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velmora"));
+
+    // Everything after the program name is a path; "--" ends the options a file manager adds.
+    QStringList paths = QApplication::arguments().mid(1);
+    paths.removeAll(QStringLiteral("--"));
+
+    auto frmCommon = std::make_unique<TfrmCommon>();
+    TfrmSplash* frmSplash = TfrmMain::CreateSplash(frmCommon.get());
+
+    TfrmMain frmMain(frmCommon.get());
+    frmMain.frmSplash = frmSplash;
+    frmMain.CreateOtherWindows();
+    TfrmMain::HideSplash(frmSplash);
+
+    TSignalCloser closer(&frmMain);
+
+    if (const QScreen* screen = QApplication::primaryScreen()) {
+        QRect frame = frmMain.frameGeometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        frmMain.move(frame.topLeft());
+    }
+    frmMain.show();
+    if (!paths.isEmpty()) {
+        QTimer::singleShot(0, &frmMain, [&frmMain, paths] {
+            for (const QString& path : paths)
+                frmMain.AddJobFile(QFileInfo(path).absoluteFilePath());
+        });
+    }
+    return app.exec();
+}
