@@ -1,0 +1,367 @@
+// The legacy command line as the option set writes it, and the ffmpeg 5.1 arguments it becomes.
+#include "TEncoderError.h"
+#include "TFfmpegArguments.h"
+#include "TLegacyCommand.h"
+
+#include <QtTest>
+
+namespace {
+
+std::vector<std::string> Split(const QString& line)
+{
+    std::vector<std::string> out;
+    for (const QString& part : line.split(u' ', Qt::SkipEmptyParts))
+        out.push_back(part.toStdString());
+    return out;
+}
+
+// " a b c " so that fragments can be searched with their blanks.
+QString Joined(const std::vector<std::string>& args)
+{
+    QString s = QStringLiteral(" ");
+    for (const auto& a : args)
+        s += QString::fromStdString(a) + u' ';
+    return s;
+}
+
+bool WithLibxvid(const std::string& name)
+{
+    return name == "libxvid";
+}
+
+TFfmpegPlan Plan(const QString& line, bool libxvid = true, const std::optional<TAvsClip>& clip = std::nullopt)
+{
+    TLegacyCommand cmd = TLegacyCommand::Parse(Split(line));
+    return TFfmpegArguments::Build(cmd, clip, 3,
+                                   [&](const std::string& n) { return libxvid && WithLibxvid(n); });
+}
+
+} // namespace
+
+class tst_LegacyMapping : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void parse_data();
+    void parse();
+    void parseErrors_data();
+    void parseErrors();
+    void everyOptionIsKnown();
+    void mapping_data();
+    void mapping();
+    void inputAndOutputAreFileUrls();
+    void rejectedValues_data();
+    void rejectedValues();
+    void scriptClip();
+    void parseTime_data();
+    void parseTime();
+};
+
+void tst_LegacyMapping::parse_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("input");
+    QTest::addColumn<QString>("output");
+    QTest::addColumn<QString>("vtag");
+
+    QTest::newRow("as the option set writes it")
+        << " -i /in/a.avi  -y  -f mp4  -b 768k  -vcodec mpeg4  -acodec aac  /out/a.mp4"
+        << "/in/a.avi"
+        << "/out/a.mp4"
+        << "";
+    QTest::newRow("tag after the output") << "-i /a.avi -y -f asf /b.asf -vtag MP4S"
+                                          << "/a.avi"
+                                          << "/b.asf"
+                                          << "MP4S";
+    QTest::newRow("any order") << "/o.mp4 -vtag XVID -i /a.avi"
+                               << "/a.avi"
+                               << "/o.mp4"
+                               << "XVID";
+    QTest::newRow("output with a leading dash") << "-i ./-in.avi -y -out.mp4"
+                                                << "./-in.avi"
+                                                << "-out.mp4"
+                                                << "";
+    QTest::newRow("dash output before trailing options") << "-i a.avi -out.asf -vtag MP4S"
+                                                         << "a.avi"
+                                                         << "-out.asf"
+                                                         << "MP4S";
+    QTest::newRow("double dash") << "-i a.avi -- -vn"
+                                 << "a.avi"
+                                 << "-vn"
+                                 << "";
+    QTest::newRow("last tag wins") << "-i a.avi -vtag XVID o.asf -vtag MP4S"
+                                   << "a.avi"
+                                   << "o.asf"
+                                   << "MP4S";
+}
+
+void tst_LegacyMapping::parse()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, input);
+    QFETCH(QString, output);
+    QFETCH(QString, vtag);
+    TLegacyCommand cmd = TLegacyCommand::Parse(Split(line));
+    QCOMPARE(QString::fromStdString(cmd.inputFile), input);
+    QCOMPARE(QString::fromStdString(cmd.outputFile), output);
+    QCOMPARE(QString::fromStdString(cmd.Value("vtag")), vtag);
+}
+
+void tst_LegacyMapping::parseErrors_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("unknown option") << "-i a.avi -frobnicate o.mp4"
+                                    << "unknown option -frobnicate";
+    QTest::newRow("missing value") << "-i a.avi o.mp4 -b"
+                                   << "option -b needs a value";
+    QTest::newRow("no input") << "-y o.mp4"
+                              << "no input file";
+    QTest::newRow("no output") << "-i a.avi -y"
+                               << "no output file";
+    QTest::newRow("two outputs") << "-i a.avi x.mp4 y.mp4"
+                                 << "unexpected argument 'x.mp4'";
+    QTest::newRow("two inputs") << "-i a.avi -i b.avi o.mp4"
+                                << "more than one input";
+    QTest::newRow("nothing") << ""
+                             << "no input file";
+}
+
+void tst_LegacyMapping::parseErrors()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, message);
+    try {
+        TLegacyCommand::Parse(Split(line));
+        QFAIL("accepted");
+    } catch (const TEncoderError& e) {
+        QVERIFY2(QString::fromUtf8(e.what()).contains(message), e.what());
+        QVERIFY(e.ExitCode() != 0);
+    }
+}
+
+void tst_LegacyMapping::everyOptionIsKnown()
+{
+    // The 83 options before the output file, each in the option set's spelling.
+    const QStringList names =
+        QStringLiteral(
+            "i y f t ss vn title author copyright comment target hq itsoffset b r s aspect croptop "
+            "cropbottom padtop "
+            "padbottom padleft padright padcolor bt maxrate minrate bufsize vcodec sameq pass passlogfile g "
+            "intra "
+            "qscale qmin qmax qdiff qblur qcomp rc_init_cplx b_qfactor i_qfactor b_qoffset i_qoffset rc_eq "
+            "me "
+            "dct_algo idct_algo er ec bf mdb 4mv part bug strict aic umv deinterlace interlace psnr vstats "
+            "vhook "
+            "vtag ab ar ac an acodec vd vc tvstd dv1394 av map debug benchmark hex bitexact ps re loop")
+            .split(u' ');
+    QCOMPARE(names.size(), 83);
+    QCOMPARE(TLegacyCommand::OptionTable().size(), size_t(83));
+    for (const QString& n : names) {
+        QVERIFY2(TLegacyCommand::FindOption(n.toStdString()), qPrintable(n));
+        // Every option must be accepted and never break the build of ffmpeg's arguments.
+        const TLegacyOptionInfo* info = TLegacyCommand::FindOption(n.toStdString());
+        if (n == u"i")
+            continue;
+        QString line =
+            QStringLiteral("-i a.avi -%1 %2 o.avi").arg(n, info->hasValue ? QStringLiteral("1") : QString());
+        Plan(line);
+    }
+}
+
+void tst_LegacyMapping::mapping_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    QTest::addColumn<QString>("notice");
+
+    const QString in = QStringLiteral("-i a.avi ");
+    auto row = [&](const char* name, const QString& opts, QStringList present, QStringList absent = {},
+                   QString notice = {}) {
+        QTest::newRow(name) << in + opts + QStringLiteral(" o.avi") << present << absent << notice;
+    };
+    row("job set-up line",
+        "-y -f mp4 -t 00:00:05 -ss 00:00:01 -b 768k -r 25 -s 320x240 -aspect 4:3 -vcodec mpeg4 -ab 128k -ar "
+        "44100 -ac 2 -acodec aac",
+        {" -y -ss 00:00:01 -i file:a.avi ", " -f mp4 ", " -t 00:00:05 ", " -b:v 768k ", " -r 25 ",
+         " -s 320x240 ", " -aspect 4:3 ", " -c:v mpeg4 ", " -b:a 128k ", " -ar 44100 ", " -ac 2 ",
+         " -c:a aac ", " file:o.avi "},
+        {" -b ", " -vcodec ", " -acodec ", " -ab "});
+    row("progress on descriptor 3, no prompts", "",
+        {" -nostdin ", " -nostats ", " -progress pipe:3 ", " -n "}, {" -y "});
+    row("no video", "-vn -b 768k -s 320x240 -vcodec mpeg4 -acodec mp3", {" -vn ", " -c:a libmp3lame "},
+        {" -b:v ", " -s ", " -c:v "}, "ignored: the output has no video");
+    row("no audio", "-an -ab 128k", {" -an "}, {" -b:a "}, "ignored: the output has no audio");
+    row("libfaac", "-acodec libfaac", {" -c:a aac "}, {}, "libfaac is written with ffmpeg's aac");
+    row("faac", "-acodec faac", {" -c:a aac "});
+    row("mp3", "-acodec mp3", {" -c:a libmp3lame "});
+    row("amr without an encoder", "-acodec libamr_nb -ar 8000 -ac 1", {" -c:a aac ", " -ar 8000 "});
+    row("wma", "-acodec wma", {" -c:a wmav2 "});
+    row("vorbis", "-acodec vorbis", {" -c:a libvorbis "});
+    row("xvid", "-vcodec xvid", {" -c:v libxvid "}, {" -tag:v "});
+    row("h264", "-vcodec h264", {" -c:v libx264 "});
+    row("wmv3 has no encoder", "-vcodec wmv3", {" -c:v wmv2 "});
+    row("modern names unchanged", "-vcodec wmv2 -acodec wmav2", {" -c:v wmv2 ", " -c:a wmav2 "});
+    row("vtag", "-vcodec libxvid -vtag XVID", {" -c:v libxvid ", " -tag:v XVID "});
+    row("mpeg4 tag picks the codec", "-f asf -vtag MP4S", {" -c:v mpeg4 ", " -tag:v MP4S "});
+    row("tag not fitting the codec", "-vcodec wmv2 -vtag MP4S", {" -c:v wmv2 "}, {" -tag:v "},
+        "does not fit the video codec");
+    row("xvid tag in mp4 left out", "-f mp4 -vcodec libxvid -vtag XVID", {" -c:v libxvid "}, {" -tag:v "},
+        "not allowed in this container");
+    row("metadata", "-title T -author A -copyright C -comment K",
+        {" -metadata title=T ", " -metadata author=A ", " -metadata artist=A ", " -metadata copyright=C ",
+         " -metadata comment=K "});
+    row("target", "-target pal-dvd", {" -target pal-dvd "});
+    row("hq", "-hq", {" -mbd:v rd "});
+    row("itsoffset before input", "-itsoffset 2", {" -itsoffset 2 -i file:a.avi "});
+    row("crop", "-croptop 8 -cropbottom 4", {" -vf crop=iw:ih-8-4:0:8 "});
+    row("pad after scale", "-s 160x120 -padtop 10 -padbottom 10 -padcolor FF0000",
+        {" -vf scale=s=160x120,pad=iw+0+0:ih+10+10:0:10:color=0xFF0000 "}, {" -s "});
+    row("padcolor alone", "-padcolor 00FF00", {}, {" -vf "}, "no padding is given");
+    row("rate control", "-bt 100k -maxrate 1M -minrate 10k -bufsize 2M",
+        {" -bt:v 100k ", " -maxrate:v 1M ", " -minrate:v 10k ", " -bufsize:v 2M "});
+    row("sameq", "-sameq", {}, {" -sameq "}, "-sameq ignored");
+    row("two pass", "-pass 1 -passlogfile /tmp/x", {" -pass:v 1 ", " -passlogfile /tmp/x "});
+    row("gop and intra", "-g 12", {" -g:v 12 "});
+    row("intra", "-intra", {" -g:v 1 "});
+    row("quantizers", "-qscale 3 -qmin 2 -qmax 31 -qdiff 3 -qblur 0.5 -qcomp 0.6 -rc_init_cplx 1",
+        {" -q:v 3 ", " -qmin:v 2 ", " -qmax:v 31 ", " -qdiff:v 3 ", " -qblur:v 0.5 ", " -qcomp:v 0.6 ",
+         " -rc_init_cplx:v 1 "});
+    row("quantizer factors", "-b_qfactor 1.25 -i_qfactor 0.8 -b_qoffset 1 -i_qoffset 0 -rc_eq tex",
+        {" -b_qfactor:v 1.25 ", " -i_qfactor:v 0.8 ", " -b_qoffset:v 1 ", " -i_qoffset:v 0 ",
+         " -rc_eq:v tex "});
+    row("me epzs", "-me epzs", {" -motion_est epzs "});
+    row("me hex", "-me hex", {" -me_method hex "});
+    row("me full", "-me full", {" -motion_est epzs "}, {}, "no longer exists");
+    row("dct", "-dct_algo 1 -idct_algo 2", {" -dct:v 1 ", " -idct:v 2 "});
+    row("decoder options before input", "-ec 3 -bug 1 -re", {" -ec 3 -bug 1 -i ", " -re "});
+    row("er", "-er 2", {}, {" -er "}, "-er ignored");
+    row("b frames and mbd", "-bf 2 -mdb 2", {" -bf:v 2 ", " -mbd:v 2 "});
+    row("flags", "-4mv -aic -interlace", {" -flags:v +mv4+aic+ilme+ildct "});
+    row("part and umv", "-part -umv", {" -data_partitioning 1 ", " -umv 1 "});
+    row("strict", "-strict -2", {" -strict -2 "});
+    row("deinterlace", "-deinterlace", {" -vf yadif "});
+    row("psnr vstats", "-psnr -vstats", {" -psnr ", " -vstats "});
+    row("vhook", "-vhook x.so", {}, {" -vhook ", "x.so"}, "-vhook ignored");
+    row("capture devices", "-vd /dev/video0 -vc 1 -tvstd pal -dv1394 -av 1", {},
+        {" -vd ", " -tvstd ", "/dev/video0"}, "capture devices are not supported");
+    row("legacy map", "-map 0.1", {" -map 0:1 "});
+    row("map with sync", "-map 0.1:0.0", {" -map 0:1 "});
+    row("debug", "-debug -benchmark -hex", {" -loglevel debug ", " -benchmark ", " -hex "});
+    row("bitexact ps", "-bitexact -ps 1400", {" -bitexact ", " -ps:v 1400 "});
+    row("loop", "-loop", {}, {" -loop ", " -stream_loop "}, "-loop ignored");
+    row("formats", "-f mkv", {" -f matroska "});
+    row("format aac", "-f aac", {" -f adts "});
+}
+
+void tst_LegacyMapping::mapping()
+{
+    QFETCH(QString, line);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QFETCH(QString, notice);
+    TFfmpegPlan plan = Plan(line, /*libxvid=*/true);
+    const QString args = Joined(plan.arguments);
+    for (const QString& p : present)
+        QVERIFY2(args.contains(p), qPrintable(QStringLiteral("'%1' not in%2").arg(p, args)));
+    for (const QString& a : absent)
+        QVERIFY2(!args.contains(a), qPrintable(QStringLiteral("'%1' in%2").arg(a, args)));
+    QString notices;
+    for (const auto& n : plan.notices)
+        notices += QString::fromStdString(n) + u'\n';
+    if (!notice.isEmpty())
+        QVERIFY2(notices.contains(notice), qPrintable(notices));
+    QVERIFY(args.endsWith(QStringLiteral(" file:o.avi ")));
+}
+
+void tst_LegacyMapping::inputAndOutputAreFileUrls()
+{
+    // Leading dashes, colons and blanks stay file names, never options or protocols.
+    TLegacyCommand cmd;
+    cmd.inputFile = "-in put:1.avi";
+    cmd.outputFile = "http:out $x.mp4";
+    TFfmpegPlan plan = TFfmpegArguments::Build(cmd, std::nullopt, 3, WithLibxvid);
+    auto& a = plan.arguments;
+    auto i = std::find(a.begin(), a.end(), std::string("-i"));
+    QVERIFY(i != a.end());
+    QCOMPARE(*(i + 1), std::string("file:-in put:1.avi"));
+    QCOMPARE(a.back(), std::string("file:http:out $x.mp4"));
+}
+
+void tst_LegacyMapping::rejectedValues_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("crop injection") << "-i a -croptop 1,drawtext=x o"
+                                    << "invalid value for -croptop";
+    QTest::newRow("pad colour") << "-i a -padtop 2 -padcolor red,x o"
+                                << "invalid value for -padcolor";
+    QTest::newRow("size before pad") << "-i a -padtop 2 -s 10x10,x o"
+                                     << "invalid frame size";
+    QTest::newRow("start") << "-i a -ss soon o"
+                           << "invalid start time";
+    QTest::newRow("duration") << "-i a -t 00:00:00 o"
+                              << "invalid duration";
+}
+
+void tst_LegacyMapping::rejectedValues()
+{
+    QFETCH(QString, line);
+    QFETCH(QString, message);
+    try {
+        Plan(line);
+        QFAIL("accepted");
+    } catch (const TEncoderError& e) {
+        QVERIFY2(QString::fromUtf8(e.what()).contains(message), e.what());
+    }
+}
+
+void tst_LegacyMapping::scriptClip()
+{
+    TAvsClip clip;
+    clip.sourceFile = "/src/movie.mp4";
+    clip.audio = false;
+    clip.videoFilters = {"transpose=2"};
+    TFfmpegPlan plan = Plan(QStringLiteral("-i /tmp/m9s.avs -y -s 176x220 -deinterlace o.avi"), true, clip);
+    const QString args = Joined(plan.arguments);
+    QVERIFY2(args.contains(QStringLiteral(" -i file:/src/movie.mp4 ")), qPrintable(args));
+    QVERIFY2(args.contains(QStringLiteral(" -vf transpose=2,yadif ")), qPrintable(args));
+    QVERIFY2(args.contains(QStringLiteral(" -s 176x220 ")), qPrintable(args));
+    QVERIFY2(args.contains(QStringLiteral(" -an ")), qPrintable(args));
+    QVERIFY(!args.contains(QStringLiteral("m9s.avs")));
+
+    // Without libxvid the xvid codec becomes mpeg4 tagged XVID.
+    plan = Plan(QStringLiteral("-i a.avi -vcodec libxvid o.avi"), /*libxvid=*/false);
+    QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -c:v mpeg4 -tag:v XVID ")));
+}
+
+void tst_LegacyMapping::parseTime_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("hms") << "00:01:30" << 90.0 << true;
+    QTest::newRow("fraction") << "01:00:00.5" << 3600.5 << true;
+    QTest::newRow("seconds") << "12.25" << 12.25 << true;
+    QTest::newRow("ms") << "2:05" << 125.0 << true;
+    QTest::newRow("word") << "soon" << 0.0 << false;
+    QTest::newRow("empty field") << "00::10" << 0.0 << false;
+    QTest::newRow("four fields") << "1:2:3:4" << 0.0 << false;
+}
+
+void tst_LegacyMapping::parseTime()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, valid);
+    QFETCH(double, seconds);
+    auto secs = TFfmpegArguments::ParseTime(text.toStdString());
+    QCOMPARE(secs.has_value(), valid);
+    if (secs)
+        QCOMPARE(*secs, seconds);
+}
+
+QTEST_GUILESS_MAIN(tst_LegacyMapping)
+#include "tst_LegacyMapping.moc"
