@@ -4,23 +4,50 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
-#include <QStringList>
+
+#include <algorithm>
 
 namespace {
 
-QStringList ReadLines(const QString& fileName)
+// The file as raw lines, each with its own line end, so a write changes nothing but the one
+// entry it is about (even in a file that is not valid UTF-8).
+struct RawLines
 {
+    QList<QByteArray> lines;
+    bool readable = true;
+};
+
+RawLines ReadRawLines(const QString& fileName)
+{
+    RawLines result;
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString text = QString::fromUtf8(file.readAll());
-    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\n|\r"));
-    QStringList lines = text.split(lineBreak);
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    return lines;
+    if (!file.exists())
+        return result;
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.readable = false;
+        return result;
+    }
+    const QByteArray data = file.readAll();
+    qsizetype start = 0;
+    while (start < data.size()) {
+        const qsizetype lf = data.indexOf('\n', start);
+        const qsizetype end = lf < 0 ? data.size() : lf + 1;
+        result.lines << data.mid(start, end - start);
+        start = end;
+    }
+    return result;
+}
+
+// A line's text without its line end (and without a byte order mark on the first line).
+QString TextOf(const QByteArray& raw, bool first)
+{
+    QByteArrayView view(raw);
+    if (first && view.startsWith("\xEF\xBB\xBF"))
+        view = view.sliced(3);
+    while (!view.isEmpty() && (view.back() == '\n' || view.back() == '\r'))
+        view.chop(1);
+    return QString::fromUtf8(view);
 }
 
 // The section name of a "[name]" line, or a null string for any other line.
@@ -62,22 +89,25 @@ QString OneLine(QString value)
     return value;
 }
 
+bool IsHexDigit(QChar c)
+{
+    return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+}
+
 } // namespace
 
 QString IniFile::ReadString(const QString& section, const QString& key, const QString& defaultValue) const
 {
+    const RawLines file = ReadRawLines(fileName);
     bool inSection = false;
     bool sectionSeen = false;
-    for (const QString& line : ReadLines(fileName)) {
+    for (qsizetype i = 0; i < file.lines.size(); ++i) {
+        const QString line = TextOf(file.lines[i], i == 0);
         const QString name = SectionOf(line);
         if (!name.isNull()) {
             // Only the first section of a name counts, as with the Windows functions.
-            if (inSection || sectionSeen)
-                inSection = false;
-            if (SameName(name, section) && !sectionSeen) {
-                inSection = true;
-                sectionSeen = true;
-            }
+            inSection = !sectionSeen && SameName(name, section);
+            sectionSeen |= inSection;
             continue;
         }
         if (!inSection)
@@ -95,17 +125,19 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
 bool IniFile::ParseInteger(const QString& text, int& value)
 {
     const QString t = text.trimmed();
-    bool ok = false;
-    if (t.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive) || t.startsWith(u'$')) {
+    const bool hex = t.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive) || t.startsWith(u'$');
+    if (hex) {
         const QString digits = t.mid(t.startsWith(u'$') ? 1 : 2);
-        if (digits.isEmpty() || digits.size() > 8 || digits.startsWith(u'+') || digits.startsWith(u'-'))
+        if (digits.isEmpty() || digits.size() > 8 || !std::all_of(digits.begin(), digits.end(), IsHexDigit))
             return false;
-        const uint u = digits.toUInt(&ok, 16);
-        if (!ok)
-            return false;
-        value = static_cast<int>(u);
+        value = static_cast<int>(digits.toUInt(nullptr, 16)); // 32 bits: "$FFFFFFFF" is -1
         return true;
     }
+    const qsizetype signLength = (t.startsWith(u'-') || t.startsWith(u'+')) ? 1 : 0;
+    if (t.size() == signLength ||
+        !std::all_of(t.begin() + signLength, t.end(), [](QChar c) { return c >= u'0' && c <= u'9'; }))
+        return false;
+    bool ok = false;
     const int v = t.toInt(&ok, 10);
     if (!ok)
         return false;
@@ -121,14 +153,22 @@ int IniFile::ReadInteger(const QString& section, const QString& key, int default
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value) const
 {
-    const QString entry = key + u'=' + OneLine(value);
-    QStringList lines = ReadLines(fileName);
+    const auto fail = [this] { throw AppError(QStringLiteral("Unable to write to %1").arg(fileName)); };
+
+    RawLines file = ReadRawLines(fileName);
+    // Rewriting a file that could not be read would lose everything else in it.
+    if (!file.readable)
+        fail();
+    QList<QByteArray>& lines = file.lines;
+    const QByteArray lineEnd = !lines.isEmpty() && lines.front().endsWith("\r\n") ? "\r\n" : "\n";
+    const QByteArray entry = (key + u'=' + OneLine(value)).toUtf8();
 
     qsizetype sectionLine = -1;
     qsizetype lastEntryLine = -1;
     qsizetype keyLine = -1;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString name = SectionOf(lines[i]);
+        const QString line = TextOf(lines[i], i == 0);
+        const QString name = SectionOf(line);
         if (!name.isNull()) {
             if (sectionLine >= 0)
                 break;
@@ -140,37 +180,51 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
         }
         if (sectionLine < 0)
             continue;
-        if (!lines[i].trimmed().isEmpty())
+        if (!line.trimmed().isEmpty())
             lastEntryLine = i;
         QString k, v;
-        if (KeyOf(lines[i], k, v) && SameName(k, key)) {
+        if (KeyOf(line, k, v) && SameName(k, key)) {
             keyLine = i;
             break;
         }
     }
+
+    // The last line may lack its line end; anything placed after it needs one.
+    const auto endLine = [&](qsizetype i) {
+        if (i >= 0 && i < lines.size() && !lines[i].endsWith('\n'))
+            lines[i] += lineEnd;
+    };
     if (keyLine >= 0) {
-        lines[keyLine] = entry;
+        QByteArray& line = lines[keyLine];
+        const qsizetype bodyEnd = line.endsWith("\r\n") ? line.size() - 2
+                                  : line.endsWith('\n') ? line.size() - 1
+                                                        : line.size();
+        line = entry + line.mid(bodyEnd);
     } else if (sectionLine >= 0) {
-        lines.insert(lastEntryLine + 1, entry);
+        endLine(lastEntryLine);
+        lines.insert(lastEntryLine + 1, entry + lineEnd);
     } else {
-        lines << u'[' + section + u']' << entry;
+        endLine(lines.size() - 1);
+        lines << (u'[' + section + u']').toUtf8() + lineEnd << entry + lineEnd;
     }
 
     const QFileInfo info(fileName);
     // QSaveFile would replace a read-only file through its folder; the file's own
     // permission must decide, as it would for a write in place.
-    bool ok = !(info.exists() && !info.isWritable());
-    if (ok) {
-        QSaveFile file(fileName);
-        file.setDirectWriteFallback(true);
-        ok = file.open(QIODevice::WriteOnly);
-        if (ok) {
-            const QByteArray data = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
-            ok = file.write(data) == data.size() && file.commit();
+    if (info.exists() && (!info.isFile() || !info.isWritable()))
+        fail();
+    QSaveFile out(fileName);
+    out.setDirectWriteFallback(true);
+    if (!out.open(QIODevice::WriteOnly))
+        fail();
+    for (const QByteArray& line : lines) {
+        if (out.write(line) != line.size()) {
+            out.cancelWriting();
+            fail();
         }
     }
-    if (!ok)
-        throw AppError(QStringLiteral("Unable to write to %1").arg(fileName));
+    if (!out.commit())
+        fail();
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value) const

@@ -1,0 +1,25 @@
+#include "platform/Paths.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+QString ShortPath(const QString& path)
+{
+    if (path.isEmpty())
+        return {};
+    const QFileInfo info(path);
+    if (!info.exists())
+        return {};
+    QString result = QDir::cleanPath(info.absoluteFilePath());
+    if (info.isDir() && path.endsWith(u'/') && !result.endsWith(u'/'))
+        result += u'/';
+    return result;
+}
+
+QString TempFolder()
+{
+    QString folder = QDir::tempPath();
+    if (!folder.endsWith(u'/'))
+        folder += u'/';
+    return folder;
+}
