@@ -1,0 +1,69 @@
+#include "engine/TProgressState.h"
+
+#include "engine/EncoderText.h"
+#include "platform/SafeFormat.h"
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString durationOpening = QStringLiteral("ffmpeg_release_duration=");
+const QString durationClosing = QStringLiteral("=ffmpeg_release_duration");
+const QString timeOpening = QStringLiteral("ffmpeg_release_time=");
+const QString timeClosing = QStringLiteral("=ffmpeg_release_time");
+
+// Blanks and control characters around a marker value do not belong to it.
+QString TrimValue(const QString& value)
+{
+    qsizetype first = 0;
+    qsizetype last = value.size();
+    while (first < last && value.at(first).unicode() <= 32)
+        ++first;
+    while (last > first && value.at(last - 1).unicode() <= 32)
+        --last;
+    return value.mid(first, last - first);
+}
+
+// Nearest integer, halves to the even neighbour.
+qint64 RoundToEven(double value)
+{
+    return qint64(std::nearbyint(value));
+}
+
+} // namespace
+
+TProgressView TProgressState::ParseEncoderOutput(const QString& text, const TProgressItem& item,
+                                                 const QString& statusRunFormat)
+{
+    const QString durationValue = TrimValue(ExtractLastBetween(durationOpening, durationClosing, text));
+    if (!durationValue.isEmpty())
+        TotalSeconds = TimeTextToSeconds(durationValue);
+
+    qint64 currentSeconds = ReachedSeconds;
+    const QString timeValue = TrimValue(ExtractLastBetween(timeOpening, timeClosing, text));
+    if (!timeValue.isEmpty()) {
+        currentSeconds = RoundToEven(TextToFloat(timeValue));
+        if (currentSeconds > ReachedSeconds)
+            ReachedSeconds = currentSeconds;
+    }
+
+    const qint64 startSeconds = TimeTextToSeconds(item.startText + QStringLiteral(".0"));
+    qint64 windowLength = item.durationText.isEmpty()
+                              ? TotalSeconds - startSeconds
+                              : TimeTextToSeconds(item.durationText + QStringLiteral(".0"));
+    if (windowLength == 0)
+        windowLength = 1;
+    const QString endText = SecondsToTimeText(startSeconds + windowLength);
+
+    qint64 position = RoundToEven(double(currentSeconds) / double(windowLength) * 100.0);
+    if (position > 99)
+        position = 99;
+
+    const QString counter = QStringLiteral("%1/%2").arg(item.index + 1).arg(item.count);
+    TProgressView view;
+    view.position = int(qMax<qint64>(position, std::numeric_limits<int>::min()));
+    view.statusText = SafeFormat(statusRunFormat, counter) +
+                      QStringLiteral(" [%1-%2]").arg(item.startText, endText) + u' ' + item.caption;
+    return view;
+}
