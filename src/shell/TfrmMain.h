@@ -128,6 +128,17 @@ public:
     // The path to write, or an empty text to skip the item.
     QString ResolveOutputName(const QString& outputPath);
 
+    // ---- conversion side: run state (TfrmMainConvert.cpp) ----
+    // The system's temporary folder, ending in "/".
+    static QString TempFolder();
+    QString jobProgram;        // the encoder and its arguments, from the last BuildJobCommandLine
+    QStringList jobArguments;
+    int appliedFormatIndex = -1; // the format list entry whose profile the panel shows
+    bool batchRunning = false;
+    bool stopRequested = false; // the current encoder was stopped by the user or by closing
+    bool closingDown = false;
+    // ---- end of conversion side: run state ----
+
     // ---- skin side, Help menu, splash and welcome (TfrmMainSkin.cpp) ----
     // Start-up step 3, before the main window exists.
     static TfrmSplash* CreateSplash(TfrmCommon* common);
