@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QProcess>
 #include <QUrl>
 
 namespace {
@@ -29,6 +30,12 @@ constexpr EditionSite chineseSite{"http://cn.velmora.example/", "support-cn@velm
 TfrmCommon::TfrmCommon(const QString& appFolderOverride)
 {
     urlOpener = [](const QString& url) {
+        // A desktop "open" of a program file would show it in an editor; a shell starts it.
+        const QFileInfo program(url);
+        if (program.isAbsolute() && program.isFile() && program.isExecutable()) {
+            QProcess::startDetached(program.absoluteFilePath(), {}, program.absolutePath());
+            return;
+        }
         const QUrl target = QUrl::fromUserInput(url, QDir::currentPath(), QUrl::AssumeLocalFile);
         QDesktopServices::openUrl(target);
     };

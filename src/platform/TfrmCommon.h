@@ -34,6 +34,18 @@ public:
                             const QString& errorInfo) const;
     int errorReportTimeoutMs = 30000;
 
+    // [skin] skin: the chosen skin's number, 10 when missing or not an integer.
+    int ReadSkinIndex() const;
+    void WriteSkinIndex(int number) const;
+
+    // The Help menu: each opens its link of the edition through OpenURL.
+    void OpenOnlineHelp() const;
+    void OpenHomePage() const;
+    void OpenSupport() const;
+    void OpenFeedBack() const;
+    // Starts "update.EXE" of the program folder through OpenURL; the caller then ends the program.
+    void RunUpdate() const;
+
     QString appFolder; // ends in "/"
     QString configFile;
     int languageId = 2;
