@@ -1,0 +1,696 @@
+// libm9s.exe from the program folder against the real ffmpeg: legacy command lines as the
+// option set writes them, outputs checked with ffprobe, markers, stops and bad input.
+#include <QtTest>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+const QString Adapter = QStringLiteral(VELMORA_APP_DIR "/libm9s.exe");
+
+struct TRun
+{
+    int exitCode = -1;
+    bool normalExit = false;
+    QByteArray out, err;
+    qint64 ms = 0;
+};
+
+bool Ffmpeg(const QStringList& args)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+QJsonObject Probe(const QString& file)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"),
+            {"-v", "error", "-show_streams", "-show_format", "-of", "json", QStringLiteral("file:") + file});
+    p.waitForFinished(30000);
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QJsonObject Stream(const QJsonObject& probe, const QString& type)
+{
+    for (const QJsonValue& s : probe.value(QStringLiteral("streams")).toArray())
+        if (s.toObject().value(QStringLiteral("codec_type")).toString() == type)
+            return s.toObject();
+    return {};
+}
+
+double Duration(const QJsonObject& probe)
+{
+    return probe.value(QStringLiteral("format"))
+        .toObject()
+        .value(QStringLiteral("duration"))
+        .toString()
+        .toDouble();
+}
+
+// Decodes the whole file; a broken file gives errors or no frames.
+bool Playable(const QString& file)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-i", QStringLiteral("file:") + file, "-f", "null", "-"});
+    p.waitForFinished(30000);
+    return p.exitCode() == 0 && p.readAllStandardError().trimmed().isEmpty() && Duration(Probe(file)) > 0;
+}
+
+// Any ffmpeg whose command line names the path is still running.
+bool FfmpegRunningFor(const QString& path)
+{
+    const QByteArray needle = path.toUtf8();
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (!pid.toInt() || !cmd.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = cmd.readAll();
+        if (line.startsWith("ffmpeg") || line.contains("/ffmpeg")) {
+            if (line.contains(needle))
+                return true;
+        }
+    }
+    return false;
+}
+
+struct TMarkers
+{
+    QList<QByteArray> durations;
+    QList<double> times;
+};
+
+TMarkers Markers(const QByteArray& out)
+{
+    TMarkers m;
+    static const QRegularExpression dur(
+        QStringLiteral("ffmpeg_release_duration=(.*?)=ffmpeg_release_duration"));
+    static const QRegularExpression time(QStringLiteral("ffmpeg_release_time=(.*?)=ffmpeg_release_time"));
+    const QString text = QString::fromUtf8(out);
+    for (auto it = dur.globalMatch(text); it.hasNext();)
+        m.durations << it.next().captured(1).toUtf8();
+    for (auto it = time.globalMatch(text); it.hasNext();)
+        m.times << it.next().captured(1).toDouble();
+    return m;
+}
+
+} // namespace
+
+class tst_libm9s : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void conversions_data();
+    void conversions();
+    void timeWindow_data();
+    void timeWindow();
+    void rotation_data();
+    void rotation();
+    void overwritesPlaceholderInPlace();
+    void refusesToOverwriteWithoutY();
+    void stopLeavesPlayableFile_data();
+    void stopLeavesPlayableFile();
+    void killedAdapterTakesFfmpegAlong();
+    void badInput_data();
+    void badInput();
+    void sourceIsNeverOverwritten();
+    void ffmpegMissing();
+    void awkwardPaths_data();
+    void awkwardPaths();
+
+private:
+    TRun Run(const QStringList& args, const QByteArray& input = {}, const QProcessEnvironment& env = {},
+             const QString& workDir = {});
+    QString Placeholder(const QString& name);
+
+    QTemporaryDir dir;
+    QString clip;   // 3 s, 160x120, 25 fps, stereo 44.1 kHz
+    QString halves; // 1 s, left half white, right half black
+};
+
+TRun tst_libm9s::Run(const QStringList& args, const QByteArray& input, const QProcessEnvironment& env,
+                     const QString& workDir)
+{
+    TRun r;
+    QProcess p;
+    if (!env.isEmpty())
+        p.setProcessEnvironment(env);
+    if (!workDir.isEmpty())
+        p.setWorkingDirectory(workDir);
+    QElapsedTimer t;
+    t.start();
+    p.start(Adapter, args);
+    if (!p.waitForStarted(5000))
+        return r;
+    if (!input.isEmpty())
+        p.write(input);
+    p.waitForFinished(60000);
+    r.ms = t.elapsed();
+    r.normalExit = p.exitStatus() == QProcess::NormalExit;
+    r.exitCode = p.exitCode();
+    r.out = p.readAllStandardOutput();
+    r.err = p.readAllStandardError();
+    return r;
+}
+
+// The converter creates each output beforehand, holding "temp".
+QString tst_libm9s::Placeholder(const QString& name)
+{
+    const QString path = dir.filePath(name);
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        f.write("temp\r\n");
+    return path;
+}
+
+void tst_libm9s::initTestCase()
+{
+    QVERIFY(dir.isValid());
+    QVERIFY2(QFileInfo(Adapter).isExecutable(), qPrintable(Adapter));
+    clip = dir.filePath(QStringLiteral("clip.mp4"));
+    QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=3", "-f", "lavfi", "-i",
+                    "sine=frequency=440:sample_rate=44100:duration=3", "-ac", "2", "-c:v", "mpeg4", "-c:a",
+                    "aac", clip}));
+    halves = dir.filePath(QStringLiteral("halves.mp4"));
+    QVERIFY(Ffmpeg({"-f", "lavfi", "-i",
+                    "color=c=white:s=160x120:r=25:d=1,drawbox=x=80:y=0:w=80:h=120:color=black:t=fill", "-f",
+                    "lavfi", "-i", "sine=duration=1", "-c:v", "mpeg4", "-q:v", "2", "-c:a", "aac", halves}));
+}
+
+void tst_libm9s::conversions_data()
+{
+    QTest::addColumn<QString>("options"); // as the option set writes them; IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("vcodec"); // empty: no video stream
+    QTest::addColumn<QString>("vtag");
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("dar");
+    QTest::addColumn<QString>("acodec");
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("channels");
+
+    QTest::newRow("mp4 mpeg4 aac") << "-i IN  -y  -f mp4  -ss 00:00:00  -b 300k  -r 25  -s 176x144  -aspect "
+                                      "4:3  -vcodec mpeg4  -ab 64k  "
+                                      "-ar 22050  -ac 1  -acodec aac  OUT"
+                                   << "mp4"
+                                   << "mpeg4"
+                                   << "mp4v"
+                                   << "176x144"
+                                   << "4:3"
+                                   << "aac" << 22050 << 1;
+    QTest::newRow("avi libxvid tagged XVID") << "-i IN -y -f avi -s 320x240 -aspect 16:9 -vcodec libxvid "
+                                                "-vtag XVID -ar 44100 -ac 2 -acodec libmp3lame OUT"
+                                             << "avi"
+                                             << "mpeg4"
+                                             << "XVID"
+                                             << "320x240"
+                                             << "16:9"
+                                             << "mp3" << 44100 << 2;
+    QTest::newRow("legacy names xvid and mp3") << "-i IN -y -f avi -vcodec xvid -acodec mp3 OUT"
+                                               << "avi"
+                                               << "mpeg4"
+                                               << "xvid"
+                                               << "160x120"
+                                               << "4:3"
+                                               << "mp3" << 44100 << 2;
+    QTest::newRow("asf with MP4S after the output")
+        << "-i IN -y -f asf -aspect 4:3 -vcodec mpeg4 -acodec wmav2 OUT -vtag MP4S"
+        << "asf"
+        << "mpeg4"
+        << "MP4S"
+        << "160x120"
+        << "4:3"
+        << "wmav2" << 44100 << 2;
+    QTest::newRow("wmv") << "-i IN -y -f asf -b 256k -vcodec wmv2 -ab 64k -acodec wmav2 OUT"
+                         << "wmv"
+                         << "wmv2"
+                         << "WMV2"
+                         << "160x120"
+                         << "4:3"
+                         << "wmav2" << 44100 << 2;
+    QTest::newRow("libfaac") << "-i IN -y -f mp4 -vcodec mpeg4 -acodec libfaac -ar 32000 OUT"
+                             << "mp4"
+                             << "mpeg4"
+                             << "mp4v"
+                             << "160x120"
+                             << "4:3"
+                             << "aac" << 32000 << 2;
+    QTest::newRow("audio only")
+        << "-i IN -y -f mp3 -ss 00:00:00 -vn -ab 128k -ar 44100 -ac 2 -acodec libmp3lame OUT"
+        << "mp3"
+        << ""
+        << ""
+        << ""
+        << ""
+        << "mp3" << 44100 << 2;
+    QTest::newRow("3gp h263 with legacy amr")
+        << "-i IN -y -f 3gp -s 176x144 -vcodec h263 -ar 8000 -ac 1 -acodec libamr_nb OUT"
+        << "3gp"
+        << "h263"
+        << "s263"
+        << "176x144"
+        << "4:3"
+        << "aac" << 8000 << 1;
+    // flv stores no aspect ratio.
+    QTest::newRow("flv") << "-i IN -y -f flv -vcodec flv -ar 22050 -acodec libmp3lame OUT"
+                         << "flv"
+                         << "flv1"
+                         << ""
+                         << "160x120"
+                         << ""
+                         << "mp3" << 22050 << 2;
+    QTest::newRow("matroska h264 vorbis") << "-i IN -y -f matroska -vcodec h264 -acodec libvorbis OUT"
+                                          << "mkv"
+                                          << "h264"
+                                          << ""
+                                          << "160x120"
+                                          << "4:3"
+                                          << "vorbis" << 44100 << 2;
+}
+
+void tst_libm9s::conversions()
+{
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, vcodec);
+    QFETCH(QString, vtag);
+    QFETCH(QString, size);
+    QFETCH(QString, dar);
+    QFETCH(QString, acodec);
+    QFETCH(int, rate);
+    QFETCH(int, channels);
+
+    const QString out =
+        Placeholder(QStringLiteral("%1.%2").arg(QString::fromLatin1(QTest::currentDataTag()), ext));
+    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), clip);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
+    TRun r = Run(args);
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
+
+    const QJsonObject probe = Probe(out);
+    const QJsonObject v = Stream(probe, QStringLiteral("video"));
+    const QJsonObject a = Stream(probe, QStringLiteral("audio"));
+    if (vcodec.isEmpty()) {
+        QVERIFY(v.isEmpty());
+    } else {
+        QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), vcodec);
+        if (!vtag.isEmpty())
+            QCOMPARE(v.value(QStringLiteral("codec_tag_string")).toString(), vtag);
+        QCOMPARE(QStringLiteral("%1x%2")
+                     .arg(v.value(QStringLiteral("width")).toInt())
+                     .arg(v.value(QStringLiteral("height")).toInt()),
+                 size);
+        if (!dar.isEmpty())
+            QCOMPARE(v.value(QStringLiteral("display_aspect_ratio")).toString(), dar);
+    }
+    QCOMPARE(a.value(QStringLiteral("codec_name")).toString(), acodec);
+    QCOMPARE(a.value(QStringLiteral("sample_rate")).toString().toInt(), rate);
+    QCOMPARE(a.value(QStringLiteral("channels")).toInt(), channels);
+    QVERIFY2(qAbs(Duration(probe) - 3.0) < 0.2, qPrintable(QString::number(Duration(probe))));
+
+    // The duration once, then output times that never fall and reach the end.
+    const TMarkers m = Markers(r.out);
+    QCOMPARE(m.durations, QList<QByteArray>{"00:00:03.00"});
+    QVERIFY(!m.times.isEmpty());
+    for (int i = 1; i < m.times.size(); ++i)
+        QVERIFY(m.times[i] > m.times[i - 1]);
+    QVERIFY2(qAbs(m.times.last() - 3.0) < 0.2, qPrintable(QString::number(m.times.last())));
+    QVERIFY(r.out.indexOf("ffmpeg_release_duration=") < r.out.indexOf("ffmpeg_release_time="));
+}
+
+void tst_libm9s::timeWindow_data()
+{
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("length"); // empty: up to the end
+    QTest::addColumn<double>("expected");
+    QTest::newRow("start and length") << "00:00:01"
+                                      << "00:00:01" << 1.0;
+    QTest::newRow("start to the end") << "00:00:02"
+                                      << "" << 1.0;
+    QTest::newRow("length from the start") << "00:00:00"
+                                           << "00:00:02" << 2.0;
+}
+
+void tst_libm9s::timeWindow()
+{
+    QFETCH(QString, start);
+    QFETCH(QString, length);
+    QFETCH(double, expected);
+    const QString out = Placeholder(QStringLiteral("window.mp4"));
+    QStringList args{"-i", clip, "-y", "-f", "mp4"};
+    if (!length.isEmpty())
+        args << "-t" << length;
+    args << "-ss" << start << "-vcodec"
+         << "mpeg4"
+         << "-acodec"
+         << "aac" << out;
+    TRun r = Run(args);
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    const QJsonObject probe = Probe(out);
+    QVERIFY2(qAbs(Duration(probe) - expected) < 0.15, qPrintable(QString::number(Duration(probe))));
+    QVERIFY(!Stream(probe, QStringLiteral("video")).isEmpty());
+    // The duration marker is the whole input's; the display subtracts the start itself.
+    const TMarkers m = Markers(r.out);
+    QCOMPARE(m.durations, QList<QByteArray>{"00:00:03.00"});
+    QVERIFY(qAbs(m.times.last() - expected) < 0.15);
+}
+
+void tst_libm9s::rotation_data()
+{
+    QTest::addColumn<QString>("script"); // %1 is the source's path
+    QTest::addColumn<QString>("size");   // -s, empty for none
+    QTest::addColumn<QString>("expected");
+    QTest::addColumn<QString>("bright"); // which half of the picture holds the white half of the source
+
+    QTest::newRow("as the program writes it") << "DirectShowSource(\"%1\",convertfps=true)\r\nturnleft()\r\n"
+                                              << ""
+                                              << "120x160"
+                                              << "bottom";
+    QTest::newRow("program script at a device size")
+        << "DirectShowSource(\"%1\",convertfps=true)\r\nturnleft()\r\n"
+        << "176x220"
+        << "176x220"
+        << "bottom";
+    QTest::newRow("user's script followed by turnleft")
+        << "# mine\r\nDirectShowSource(\"%1\")\r\nFlipHorizontal()\r\nturnleft()\r\n"
+        << ""
+        << "120x160"
+        << "top";
+    QTest::newRow("turnright") << "AviSource(\"%1\").TurnRight()"
+                               << ""
+                               << "120x160"
+                               << "top";
+    QTest::newRow("turn180") << "FFmpegSource2(\"%1\", atrack=-1)\nTurn180()"
+                             << ""
+                             << "160x120"
+                             << "right";
+}
+
+void tst_libm9s::rotation()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, size);
+    QFETCH(QString, expected);
+    QFETCH(QString, bright);
+    const QString avs = dir.filePath(QStringLiteral("m9s.avs"));
+    QFile f(avs);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(script.arg(halves).toUtf8());
+    f.close();
+    const QString out = Placeholder(QStringLiteral("turned.avi"));
+    QStringList args{"-i", avs, "-y", "-f", "avi"};
+    if (!size.isEmpty())
+        args << "-s" << size;
+    args << "-aspect"
+         << "4:3"
+         << "-vcodec"
+         << "mpeg4"
+         << "-qscale"
+         << "2"
+         << "-acodec"
+         << "libmp3lame" << out;
+    TRun r = Run(args);
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    const QJsonObject v = Stream(Probe(out), QStringLiteral("video"));
+    const int w = v.value(QStringLiteral("width")).toInt(), h = v.value(QStringLiteral("height")).toInt();
+    QCOMPARE(QStringLiteral("%1x%2").arg(w).arg(h), expected);
+    QVERIFY(Markers(r.out).durations.size() == 1);
+
+    // Where the white half went: compare the mean brightness of opposite halves of a frame.
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {"-v", "error", "-i", out, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"});
+    QVERIFY(p.waitForFinished(30000));
+    const QByteArray gray = p.readAllStandardOutput();
+    QCOMPARE(gray.size(), w * h);
+    auto mean = [&](int x0, int y0, int x1, int y1) {
+        double sum = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = x0; x < x1; ++x)
+                sum += static_cast<unsigned char>(gray[y * w + x]);
+        return sum / ((x1 - x0) * (y1 - y0));
+    };
+    const double top = mean(0, 0, w, h / 2), bottom = mean(0, h / 2, w, h);
+    const double left = mean(0, 0, w / 2, h), right = mean(w / 2, 0, w, h);
+    const double brightMean = bright == u"top"      ? top
+                              : bright == u"bottom" ? bottom
+                              : bright == u"left"   ? left
+                                                    : right;
+    const double darkMean = bright == u"top"      ? bottom
+                            : bright == u"bottom" ? top
+                            : bright == u"left"   ? right
+                                                  : left;
+    QVERIFY2(brightMean > 200 && darkMean < 60,
+             qPrintable(QStringLiteral("%1 / %2").arg(brightMean).arg(darkMean)));
+}
+
+void tst_libm9s::overwritesPlaceholderInPlace()
+{
+    const QString out = Placeholder(QStringLiteral("inplace.avi"));
+    struct stat before
+    {
+    }, after{};
+    QCOMPARE(stat(QFile::encodeName(out).constData(), &before), 0);
+    TRun r = Run({"-i", clip, "-y", "-f", "avi", "-vcodec", "mpeg4", "-acodec", "libmp3lame", out});
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    QCOMPARE(stat(QFile::encodeName(out).constData(), &after), 0);
+    QCOMPARE(after.st_ino, before.st_ino); // the same file, rewritten
+    QVERIFY(Playable(out));
+}
+
+void tst_libm9s::refusesToOverwriteWithoutY()
+{
+    const QString out = Placeholder(QStringLiteral("keep.avi"));
+    TRun r = Run({"-i", clip, "-f", "avi", out});
+    QVERIFY(r.normalExit);
+    QVERIFY(r.exitCode != 0);
+    QFile f(out);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), QByteArray("temp\r\n"));
+}
+
+void tst_libm9s::stopLeavesPlayableFile_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("playable");
+    // The Convert button sends both lines at once; "quit" alone comes when the window closes.
+    QTest::newRow("q then quit") << QByteArray("q\nquit\n") << true;
+    QTest::newRow("q") << QByteArray("q\n") << true;
+    QTest::newRow("quit") << QByteArray("quit\n") << false;
+}
+
+void tst_libm9s::stopLeavesPlayableFile()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, playable);
+    const QString out =
+        Placeholder(QStringLiteral("stopped %1.mp4").arg(QString::fromLatin1(QTest::currentDataTag())));
+    QProcess p;
+    // -re reads the 3 s clip in real time, so there is time to stop it half way.
+    p.start(Adapter, {"-i", clip, "-y", "-f", "mp4", "-vcodec", "mpeg4", "-acodec", "aac", "-re", out});
+    QVERIFY(p.waitForStarted());
+    QByteArray seen;
+    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time=0.5") ||
+                                 seen.contains("ffmpeg_release_time=1."),
+                             5000);
+    p.write(lines);
+    QVERIFY(p.waitForFinished(3000));
+    QVERIFY(p.exitStatus() == QProcess::NormalExit);
+    QVERIFY(p.exitCode() != 0); // a shortened file is not a complete one
+    QVERIFY(!FfmpegRunningFor(out));
+    if (playable) {
+        QVERIFY(Playable(out));
+        QVERIFY(Duration(Probe(out)) < 2.8);
+    }
+}
+
+void tst_libm9s::killedAdapterTakesFfmpegAlong()
+{
+    const QString out = Placeholder(QStringLiteral("killed.avi"));
+    QProcess p;
+    p.start(Adapter, {"-i", clip, "-y", "-f", "avi", "-re", out});
+    QVERIFY(p.waitForStarted());
+    QByteArray seen;
+    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time="), 5000);
+    QVERIFY(FfmpegRunningFor(out));
+    ::kill(static_cast<pid_t>(p.processId()), SIGKILL); // only the adapter, not its group
+    QVERIFY(p.waitForFinished(3000));
+    QTRY_VERIFY_WITH_TIMEOUT(!FfmpegRunningFor(out), 2000);
+}
+
+void tst_libm9s::badInput_data()
+{
+    QTest::addColumn<QStringList>("args"); // IN and OUT are replaced
+    QTest::addColumn<QString>("input");    // file contents to create, or "-" for none, "=clip" for the clip
+    QTest::addColumn<QString>("message");
+
+    const QStringList plain{"-i", "IN", "-y", "-f", "avi", "OUT"};
+    QTest::newRow("missing") << plain << "-"
+                             << "input file does not exist";
+    QTest::newRow("empty") << plain << ""
+                           << "input file is empty";
+    QTest::newRow("not media") << plain << "hello, this is text\n"
+                               << "Invalid data found";
+    QTest::newRow("truncated mp4") << plain << "=truncmp4"
+                                   << "Invalid data found";
+    QTest::newRow("truncated mkv") << plain << "=truncmkv"
+                                   << "truncated";
+    QTest::newRow("output folder missing") << QStringList{"-i", "IN", "-y", "NOWHERE/x.avi"} << "=clip"
+                                           << "output folder does not exist";
+    QTest::newRow("output folder is a file") << QStringList{"-i", "IN", "-y", "IN/x.avi"} << "=clip"
+                                             << "output folder does not exist";
+    QTest::newRow("unknown option") << QStringList{"-i", "IN", "-y", "-frobnicate", "1", "OUT"} << "=clip"
+                                    << "unknown option -frobnicate";
+    QTest::newRow("bitrate rejected") << QStringList{"-i", "IN", "-y", "-b", "fast", "OUT"} << "=clip"
+                                      << "ffmpeg failed";
+    QTest::newRow("codec rejected") << QStringList{"-i", "IN", "-y", "-vcodec", "nosuchcodec", "OUT"}
+                                    << "=clip"
+                                    << "Unknown encoder 'nosuchcodec'";
+    QTest::newRow("frame size rejected") << QStringList{"-i", "IN", "-y", "-s", "big", "OUT"} << "=clip"
+                                         << "Invalid frame size";
+    QTest::newRow("start beyond the end")
+        << QStringList{"-i", "IN", "-y", "-ss", "00:01:00", "OUT"} << "=clip"
+        << "beyond the end";
+    QTest::newRow("script syntax error") << QStringList{"-i", "IN.avs", "-y", "OUT"}
+                                         << "DirectShowSource(\"x.avi\",convertfps=true\r\nturnleft()\r\n"
+                                         << "syntax error in script";
+    QTest::newRow("script names a missing file")
+        << QStringList{"-i", "IN.avs", "-y", "OUT"}
+        << "DirectShowSource(\"/no/such/file.avi\",convertfps=true)\r\n"
+           "turnleft()\r\n"
+        << "names a file that does not exist: /no/such/file.avi";
+}
+
+void tst_libm9s::badInput()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, input);
+    QFETCH(QString, message);
+
+    const QString stem = dir.filePath(
+        QStringLiteral("bad-%1").arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'_'));
+    QString in = stem + QStringLiteral(".mp4");
+    for (QString& a : args) {
+        if (a == u"IN.avs") {
+            in = stem + QStringLiteral(".avs");
+            a = in;
+        } else {
+            a.replace(QStringLiteral("IN"), in);
+        }
+        a.replace(QStringLiteral("OUT"), stem + QStringLiteral("-out.avi"));
+        a.replace(QStringLiteral("NOWHERE"), dir.filePath(QStringLiteral("no/such/folder")));
+    }
+    QFile::remove(in);
+    if (input == u"=clip") {
+        QVERIFY(QFile::copy(clip, in));
+    } else if (input == u"=truncmp4") {
+        QFile src(clip);
+        QVERIFY(src.open(QIODevice::ReadOnly));
+        QFile dst(in);
+        QVERIFY(dst.open(QIODevice::WriteOnly));
+        dst.write(src.read(src.size() / 2));
+    } else if (input == u"=truncmkv") {
+        const QString full = stem + QStringLiteral("-full.mkv");
+        QVERIFY(Ffmpeg({"-i", clip, "-c", "copy", full}));
+        QFile src(full);
+        QVERIFY(src.open(QIODevice::ReadOnly));
+        in = stem + QStringLiteral(".mkv");
+        QFile dst(in);
+        QVERIFY(dst.open(QIODevice::WriteOnly));
+        dst.write(src.read(src.size() / 3));
+        args.replaceInStrings(stem + QStringLiteral(".mp4"), in);
+    } else if (input != u"-") {
+        QFile f(in);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(input.toUtf8());
+    }
+
+    TRun r = Run(args);
+    QVERIFY2(r.normalExit, "crashed");
+    QVERIFY2(r.exitCode != 0, r.err.right(2000).constData());
+    QVERIFY2(QString::fromUtf8(r.err).contains(message), r.err.right(2000).constData());
+    QVERIFY2(r.err.contains("libm9s: "), r.err.right(2000).constData());
+    QVERIFY2(r.ms < 3000, qPrintable(QString::number(r.ms)));
+    if (QTest::currentDataTag() == QByteArray("missing"))
+        QVERIFY2(r.ms < 1000, qPrintable(QString::number(r.ms)));
+}
+
+void tst_libm9s::sourceIsNeverOverwritten()
+{
+    const QString src = dir.filePath(QStringLiteral("self.avi"));
+    QVERIFY(Ffmpeg({"-i", clip, "-c:v", "mpeg4", "-c:a", "libmp3lame", src}));
+    const qint64 size = QFileInfo(src).size();
+    // A second name for the same file must not fool the check either.
+    const QString link = dir.filePath(QStringLiteral("self-link.avi"));
+    QVERIFY(QFile::link(src, link));
+    TRun r = Run({"-i", src, "-y", "-f", "avi", link});
+    QVERIFY(r.exitCode != 0);
+    QVERIFY2(r.err.contains("the output file is the source file"), r.err.constData());
+    QCOMPARE(QFileInfo(src).size(), size);
+    QVERIFY(Playable(src));
+}
+
+void tst_libm9s::ffmpegMissing()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("empty-bin")));
+    TRun r = Run({"-i", clip, "-y", Placeholder(QStringLiteral("noffmpeg.avi"))}, {}, env);
+    QVERIFY(r.normalExit);
+    QVERIFY(r.exitCode != 0);
+    QVERIFY2(r.err.contains("ffmpeg was found neither beside libm9s.exe nor on PATH"), r.err.constData());
+    QVERIFY2(r.ms < 1000, qPrintable(QString::number(r.ms)));
+}
+
+void tst_libm9s::awkwardPaths_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("blanks") << "my clip  two.mp4";
+    QTest::newRow("quotes") << "it's \"quoted\".mp4";
+    QTest::newRow("dollar") << "$HOME $(id).mp4";
+    QTest::newRow("leading dash") << "-i.mp4";
+    QTest::newRow("non-ASCII") << "Größe 视频.mp4";
+    QTest::newRow("colon") << "http:x.mp4";
+}
+
+void tst_libm9s::awkwardPaths()
+{
+    QFETCH(QString, name);
+    QDir sub(dir.filePath(QStringLiteral("awk")));
+    QVERIFY(sub.mkpath(QStringLiteral(".")));
+    const QString in = sub.filePath(name);
+    QFile::remove(in);
+    QVERIFY(QFile::copy(clip, in));
+    const QString outName =
+        QStringLiteral("-out ") + QFileInfo(name).completeBaseName() + QStringLiteral(".avi");
+    QFile::remove(sub.filePath(outName));
+    // Relative names, as a user typing them would give them; a leading dash must stay a file name.
+    TRun r = Run({"-i", name, "-y", "-f", "avi", "-vcodec", "mpeg4", outName}, {}, {}, sub.path());
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    QVERIFY(Playable(sub.filePath(outName)));
+    // The script path form: the source named inside an .avs in triple quotes.
+    const QString avs = sub.filePath(QFileInfo(name).completeBaseName() + QStringLiteral(".avs"));
+    QFile f(avs);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QStringLiteral("DirectShowSource(\"\"\"%1\"\"\",convertfps=true)\r\nturnleft()\r\n")
+                .arg(in)
+                .toUtf8());
+    f.close();
+    const QString out2 = sub.filePath(QFileInfo(name).completeBaseName() + QStringLiteral(" turned.avi"));
+    r = Run({"-i", avs, "-y", "-f", "avi", out2});
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    QCOMPARE(Stream(Probe(out2), QStringLiteral("video")).value(QStringLiteral("width")).toInt(), 120);
+}
+
+QTEST_GUILESS_MAIN(tst_libm9s)
+#include "tst_libm9s.moc"
