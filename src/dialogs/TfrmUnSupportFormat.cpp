@@ -81,6 +81,9 @@ TfrmUnSupportFormat::TfrmUnSupportFormat(TfrmCommon& common, QWidget* parent)
                    GroupBoxNotice);
     LabelUnSupportFormat->setObjectName(QStringLiteral("LabelUnSupportFormat"));
     LabelUnSupportFormat->setWordWrap(true);
+    // Room for the longest notice of the language files, which wraps to four lines.
+    LabelUnSupportFormat->setMinimumHeight(LabelUnSupportFormat->fontMetrics().lineSpacing() * 4);
+    LabelUnSupportFormat->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ButtonDownloadCodecs = new QPushButton(QStringLiteral("Yes"), GroupBoxNotice);
     ButtonDownloadCodecs->setObjectName(QStringLiteral("ButtonDownloadCodecs"));
     ButtonCancel = new QPushButton(QStringLiteral("No"), GroupBoxNotice);
@@ -98,6 +101,7 @@ TfrmUnSupportFormat::TfrmUnSupportFormat(TfrmCommon& common, QWidget* parent)
         new QLabel(QStringLiteral("如您安装解码器后，仍然无法转换，请将以下错误信息发送给我们："), this);
     LabelErrorMsg->setObjectName(QStringLiteral("LabelErrorMsg"));
     LabelErrorMsg->setWordWrap(true);
+    LabelErrorMsg->setMinimumHeight(LabelErrorMsg->fontMetrics().lineSpacing() * 2);
 
     LabelUserName = new QLabel(QStringLiteral("您的姓名："), this);
     LabelUserName->setObjectName(QStringLiteral("LabelUserName"));
@@ -143,7 +147,7 @@ TfrmUnSupportFormat::TfrmUnSupportFormat(TfrmCommon& common, QWidget* parent)
     layout->addLayout(fields);
     layout->addWidget(RichEditErrorMsg, 1);
     layout->addLayout(sendRow);
-    setFixedSize(520, 500);
+    setFixedSize(540, 520);
 
     connect(ButtonDownloadCodecs, &QPushButton::clicked, this,
             &TfrmUnSupportFormat::ButtonDownloadCodecsClick);
