@@ -3,6 +3,7 @@
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
+#include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
 
 #include <QFile>
@@ -35,31 +36,6 @@ void ReportAfterShow(QObject* context)
         text = QString::fromLocal8Bit(e.what());
     }
     QTimer::singleShot(0, context, [text] { ReportException(text); });
-}
-
-// The notice text with its one "%s": "%%" is a percent sign; any other directive, or a second
-// "%s", is an error rather than a guess.
-QString FormatNotice(const QString& format, const QString& argument)
-{
-    QString result;
-    bool used = false;
-    for (qsizetype i = 0; i < format.size(); ++i) {
-        if (format[i] != u'%') {
-            result += format[i];
-            continue;
-        }
-        const QChar next = i + 1 < format.size() ? format[i + 1] : QChar();
-        if (next == u'%') {
-            result += u'%';
-        } else if ((next == u's' || next == u'S') && !used) {
-            result += argument;
-            used = true;
-        } else {
-            throw AppError(QStringLiteral("Format '%1' invalid or incompatible with argument").arg(format));
-        }
-        ++i;
-    }
-    return result;
 }
 
 } // namespace
@@ -208,7 +184,7 @@ void TfrmUnSupportFormat::showEvent(QShowEvent* event)
 void TfrmUnSupportFormat::FormShow()
 {
     // A format text that does not format leaves the old notice and the old log in place.
-    LabelUnSupportFormat->setText(FormatNotice(unSupportFormatText, failedExtensions));
+    LabelUnSupportFormat->setText(SafeFormat(unSupportFormatText, failedExtensions));
     LoadErrorLog();
 }
 
