@@ -148,6 +148,8 @@ void TfrmUnSupportFormat::LoadLanguage(const QString& languageFile)
     LabelOrderID->setText(text("LabelOrderID"));
     LabelOrderIDNotice->setText(text("LabelOrderIDNotice"));
     pleaseInputEmail = text("msgPleaseInputEmail");
+    // Message boxes carry the application title, like every other message of the program.
+    applicationTitle = ini.ReadString(QStringLiteral("App"), QStringLiteral("Title"), QString());
 }
 
 void TfrmUnSupportFormat::ShowFailedFormats(const QString& extensions)
@@ -249,7 +251,6 @@ void TfrmUnSupportFormat::ButtonSendErrorReportClick()
 
 void TfrmUnSupportFormat::ShowMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, QGuiApplication::applicationDisplayName(), text, QMessageBox::Ok,
-                    this);
+    QMessageBox box(QMessageBox::NoIcon, applicationTitle, text, QMessageBox::Ok, this);
     box.exec();
 }

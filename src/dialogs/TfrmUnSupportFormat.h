@@ -20,7 +20,8 @@ class TfrmUnSupportFormat : public QDialog
 public:
     TfrmUnSupportFormat(TfrmCommon& common, QWidget* parent = nullptr);
 
-    // Captions and the two message fields from section [frmUnSupportFormat].
+    // Captions and the two message fields from section [frmUnSupportFormat]; the caption of
+    // its message boxes from [App] Title.
     void LoadLanguage(const QString& languageFile);
 
     // What the batch run calls at its end: sets failedExtensions ("a,b" without a trailing
@@ -39,6 +40,7 @@ public:
     QString failedExtensions;
     QString unSupportFormatText;
     QString pleaseInputEmail;
+    QString applicationTitle;
 
     QGroupBox* GroupBoxNotice = nullptr;
     QLabel* LabelUnSupportFormat = nullptr;

@@ -44,14 +44,16 @@ private:
 };
 
 // Answers the next message box with OK and keeps its text (and that it was one at all).
-inline void AnswerNextMessageBox(QString* text, bool* shown = nullptr)
+inline void AnswerNextMessageBox(QString* text, bool* shown = nullptr, QString* caption = nullptr)
 {
-    WhenModal([text, shown](QWidget* modal) {
+    WhenModal([text, shown, caption](QWidget* modal) {
         auto* box = qobject_cast<QMessageBox*>(modal);
         if (!box)
             return;
         if (text)
             *text = box->text();
+        if (caption)
+            *caption = box->windowTitle();
         if (shown)
             *shown = true;
         box->button(QMessageBox::Ok)->click();

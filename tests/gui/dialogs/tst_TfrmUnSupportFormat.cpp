@@ -243,9 +243,11 @@ void TestTfrmUnSupportFormat::SendWithoutEmail()
     form->ButtonSendErrorReport->setFocus();
 
     QString shown;
-    AnswerNextMessageBox(&shown);
+    QString caption;
+    AnswerNextMessageBox(&shown, nullptr, &caption);
     QTest::mouseClick(form->ButtonSendErrorReport, Qt::LeftButton);
     QCOMPARE(shown, QStringLiteral("Please enter your e-mail address."));
+    QCOMPARE(caption, QStringLiteral("Velmora"));
     QVERIFY(form->isVisible());
     QCOMPARE(form->focusWidget(), static_cast<QWidget*>(form->EditUserEmail));
     QCoreApplication::processEvents();
@@ -273,10 +275,12 @@ void TestTfrmUnSupportFormat::SendReport()
     form->EditOrderID->setText("");
 
     QString shown;
-    AnswerNextMessageBox(&shown);
+    QString caption;
+    AnswerNextMessageBox(&shown, nullptr, &caption);
     QTest::mouseClick(form->ButtonSendErrorReport, Qt::LeftButton);
 
     QCOMPARE(shown, QStringLiteral("Report received, thank you."));
+    QCOMPARE(caption, QStringLiteral("Velmora"));
     QVERIFY(!form->isVisible());
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(server.requests.first().startsWith("POST /bug_report_submit.php HTTP/1.0\r\n"));
