@@ -106,6 +106,10 @@ private slots:
     void childClosingOutputEarly();
     void handlerErrorsAreReportedAndRunGoesOn();
     void nextChildStartedFromTheEndEvent();
+    void secondStartWhileRunningIsRefused();
+    void stopAfterAnUnnoticedEnd_data();
+    void stopAfterAnUnnoticedEnd();
+    void childThatNeverReadsInput();
 };
 
 void TestConsoleIO::initialProperties()
@@ -354,6 +358,8 @@ void TestConsoleIO::startFailures_data()
     QTest::newRow("missing start-in folder")
         << Child("child_script") << QStringLiteral("/nonexistent/folder") << ENOENT;
     QTest::newRow("empty") << QString() << QString() << ENOENT;
+    QTest::newRow("executable text without interpreter")
+        << QStringLiteral("<script>") << QString() << ENOEXEC;
 }
 
 void TestConsoleIO::startFailures()
@@ -361,6 +367,15 @@ void TestConsoleIO::startFailures()
     QFETCH(QString, program);
     QFETCH(QString, folder);
     QFETCH(int, code);
+    QTemporaryDir dir;
+    if (program == QLatin1String("<script>")) {
+        program = dir.filePath(QStringLiteral("not a program.exe"));
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("just text\n");
+        file.close();
+        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser));
+    }
     TConsoleIO io;
     io.SplitMode = smSplitchar;
     Recorder r;
@@ -698,6 +713,68 @@ void TestConsoleIO::nextChildStartedFromTheEndEvent()
     io.Start(Child("child_script"), {"out:run0\\n"}, QString());
     QTRY_VERIFY(started == 3 && !io.IsRunning());
     QCOMPARE(seen, (QStringList{"run0", "", "run1", "", "run2", "", "run3", ""}));
+}
+
+void TestConsoleIO::secondStartWhileRunningIsRefused()
+{
+#ifndef QT_NO_DEBUG
+    QSKIP("a debug build stops at the assertion");
+#endif
+    TConsoleIO io;
+    io.EnableKill = true;
+    io.TerminateCommand.clear();
+    Recorder r;
+    r.Attach(io);
+    io.Start(Child("child_script"), {"sleep:30000"}, QString());
+    const qint64 pid = io.ProcessId();
+    QVERIFY_THROWS_EXCEPTION(AppError, io.Start(Child("child_script"), {"exit:0"}, QString()));
+    QCOMPARE(io.ProcessId(), pid); // the first child is still the tracked one
+    QCOMPARE(r.status, QList<bool>{true});
+    io.Stop();
+    QVERIFY(WaitForEnd(io));
+}
+
+void TestConsoleIO::stopAfterAnUnnoticedEnd_data()
+{
+    QTest::addColumn<QString>("terminateCommand");
+    QTest::newRow("with terminate command") << "quit";
+    QTest::newRow("kill only") << "";
+}
+
+void TestConsoleIO::stopAfterAnUnnoticedEnd()
+{
+    // The child has ended but the event loop has not reported it yet: a stop now is no error
+    // and does not turn a good end into a kill.
+    QFETCH(QString, terminateCommand);
+    TConsoleIO io;
+    io.EnableKill = true;
+    io.TerminateCommand = terminateCommand;
+    io.Start(Child("child_script"), {"exit:0"}, QString());
+    const qint64 pid = io.ProcessId();
+    for (int i = 0; i < 500 && !ProcessGone(pid); ++i)
+        QThread::msleep(20); // no event loop here on purpose
+    QVERIFY(ProcessGone(pid));
+    QVERIFY(io.IsRunning());
+    io.Stop();
+    QVERIFY(WaitForEnd(io));
+    QCOMPARE(io.ExitCode(), 0);
+    QVERIFY(!io.ExitCrashed());
+}
+
+void TestConsoleIO::childThatNeverReadsInput()
+{
+    // Far more than a pipe holds: the writes must not block the GUI thread.
+    TConsoleIO io;
+    io.EnableKill = true;
+    io.WaitTimeout = 100;
+    io.Start(Child("child_script"), {"sleep:30000"}, QString());
+    const QString line(10000, u'x');
+    for (int i = 0; i < 100; ++i)
+        io.SendLine(line);
+    QVERIFY(io.IsRunning());
+    io.Stop();
+    QVERIFY(WaitForEnd(io));
+    QCOMPARE(io.ExitCode(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestConsoleIO)
