@@ -15,6 +15,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QShowEvent>
@@ -234,6 +235,9 @@ void TfrmUnSupportFormat::ButtonSendErrorReportClick()
         return;
     }
 
+    // The wait for the reply still handles window events (a close of the main window among
+    // them), so this window may be gone when the reply is there.
+    const QPointer<TfrmUnSupportFormat> self(this);
     QString reply;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     try {
@@ -245,8 +249,11 @@ void TfrmUnSupportFormat::ButtonSendErrorReportClick()
         return;
     }
     QGuiApplication::restoreOverrideCursor();
+    if (!self)
+        return;
     ShowMessage(reply);
-    hide();
+    if (self)
+        hide();
 }
 
 void TfrmUnSupportFormat::ShowMessage(const QString& text)
