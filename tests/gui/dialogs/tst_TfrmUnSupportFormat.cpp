@@ -60,6 +60,7 @@ private slots:
     void BadNoticeFormatKeepsTheWindowAsItWas();
     void LogOnEveryShow();
     void NoLogKeepsTheText();
+    void UnreadableLogIsReported();
     void ShowingAgainWhileVisibleRefreshes();
     void CodecPage();
     void CancelHides();
@@ -203,6 +204,19 @@ void TestTfrmUnSupportFormat::NoLogKeepsTheText()
     form->RichEditErrorMsg->setPlainText("what the user wrote");
     form->ShowFailedFormats(".avi");
     QCOMPARE(form->RichEditErrorMsg->toPlainText(), QStringLiteral("what the user wrote"));
+}
+
+void TestTfrmUnSupportFormat::UnreadableLogIsReported()
+{
+    // Something named like the log that cannot be read as a file.
+    QVERIFY(QDir(app->path()).mkdir("logFile.txt"));
+    form->unSupportFormatText = "%s";
+    form->RichEditErrorMsg->setPlainText("old");
+    form->ShowFailedFormats(".xyz");
+    QVERIFY(form->isVisible());
+    QCOMPARE(form->LabelUnSupportFormat->text(), QStringLiteral(".xyz"));
+    QTRY_COMPARE(errors.size(), 1);
+    QVERIFY2(errors.first().contains(app->filePath("logFile.txt")), qPrintable(errors.first()));
 }
 
 void TestTfrmUnSupportFormat::ShowingAgainWhileVisibleRefreshes()
