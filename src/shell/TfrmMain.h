@@ -39,6 +39,7 @@ class TfrmOverWrite;
 class TfrmUnSupportFormat;
 class TfrmHelpDialog;
 class TfrmSplash;
+class TSkinEngine;
 
 class TfrmMain : public QMainWindow
 {
@@ -183,6 +184,7 @@ public:
     // ---- fields ----
     TfrmCommon* frmCommon;
     TfrmSplash* frmSplash = nullptr; // set by main(); destroyed when the window closes
+    TSkinEngine* suiSkinEngine = nullptr; // made on first use; restyles every window
     bool firstPaintDone = false;
 
     // Conversion state (Parts of the conversion side).
