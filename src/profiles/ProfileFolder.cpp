@@ -1,6 +1,7 @@
 #include "profiles/ProfileFolder.h"
 
 #include "platform/AppError.h"
+#include "profiles/TProfileCatalogue.h"
 #include "profiles/VideoProfile.h"
 
 #include <QDir>
@@ -8,19 +9,10 @@
 
 QStringList ListProfileFiles(const QString& folder)
 {
-    QDir dir(folder);
-    if (!dir.exists())
+    if (!QFileInfo(folder).isDir())
         throw AppError(QStringLiteral("Folder not found: %1").arg(QDir::toNativeSeparators(folder)));
-    const QFileInfoList entries =
-        dir.entryInfoList({QStringLiteral("*.pf")},
-                          QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-    QStringList paths;
-    for (const QFileInfo& entry : entries) {
-        // The pattern matches any letter case, but make sure of "pf" itself.
-        if (entry.suffix().compare(QLatin1String("pf"), Qt::CaseInsensitive) == 0 && !entry.isDir())
-            paths.append(entry.filePath());
-    }
-    return paths;
+    // The program's own listing, so a check sees the files the format list sees.
+    return TProfileCatalogue::ListProfileFiles(folder);
 }
 
 QStringList CheckProfileFolder(const QString& folder, int* loadedCount)

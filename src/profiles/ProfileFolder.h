@@ -4,8 +4,8 @@
 #include <QString>
 #include <QStringList>
 
-// Paths of the entries whose extension is "pf" in any letter case, folders left out,
-// sorted by file name so the list order is the same on every file system.
+// The profile files of the folder in the format list's order (TProfileCatalogue); raises
+// AppError "Folder not found" when there is no such folder.
 QStringList ListProfileFiles(const QString& folder);
 
 // Loads every profile file of the folder; one "<file>: <error>" text per failure. Raises
