@@ -31,8 +31,8 @@ TfrmOverWrite::TfrmOverWrite(QWidget* parent)
     buttonIgnore->setObjectName(QStringLiteral("buttonIgnore"));
     buttonAutoName = new QPushButton(QStringLiteral("自动命名"), this);
     buttonAutoName->setObjectName(QStringLiteral("buttonAutoName"));
-    buttonOverWrite->setAutoDefault(false);
-    buttonIgnore->setAutoDefault(false);
+    // Enter answers with the focused button, and with "name automatically" when the focus is
+    // elsewhere.
     buttonAutoName->setDefault(true);
 
     checkBoxNotice = new QCheckBox(QStringLiteral("下次不再提示，均依此次选择执行"), this);

@@ -78,6 +78,7 @@ private slots:
     void Ask();
     void CloseBoxForgetsTheLastAnswer();
     void CheckBoxKeepsItsState();
+    void EnterOnAFocusedButton();
     void ResolveRemembersAcrossItems_data();
     void ResolveRemembersAcrossItems();
     void LoadLanguage();
@@ -138,6 +139,20 @@ void TestTfrmOverWrite::CheckBoxKeepsItsState()
     });
     QCOMPARE(int(form.Ask()), int(owAutoNameAlways));
     QVERIFY(tickedOnSecondShow);
+}
+
+void TestTfrmOverWrite::EnterOnAFocusedButton()
+{
+    TfrmOverWrite form;
+    WhenModal([&](QWidget*) {
+        form.buttonOverWrite->setFocus();
+        QTest::keyClick(&form, Qt::Key_Return);
+    });
+    QCOMPARE(int(form.Ask()), int(owOverwriteOnce));
+
+    // The next question starts on the default button again.
+    WhenModal([&](QWidget*) { QTest::keyClick(&form, Qt::Key_Return); });
+    QCOMPARE(int(form.Ask()), int(owAutoNameOnce));
 }
 
 void TestTfrmOverWrite::ResolveRemembersAcrossItems_data()
