@@ -1,0 +1,119 @@
+// Converts a 30 s 640x480 clip through libm9s.exe and with the equivalent plain ffmpeg command,
+// alternating, several times in the same run, and prints the wall-time ratio (goal: <= 1.03).
+// Usage: bench_encoder [repetitions]
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+
+namespace {
+
+double ChildCpuMs()
+{
+    rusage ru{};
+    getrusage(RUSAGE_CHILDREN, &ru); // every waited-for descendant, ffmpeg under the adapter included
+    return (ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) * 1000.0 +
+           (ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1000.0;
+}
+
+double lastCpuMs = 0;
+
+qint64 Timed(const QString& program, const QStringList& args)
+{
+    const double cpu0 = ChildCpuMs();
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(program, args);
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        std::fprintf(stderr, "%s failed\n", qPrintable(program));
+        std::exit(1);
+    }
+    const qint64 ms = t.elapsed();
+    lastCpuMs = ChildCpuMs() - cpu0;
+    return ms;
+}
+
+double Median(std::vector<qint64> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2.0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const int reps = argc > 1 ? std::max(1, atoi(argv[1])) : 5;
+    QTemporaryDir dir;
+    const QString clip = dir.filePath(QStringLiteral("clip.mp4"));
+    Timed(QStringLiteral("ffmpeg"), {"-v",
+                                     "error",
+                                     "-y",
+                                     "-f",
+                                     "lavfi",
+                                     "-i",
+                                     "testsrc=size=640x480:rate=25:duration=30",
+                                     "-f",
+                                     "lavfi",
+                                     "-i",
+                                     "sine=frequency=440:sample_rate=44100:duration=30",
+                                     "-ac",
+                                     "2",
+                                     "-c:v",
+                                     "mpeg4",
+                                     "-q:v",
+                                     "3",
+                                     "-c:a",
+                                     "aac",
+                                     clip});
+    const QString out = dir.filePath(QStringLiteral("out.avi"));
+
+    // The job set-up's line for an AVI profile, and the ffmpeg command the adapter turns it into,
+    // without the adapter's progress pipe: the difference is the adapter's own cost.
+    const QStringList legacy{"-i",  clip,      "-y",      "-f",  "avi",  "-ss",     "00:00:00",
+                             "-b",  "1200k",   "-r",      "25",  "-s",   "640x480", "-aspect",
+                             "4:3", "-vcodec", "mpeg4",   "-ab", "128k", "-ar",     "44100",
+                             "-ac", "2",       "-acodec", "mp3", out};
+    const QStringList plain{"-nostdin", "-y",   "-ss",   "00:00:00", "-i",         clip,   "-f",
+                            "avi",      "-b:v", "1200k", "-r",       "25",         "-s",   "640x480",
+                            "-aspect",  "4:3",  "-c:v",  "mpeg4",    "-b:a",       "128k", "-ar",
+                            "44100",    "-ac",  "2",     "-c:a",     "libmp3lame", out};
+    const QString adapter = QStringLiteral(VELMORA_APP_DIR "/libm9s.exe");
+
+    Timed(adapter, legacy); // warm the caches once
+    std::vector<qint64> a, f;
+    double cpuA = 0, cpuF = 0;
+    for (int i = 0; i < reps; ++i) {
+        // Alternate the order so drift in machine load hits both sides alike.
+        if (i % 2) {
+            f.push_back(Timed(QStringLiteral("ffmpeg"), plain));
+            cpuF += lastCpuMs;
+            a.push_back(Timed(adapter, legacy));
+            cpuA += lastCpuMs;
+        } else {
+            a.push_back(Timed(adapter, legacy));
+            cpuA += lastCpuMs;
+            f.push_back(Timed(QStringLiteral("ffmpeg"), plain));
+            cpuF += lastCpuMs;
+        }
+        std::printf("run %d: libm9s.exe %lld ms, ffmpeg %lld ms\n", i + 1, static_cast<long long>(a.back()),
+                    static_cast<long long>(f.back()));
+        std::fflush(stdout);
+    }
+    const double ma = Median(a), mf = Median(f);
+    const double sa = std::accumulate(a.begin(), a.end(), 0.0), sf = std::accumulate(f.begin(), f.end(), 0.0);
+    std::printf("median: libm9s.exe %.0f ms, ffmpeg %.0f ms, ratio %.3f\n", ma, mf, ma / mf);
+    std::printf("total:  libm9s.exe %.0f ms, ffmpeg %.0f ms, ratio %.3f (goal <= 1.03)\n", sa, sf, sa / sf);
+    std::printf("cpu:    libm9s.exe %.0f ms, ffmpeg %.0f ms, ratio %.3f\n", cpuA, cpuF, cpuA / cpuF);
+    return 0;
+}
