@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -99,6 +100,9 @@ TConsoleIO::~TConsoleIO()
     if (process && StopProcessOnFree) {
         try {
             Stop();
+            // Without EnableKill the child still gets its time to obey the terminate command.
+            if (process && !EnableKill && !TerminateCommand.isEmpty() && pumpDepth == 0 && noticesHeld == 0)
+                WaitForChildEnd(WaitTimeout);
         } catch (...) {
             // The child is killed below whatever Stop managed.
         }
@@ -155,8 +159,15 @@ void TConsoleIO::Start(const QString& Program, const QStringList& Arguments, con
     if (!CurrentDirectory.isEmpty())
         p->setWorkingDirectory(CurrentDirectory);
     p->setProcessChannelMode(QProcess::SeparateChannels);
-    // Its own process group (and session, so no terminal), so a stop reaches its children too.
-    p->setChildProcessModifier([] { ::setsid(); });
+    // Its own process group (and session, so no terminal), so a stop reaches its children too;
+    // and it dies with the program should the program itself die without a stop.
+    const pid_t parent = ::getpid();
+    p->setChildProcessModifier([parent] {
+        ::setsid();
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(127);
+    });
 
     connect(p, &QProcess::readyReadStandardOutput, this, &TConsoleIO::Pump);
     connect(p, &QProcess::readyReadStandardError, this, &TConsoleIO::Pump);

@@ -25,8 +25,9 @@ using TReceiveEvent = std::function<void(TConsoleIO* Sender, const QString& Cmd)
 using TProcessStatusChangeEvent = std::function<void(TConsoleIO* Sender, bool IsRunning)>;
 
 // The child runs without a shell, as the leader of a process group of its own, so Stop can end
-// everything it started. Events are raised only while the GUI thread runs an event loop
-// (a local QEventLoop will do) and never from another thread. Texts are UTF-8 both ways.
+// everything it started; it is killed as well should the program die without stopping it. Events are raised
+// only while the GUI thread runs an event loop (a local QEventLoop will do) and never from another thread.
+// Texts are UTF-8 both ways.
 //
 // Output is cut into pieces by SplitMode; a piece that grows to MaxPendingOutput bytes without
 // a separator is delivered as it stands, so a runaway line cannot exhaust memory. Standard
@@ -41,8 +42,9 @@ public:
     static constexpr qsizetype MaxPendingOutput = 1024 * 1024;
 
     explicit TConsoleIO(QObject* parent = nullptr);
-    // Stops a running child when StopProcessOnFree is true; in any case nothing of the child's
-    // process group outlives the runner. No event is raised from here: the owner is going away.
+    // Stops a running child when StopProcessOnFree is true (without EnableKill the child gets
+    // WaitTimeout to obey the terminate command); in any case nothing of the child's process
+    // group outlives the runner. No event is raised from here: the owner is going away.
     ~TConsoleIO() override;
 
     // Starts CommandLine; its first word is the program. Words are separated by blanks, and

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -110,6 +111,7 @@ private slots:
     void stopAfterAnUnnoticedEnd_data();
     void stopAfterAnUnnoticedEnd();
     void childThatNeverReadsInput();
+    void childDiesWithACrashedProgram();
 };
 
 void TestConsoleIO::initialProperties()
@@ -775,6 +777,21 @@ void TestConsoleIO::childThatNeverReadsInput()
     io.Stop();
     QVERIFY(WaitForEnd(io));
     QCOMPARE(io.ExitCode(), 4);
+}
+
+void TestConsoleIO::childDiesWithACrashedProgram()
+{
+    // The program itself dies without a stop: its encoder must not run on as an orphan.
+    QProcess host;
+    host.start(Child("runner_host"), {Child("child_script"), "sleep:60000"});
+    QVERIFY(host.waitForStarted());
+    QVERIFY(host.waitForFinished(20000));
+    QCOMPARE(host.exitStatus(), QProcess::CrashExit);
+    const QByteArray line = host.readAllStandardOutput().trimmed();
+    QVERIFY2(line.startsWith("child:"), line.constData());
+    const qint64 child = line.mid(6).toLongLong();
+    QVERIFY(child > 0);
+    QTRY_VERIFY(ProcessGone(child));
 }
 
 QTEST_GUILESS_MAIN(TestConsoleIO)
