@@ -159,6 +159,8 @@ QByteArray THttpPost::Post(const QString& url, const QByteArray& contentType, co
 {
     const QUrl target = CheckedUrl(url);
     const QByteArray request = BuildRequest(url, contentType, body);
+    if (timeoutMs <= 0)
+        timeoutMs = DefaultTimeoutMs;
 
     QTcpSocket socket;
     QEventLoop loop;
@@ -207,7 +209,7 @@ QByteArray THttpPost::Post(const QString& url, const QByteArray& contentType, co
     timer.start(timeoutMs);
     socket.connectToHost(target.host(), quint16(target.port(80)));
     // Windows keep painting while the report travels, but take no clicks or keys, so nothing
-    // can start a second report or close the window underneath this call.
+    // can start a second report meanwhile.
     if (!finished)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     timer.stop();
