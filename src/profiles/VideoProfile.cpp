@@ -51,6 +51,9 @@ QByteArray TVideoProfile::ReadFirstLine(const QString& path)
         throw AppError(QStringLiteral("File not found: %1").arg(shown));
     if (info.isDir())
         throw AppError(QStringLiteral("Cannot read %1: it is a folder").arg(shown));
+    // A pipe or device could block the window for good or never end.
+    if (!info.isFile())
+        throw AppError(QStringLiteral("Cannot read %1: not a regular file").arg(shown));
 
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -311,6 +312,11 @@ void tst_VideoProfile::unreadable_data()
     QTest::newRow("missing") << missing << "File not found: " + missing;
     QTest::newRow("folder") << folder << "Cannot read " + folder + ": it is a folder";
     QTest::newRow("dangling link") << dangling << "File not found: " + dangling;
+    const QString pipe = tmp.filePath("pipe.pf");
+    if (mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0)
+        QTest::newRow("named pipe") << pipe << "Cannot read " + pipe + ": not a regular file";
+    QTest::newRow("device") << "/dev/zero"
+                            << "Cannot read /dev/zero: not a regular file";
 }
 
 void tst_VideoProfile::unreadable()
@@ -396,7 +402,14 @@ void tst_VideoProfile::hugeLine()
              QStringLiteral("List index out of bounds (1)"));
     QCOMPARE(p.DisplayName(), QStringLiteral("abcdefgh"));
     // Past the length limit a line is refused before it is taken apart.
-    QCOMPARE(ErrorOf([&] { p.LoadFromFile("/dev/zero"); }), QStringLiteral("Invalid file format"));
+    const QString endless = tmp.filePath("endless.pf");
+    {
+        QFile f(endless);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(TVideoProfile::MaxLineLength + 1)); // sparse: zeros without a line break
+    }
+    QCOMPARE(ErrorOf([&] { p.LoadFromFile(endless); }), QStringLiteral("Invalid file format"));
+    QFile::remove(endless);
 }
 
 void tst_VideoProfile::folderListing()
