@@ -209,9 +209,11 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
     }
 
     const QFileInfo info(fileName);
-    // QSaveFile would replace a read-only file through its folder; the file's own
-    // permission must decide, as it would for a write in place.
-    if (info.exists() && (!info.isFile() || !info.isWritable()))
+    // QSaveFile would replace a read-only file through its folder; the file's own permission
+    // must decide, as it would for a write in place. A file nobody may write counts as
+    // read-only even for the superuser, whom the system itself would let through.
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (info.exists() && (!info.isFile() || !info.isWritable() || !(info.permissions() & anyWrite)))
         fail();
     QSaveFile out(fileName);
     out.setDirectWriteFallback(true);

@@ -325,6 +325,7 @@ void TestIniFile::writeFailure_data()
     QTest::newRow("parent is a file") << "parent file";
     QTest::newRow("config.ini is a folder") << "folder";
     QTest::newRow("parent missing") << "no parent";
+    QTest::newRow("read-only file") << "read-only";
 }
 
 void TestIniFile::writeFailure()
@@ -338,6 +339,10 @@ void TestIniFile::writeFailure()
     } else if (kind == QLatin1String("folder")) {
         target = dir.filePath(QStringLiteral("folder/config.ini"));
         QVERIFY(QDir().mkpath(target + QStringLiteral("/inside")));
+    } else if (kind == QLatin1String("read-only")) {
+        target = dir.filePath(QStringLiteral("config.ini"));
+        WriteFile(target, "[setting]\noutputFolder=kept\n");
+        QVERIFY(QFile::setPermissions(target, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
     } else {
         target = dir.filePath(QStringLiteral("missing/deeper/config.ini"));
     }
@@ -349,7 +354,7 @@ void TestIniFile::writeFailure()
         QCOMPARE(e.Text(), QStringLiteral("Unable to write to ") + target);
     }
     QCOMPARE(ini.ReadString(QStringLiteral("setting"), QStringLiteral("outputFolder"), QStringLiteral("d")),
-             QStringLiteral("d"));
+             kind == QLatin1String("read-only") ? QStringLiteral("kept") : QStringLiteral("d"));
     if (kind == QLatin1String("folder"))
         QVERIFY(QFileInfo(target + QStringLiteral("/inside")).isDir());
 }
