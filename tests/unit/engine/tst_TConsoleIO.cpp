@@ -112,6 +112,7 @@ private slots:
     void stopAfterAnUnnoticedEnd();
     void childThatNeverReadsInput();
     void childDiesWithACrashedProgram();
+    void handlerRunningItsOwnEventLoop();
 };
 
 void TestConsoleIO::initialProperties()
@@ -792,6 +793,47 @@ void TestConsoleIO::childDiesWithACrashedProgram()
     const qint64 child = line.mid(6).toLongLong();
     QVERIFY(child > 0);
     QTRY_VERIFY(ProcessGone(child));
+}
+
+void TestConsoleIO::handlerRunningItsOwnEventLoop()
+{
+    // An error handler that runs an event loop of its own (as a message box does): output goes
+    // on arriving meanwhile, but the next error chunk and the end wait until it returns.
+    TConsoleIO io;
+    io.SplitMode = smSplitchar;
+    QStringList output, errors;
+    bool inside = false, errorNested = false, endNested = false;
+    int outputWhileInside = 0;
+    io.OnReceiveOutput = [&](TConsoleIO*, const QString& cmd) {
+        output << cmd;
+        outputWhileInside += inside ? 1 : 0;
+    };
+    io.OnReceiveError = [&](TConsoleIO*, const QString& cmd) {
+        errorNested |= inside;
+        errors << cmd;
+        if (!cmd.startsWith(QStringLiteral("first")))
+            return;
+        inside = true;
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+            if (output.size() >= 2)
+                loop.quit();
+        });
+        poll.start(10);
+        QTimer::singleShot(10000, &loop, &QEventLoop::quit);
+        loop.exec();
+        inside = false;
+    };
+    io.OnProcessStatusChange = [&](TConsoleIO*, bool running) { endNested |= !running && inside; };
+    io.Start(Child("child_script"), {"err:first\\n", "sleep:50", "out:a\\n", "err:second\\n", "out:b\\n"},
+             QString());
+    QVERIFY(WaitForEnd(io));
+    QCOMPARE(outputWhileInside, 2);
+    QVERIFY(!errorNested);
+    QVERIFY(!endNested);
+    QCOMPARE(output, (QStringList{"a", "b", ""}));
+    QCOMPARE(errors.join(QString()), QStringLiteral("first\nsecond\n"));
 }
 
 QTEST_GUILESS_MAIN(TestConsoleIO)
