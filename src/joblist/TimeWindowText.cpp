@@ -19,7 +19,7 @@ QString TimeWindowText::ForEdit(const QString& itemText, bool isDuration)
         return Zero();
     static const QRegularExpression oneHourDigit(QStringLiteral("\\A\\d:\\d\\d:\\d\\d\\z"));
     if (oneHourDigit.match(itemText).hasMatch())
-        return u' ' + itemText;
+        return u'_' + itemText;
     return itemText;
 }
 

@@ -20,8 +20,9 @@ public:
     // Leading and trailing blanks and control characters removed.
     static QString Trim(const QString& text);
 
-    // What an edit shows for an item's text: an empty duration reads as zero, and a text with
-    // one hour digit keeps the optional digit empty in front.
+    // The text to put into an edit for an item's text: an empty duration reads as zero, and a
+    // text with one hour digit gets the mask's blank "_" in front, so the optional digit stays
+    // empty instead of the digits shifting left.
     static QString ForEdit(const QString& itemText, bool isDuration);
 
     // What the item stores from the duration edit: exactly "00:00:00" means up to the end.

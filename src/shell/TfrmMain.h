@@ -132,7 +132,7 @@ public:
     // ---- conversion side: run state (TfrmMainConvert.cpp) ----
     // The system's temporary folder, ending in "/".
     static QString TempFolder();
-    QString jobProgram;        // the encoder and its arguments, from the last BuildJobCommandLine
+    QString jobProgram; // the encoder and its arguments, from the last BuildJobCommandLine
     QStringList jobArguments;
     int appliedFormatIndex = -1; // the format list entry whose profile the panel shows
     bool batchRunning = false;
@@ -183,7 +183,7 @@ public:
 
     // ---- fields ----
     TfrmCommon* frmCommon;
-    TfrmSplash* frmSplash = nullptr; // set by main(); destroyed when the window closes
+    TfrmSplash* frmSplash = nullptr;      // set by main(); destroyed when the window closes
     TSkinEngine* suiSkinEngine = nullptr; // made on first use; restyles every window
     bool firstPaintDone = false;
 

@@ -137,6 +137,10 @@ void TfrmMain::ActionFileDeleteExecute()
     if (row < 0)
         return;
     delete listViewFiles->takeTopLevelItem(row);
+    // No other file becomes selected in its place: an open time-window editor must not
+    // apply its texts to a neighbour.
+    listViewFiles->clearSelection();
+    listViewFiles->setCurrentItem(nullptr);
     listViewFiles->viewport()->update();
 }
 

@@ -1,0 +1,190 @@
+// The time-window editor of the real main window, driven by mouse and key events.
+
+#include "gui/shell/ShellFixture.h"
+#include "gui/shell/TestMain.h"
+
+#include "joblist/TMessageBox.h"
+#include "joblist/TTimeWindowEditor.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+class TestTimeWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<ShellFixture> fixture;
+    TfrmMain* w = nullptr;
+
+    QPoint RowCentre(int row)
+    {
+        return w->listViewFiles->visualItemRect(w->listViewFiles->topLevelItem(row)).center();
+    }
+    void ClickRow(int row, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mouseClick(w->listViewFiles->viewport(), button, Qt::NoModifier, RowCentre(row));
+    }
+    QStringList Row(int row)
+    {
+        QTreeWidgetItem* item = w->listViewFiles->topLevelItem(row);
+        return {item->text(1), item->text(2)};
+    }
+    // Replaces an edit's text the way a user does: select all, then type.
+    void Type(QLineEdit* edit, const QString& keys)
+    {
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Home);
+        for (QChar c : keys)
+            QTest::keyClick(edit, c.toLatin1());
+    }
+
+private slots:
+    void init()
+    {
+        fixture = std::make_unique<ShellFixture>();
+        w = fixture->Start();
+        QApplication::setActiveWindow(w);
+        w->AddJobFile(QStringLiteral("/v/first clip.avi"));
+        w->AddJobFile(QStringLiteral("/v/second.mkv"));
+        TMessageBox::nextAnswers.clear();
+        TMessageBox::shownTexts.clear();
+    }
+    void cleanup() { fixture.reset(); }
+
+    void opensOnlyForLeftButtonWithSelection()
+    {
+        // Release on empty space with nothing selected: nothing opens.
+        QTest::mouseClick(w->listViewFiles->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 120));
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        ClickRow(1, Qt::RightButton);
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        ClickRow(1);
+        QVERIFY(w->GroupBoxEditItem->isVisible());
+        QCOMPARE(w->LabelEditItemFileName->text(), QStringLiteral("/v/second.mkv"));
+        // A new item opens with start zero and its empty duration shown as zero.
+        QCOMPARE(w->MaskEditFileStartTime->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(w->MaskEditItemFileDuration->text(), QStringLiteral("00:00:00"));
+        // The panel's top edge follows the pointer.
+        const int pointerInList = w->listViewFiles->viewport()->mapTo(w->listViewFiles, RowCentre(1)).y();
+        QCOMPARE(w->GroupBoxEditItem->y(), qMin(w->listViewFiles->y() + pointerInList, 479 - 65));
+        // An open panel is refilled for another item.
+        ClickRow(0);
+        QCOMPARE(w->LabelEditItemFileName->text(), QStringLiteral("/v/first clip.avi"));
+    }
+
+    void okStoresTexts_data()
+    {
+        QTest::addColumn<QString>("startKeys");
+        QTest::addColumn<QString>("durationKeys");
+        QTest::addColumn<QStringList>("stored");
+        QTest::newRow("start and duration") << "000130"
+                                            << "000045" << QStringList{"00:01:30", "00:00:45"};
+        QTest::newRow("zero duration means to the end") << "000000"
+                                                        << "000000" << QStringList{"00:00:00", ""};
+        QTest::newRow("letters in the duration are discarded")
+            << "000000"
+            << "0a0b:0c1x05" << QStringList{"00:00:00", "00:01:05"};
+        QTest::newRow("minutes and seconds above 59 accepted")
+            << "009999"
+            << "010000" << QStringList{"00:99:99", "01:00:00"};
+    }
+    void okStoresTexts()
+    {
+        QFETCH(QString, startKeys);
+        QFETCH(QString, durationKeys);
+        QFETCH(QStringList, stored);
+        ClickRow(0);
+        Type(w->MaskEditFileStartTime, startKeys);
+        Type(w->MaskEditItemFileDuration, durationKeys);
+        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QCOMPARE(Row(0), stored);
+        QCOMPARE(Row(1), (QStringList{"00:00:00", ""}));
+        QVERIFY(TMessageBox::shownTexts.isEmpty());
+        // Reopening shows what was stored.
+        ClickRow(0);
+        QCOMPARE(w->MaskEditFileStartTime->text(), stored.at(0));
+        QCOMPARE(w->MaskEditItemFileDuration->text(),
+                 stored.at(1).isEmpty() ? QStringLiteral("00:00:00") : stored.at(1));
+    }
+
+    void oneHourDigit()
+    {
+        ClickRow(0);
+        // The optional hour digit left empty (deleted), then 1:02:03.
+        w->MaskEditFileStartTime->setFocus();
+        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Home);
+        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Delete);
+        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Right);
+        for (char c : QByteArray("10203"))
+            QTest::keyClick(w->MaskEditFileStartTime, c);
+        QCOMPARE(w->MaskEditFileStartTime->displayText(), QStringLiteral("_1:02:03"));
+        // The same for the duration, all zero: trimmed it is "0:00:00", not "00:00:00".
+        w->MaskEditItemFileDuration->setFocus();
+        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Home);
+        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Delete);
+        QCOMPARE(w->MaskEditItemFileDuration->displayText(), QStringLiteral("_0:00:00"));
+        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
+        QCOMPARE(Row(0), (QStringList{"1:02:03", "0:00:00"}));
+        // Reopened, the single hour digit stays in its place.
+        ClickRow(0);
+        QCOMPARE(w->MaskEditFileStartTime->displayText(), QStringLiteral("_1:02:03"));
+    }
+
+    void cancelKeepsTheItem()
+    {
+        ClickRow(1);
+        Type(w->MaskEditFileStartTime, QStringLiteral("000500"));
+        Type(w->MaskEditItemFileDuration, QStringLiteral("000010"));
+        QTest::mouseClick(w->ButtonEditItemCancel, Qt::LeftButton);
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QCOMPARE(Row(1), (QStringList{"00:00:00", ""}));
+    }
+
+    void removedItemWhileOpen()
+    {
+        ClickRow(1);
+        Type(w->MaskEditItemFileDuration, QStringLiteral("000010"));
+        w->ActionFileDelete->trigger();
+        QCOMPARE(w->JobCount(), 1);
+        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QCOMPARE(Row(0), (QStringList{"00:00:00", ""}));
+    }
+
+    void incompleteEditIsRefused()
+    {
+        ClickRow(0);
+        w->MaskEditFileStartTime->setFocus();
+        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_End);
+        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Backspace);
+        QVERIFY(!w->MaskEditFileStartTime->hasAcceptableInput());
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
+        QTRY_COMPARE(TMessageBox::shownTexts,
+                     QStringList{"Invalid input value.  Use escape key to abandon changes"});
+        // Nothing stored, the panel stays open, the edit has the focus back.
+        QVERIFY(w->GroupBoxEditItem->isVisible());
+        QCOMPARE(Row(0), (QStringList{"00:00:00", ""}));
+        QTRY_VERIFY(w->MaskEditFileStartTime->hasFocus());
+        // Escape restores the previous text; then OK goes through.
+        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Escape);
+        QCOMPARE(w->MaskEditFileStartTime->text(), QStringLiteral("00:00:00"));
+        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+    }
+
+    void languageTexts()
+    {
+        ClickRow(0);
+        QCOMPARE(w->LabelEditItemFile->text(), QStringLiteral("File:"));
+        QCOMPARE(w->ButtonEditItemOK->text(), QStringLiteral("OK"));
+        QCOMPARE(w->ButtonEditItemCancel->text(), QStringLiteral("Cancel"));
+    }
+};
+
+VELMORA_GUI_TEST_MAIN(TestTimeWindow)
+#include "tst_TimeWindow.moc"

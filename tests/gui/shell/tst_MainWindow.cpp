@@ -1,0 +1,420 @@
+// The real main window: language loading, its controls and menus, the first show's set-up, the
+// output folder saved and restored across two starts, and errors shown by the event loop.
+
+#include "gui/shell/ShellFixture.h"
+#include "gui/shell/TestMain.h"
+
+#include "joblist/TFolderTree.h"
+#include "joblist/TFrmBatchAdd.h"
+#include "joblist/TFrmDirectory.h"
+#include "joblist/TMessageBox.h"
+#include "joblist/TTimeWindowEditor.h"
+#include "platform/AppError.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+    // Every visible text of the main window and the two folder windows.
+    static QStringList Texts(TfrmMain* w)
+    {
+        QStringList texts{w->windowTitle()};
+        for (QAction* a : w->findChildren<QAction*>())
+            texts << a->text();
+        for (QMenu* m : w->findChildren<QMenu*>())
+            texts << m->title();
+        for (QLabel* l : w->findChildren<QLabel*>())
+            texts << l->text();
+        for (QGroupBox* g : w->findChildren<QGroupBox*>())
+            texts << g->title();
+        for (QPushButton* b : w->findChildren<QPushButton*>())
+            texts << b->text();
+        for (int i = 0; i < 3; ++i)
+            texts << w->listViewFiles->headerItem()->text(i);
+        texts << w->msgStatusRun << w->msgClearAll << w->msgFolderView << w->msgFinishInfo
+              << w->StringStartCaption << w->StringStopCaption << w->msgStatusReady
+              << w->labelCurrentInfo->toolTip();
+        texts << w->FrmDirectory->windowTitle() << w->FrmBatchAdd->windowTitle();
+        return texts;
+    }
+
+private slots:
+    void init()
+    {
+        TMessageBox::nextAnswers.clear();
+        TMessageBox::shownTexts.clear();
+    }
+
+    void fullLanguageFiles_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<QString>("clearAll");
+        QTest::addColumn<QString>("directoryCaption");
+        QTest::newRow("English") << 2 << "Velmora MP4 Converter"
+                                 << "C&lear All"
+                                 << "Choose Output Folder";
+        QTest::newRow("Chinese") << 1 << "Velmora MP4 转换器"
+                                 << "清空(&L)"
+                                 << "选择输出目录";
+        QTest::newRow("other numbers are English") << 0 << "Velmora MP4 Converter"
+                                                   << "C&lear All"
+                                                   << "Choose Output Folder";
+    }
+    void fullLanguageFiles()
+    {
+        QFETCH(int, language);
+        QFETCH(QString, caption);
+        QFETCH(QString, clearAll);
+        QFETCH(QString, directoryCaption);
+        ShellFixture fixture(
+            QStringLiteral("[common]\nlanguage=%1\n[setting]\ndisplayHelpDialog=0\n").arg(language));
+        TfrmMain* w = fixture.Start();
+        QCOMPARE(w->windowTitle(), caption);
+        QCOMPARE(TMessageBox::applicationTitle, caption);
+        QCOMPARE(w->buttonClearAll->text(), clearAll);
+        QCOMPARE(w->N_1->actions().at(3)->text(), clearAll);
+        QCOMPARE(w->FrmDirectory->windowTitle(), directoryCaption);
+        QCOMPARE(w->labelCurrentInfo->text(), w->msgStatusReady);
+        QCOMPARE(w->labelCurrentInfo->toolTip(), w->msgStatusReady);
+        QVERIFY(w->msgStatusRun.count(QStringLiteral("%s")) == 1);
+        for (QAction* action : w->N_SkinItems)
+            QVERIFY(!action->text().isEmpty());
+        for (QAction* action : w->N_ToolsItems)
+            QVERIFY(!action->text().isEmpty());
+        for (QAction* action : {w->N_LocalHelp, w->N_HomePage, w->N_Support, w->N_FeedBack, w->N_Update})
+            QVERIFY(!action->text().isEmpty());
+        QVERIFY(!w->N_ToolsProducts->title().isEmpty());
+        QVERIFY(!w->msgNoProfile.isEmpty());
+    }
+
+    void bothFilesHoldEveryKey()
+    {
+        const QList<QPair<QString, QStringList>> table{
+            {"App", {"Title"}},
+            {"frmMain",
+             {"Caption",
+              "ActionFileAdd",
+              "ActionFileBatchAdd",
+              "ActionConvertNow",
+              "ActionFileDelete",
+              "ActionFileClearAll",
+              "ActionFileMoveUp",
+              "ActionFileMoveDown",
+              "ActionExit",
+              "ActionSetDirectory",
+              "ListViewItem0",
+              "ListViewItem1",
+              "ListViewItem2",
+              "groupBoxStatus",
+              "groupBoxSettings",
+              "groupBoxSettingsVideo",
+              "groupBoxSettingsAudio",
+              "groupBoxOutput",
+              "groupBoxFormat",
+              "LabelEditItemFile",
+              "LabelFileStartTime",
+              "LabelFileDuration",
+              "LabelEditItemMinutes",
+              "ButtonEditItemOK",
+              "ButtonEditItemCancel",
+              "labelCurrentDecrption",
+              "labelCurrentProgress",
+              "labelOutput",
+              "labelVideoCodec",
+              "labelVideoBitrate",
+              "labelFrameRate",
+              "labelVideoSize",
+              "labelAudioCodec",
+              "labelAudioBitrate",
+              "labelSampleRate",
+              "labelChannel",
+              "LabelVideoAspect",
+              "StringStartCaption",
+              "StringStopCaption",
+              "msgStatusReady",
+              "msgStatusRun",
+              "msgClearAll",
+              "msgFolderView",
+              "msgFinishInfo",
+              "msgNoProfile",
+              "N_1",
+              "N_Skin",
+              "N_Tools",
+              "N_ToolsProducts",
+              "N_Help",
+              "N_LocalHelp",
+              "N_HomePage",
+              "N_Support",
+              "N_FeedBack",
+              "N_Update"}},
+            {"frmDirectory", {"caption", "labelDiretroy", "buttonOK", "buttonCancel"}},
+            {"frmBatchAdd",
+             {"caption", "labelDirectory", "checkBoxIsSubDirectorie", "labelFileNameExt",
+              "labelNoticeFileNameExt", "buttonOK", "buttonCancel"}},
+            {"frmOverWrite",
+             {"caption", "labelDes", "buttonOverWrite", "buttonIgnore", "buttonAutoName", "checkBoxNotice"}},
+            {"frmUnSupportFormat",
+             {"caption", "ButtonDownloadCodecs", "ButtonCancel", "LabelErrorMsg", "ButtonSendErrorReport",
+              "msgUnSupportFormat", "LabelUserName", "LabelUserEmail", "LabelOrderID", "LabelOrderIDNotice",
+              "msgPleaseInputEmail"}},
+            {"frmHelpDialog",
+             {"title", "labelWelcom", "labelIntroduction", "checkBoxDontDisplay", "ButtonYes", "ButtonNo"}},
+        };
+        for (const char* name : {"en.ini", "gb.ini"}) {
+            const IniFile file(QStringLiteral(VELMORA_SOURCE_DIR "/data/language/") + QLatin1String(name));
+            for (const auto& [section, keys] : table) {
+                QStringList all = keys;
+                if (section == QStringLiteral("frmMain")) {
+                    for (int i = 1; i <= 18; ++i)
+                        all << QStringLiteral("N_Skin%1").arg(i);
+                    for (int i = 1; i <= 7; ++i)
+                        all << QStringLiteral("N_ToolsProduct%1").arg(i);
+                }
+                for (const QString& key : all)
+                    QVERIFY2(!file.ReadString(section, key, QString()).isEmpty(),
+                             qPrintable(QStringLiteral("%1 [%2] %3").arg(QLatin1String(name), section, key)));
+            }
+            // The two format texts hold their one "%s" and nothing else.
+            QCOMPARE(file.ReadString("frmMain", "msgStatusRun", "").count(u'%'), 1);
+            QVERIFY(file.ReadString("frmMain", "msgStatusRun", "").contains(QStringLiteral("%s")));
+            QCOMPARE(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "").count(u'%'), 1);
+            QVERIFY(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "")
+                        .contains(QStringLiteral("%s")));
+        }
+    }
+
+    void emptyMissingAndGarbageFiles_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("write");
+        QTest::newRow("missing file") << QByteArray() << false;
+        QTest::newRow("empty file") << QByteArray() << true;
+        QByteArray garbage;
+        for (int i = 0; i < 4096; ++i)
+            garbage += char((i * 7919) % 256);
+        QTest::newRow("binary garbage") << garbage << true;
+        QTest::newRow("sections only") << QByteArray("[App]\n[frmMain]\n[frmDirectory]\n") << true;
+    }
+    void emptyMissingAndGarbageFiles()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, write);
+        ShellFixture fixture(QStringLiteral("[setting]\ndisplayHelpDialog=0\n"), false);
+        if (write) {
+            QFile file(fixture.Path(QStringLiteral("language/en.ini")));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(content);
+        }
+        TfrmMain* w = fixture.Start();
+        QCOMPARE(w->windowTitle(), QString());
+        QCOMPARE(TMessageBox::applicationTitle, QString());
+        QCOMPARE(w->buttonAdd->text(), QString());
+        QCOMPARE(w->listViewFiles->headerItem()->text(0), QString());
+        QCOMPARE(w->groupBoxStatus->title(), QString());
+        QCOMPARE(w->labelCurrentInfo->text(), QString());
+        QCOMPARE(w->N_Help->title(), QString());
+        QCOMPARE(w->msgClearAll, QString());
+        QCOMPARE(w->FrmBatchAdd->buttonOK->text(), QString());
+        // The window still works without texts.
+        w->AddJobFile(QStringLiteral("/v/a.avi"));
+        QCOMPARE(w->JobCount(), 1);
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        w->buttonClearAll->click();
+        QCOMPARE(w->JobCount(), 0);
+    }
+
+    void valuesAreTrimmedUnquotedAndCut()
+    {
+        ShellFixture fixture(QStringLiteral("[setting]\ndisplayHelpDialog=0\n"), false);
+        QFile file(fixture.Path(QStringLiteral("language/en.ini")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString longText(5000, u'x');
+        file.write(QStringLiteral("[FRMMAIN]\ncaption=  \"Quoted Title\"  \nactionfileadd =   Add it   \n"
+                                  "msgClearAll=%1\nmsgStatusRun=%d of %n\n")
+                       .arg(longText)
+                       .toUtf8());
+        file.close();
+        TfrmMain* w = fixture.Start();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Quoted Title"));
+        QCOMPARE(w->buttonAdd->text(), QStringLiteral("Add it"));
+        QCOMPARE(w->msgClearAll.size(), 2047);
+        // A broken format text is stored as it is; formatting it later raises the error.
+        QCOMPARE(w->msgStatusRun, QStringLiteral("%d of %n"));
+    }
+
+    void secondShowReloadsNothing()
+    {
+        ShellFixture fixture;
+        TfrmMain* w = fixture.Start();
+        QCOMPARE(w->windowTitle(), QStringLiteral("Velmora MP4 Converter"));
+        QFile::remove(fixture.Path(QStringLiteral("language/en.ini")));
+        fixture.Config().WriteString(QStringLiteral("setting"), QStringLiteral("outputFolder"),
+                                     QStringLiteral("/elsewhere"));
+        const QString folder = w->editOutputFolder->text();
+        w->hide();
+        w->show();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QCOMPARE(w->windowTitle(), QStringLiteral("Velmora MP4 Converter"));
+        QCOMPARE(w->editOutputFolder->text(), folder);
+    }
+
+    void controlsAndMenus()
+    {
+        ShellFixture fixture;
+        TfrmMain* w = fixture.Start();
+        QCOMPARE(w->centralWidget()->size(), QSize(468, 479));
+        QCOMPARE(w->listViewFiles->geometry(), QRect(2, 2, 463, 137));
+        QCOMPARE(w->groupBoxOutput->geometry(), QRect(2, 400, 463, 39));
+        QCOMPARE(w->buttonConvert->geometry(), QRect(183, 442, 105, 33));
+        QCOMPARE(w->GroupBoxEditItem->size(), QSize(453, 65));
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QCOMPARE(w->listViewFiles->columnCount(), 3);
+        QCOMPARE(w->listViewFiles->columnWidth(0), 298);
+        QVERIFY(w->ComboBoxVideoCodec->isHidden());
+        QVERIFY(w->ComboBoxAudioCodec->isHidden());
+        QCOMPARE(w->ComboBoxAspect->count(), 4);
+        QCOMPARE(w->ComboBoxAspect->currentText(), QStringLiteral("auto"));
+        QVERIFY(w->comboBoxVideoBitrate->isEditable());
+        QVERIFY(!w->comboBoxChannel->isEditable());
+        QVERIFY(w->editOutputFolder->isReadOnly());
+        QCOMPARE(w->progressBarCurrent->maximum(), 100);
+        QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
+        QCOMPARE(w->menuBar()->actions().size(), 4);
+        const QList<QAction*> file = w->N_1->actions();
+        QCOMPARE(file.size(), 11);
+        QCOMPARE(file.at(0), w->ActionFileAdd);
+        QCOMPARE(file.at(8), w->ActionConvertNow);
+        QCOMPARE(file.at(10), w->ActionExit);
+        QCOMPARE(w->N_Skin->actions().size(), 18);
+        QCOMPARE(w->N_Skin->actions().at(17)->objectName(), QStringLiteral("N_Skin18"));
+        QCOMPARE(w->N_Tools->actions().size(), 1);
+        QCOMPARE(w->N_ToolsProducts->actions().size(), 7);
+        QCOMPARE(w->N_Help->actions(),
+                 (QList<QAction*>{w->N_LocalHelp, w->N_HomePage, w->N_Support, w->N_FeedBack, w->N_Update}));
+        // Buttons show their action's caption.
+        QCOMPARE(w->buttonConvert->text(), w->ActionConvertNow->text());
+        QCOMPARE(w->BitBtnOutput->text(), QStringLiteral("&Browse..."));
+    }
+
+    void toolsMenuOpensProductPages()
+    {
+        for (int language : {2, 1}) {
+            ShellFixture fixture(
+                QStringLiteral("[common]\nlanguage=%1\n[setting]\ndisplayHelpDialog=0\n").arg(language));
+            TfrmMain* w = fixture.Start();
+            QStringList opened;
+            fixture.common->urlOpener = [&opened](const QString& url) { opened << url; };
+            for (QAction* action : w->N_ToolsItems)
+                action->trigger();
+            QCOMPARE(opened.size(), 7);
+            QCOMPARE(QSet<QString>(opened.begin(), opened.end()).size(), 7);
+            for (const QString& url : opened)
+                QVERIFY2(url.startsWith(fixture.common->homePageLink), qPrintable(url));
+        }
+    }
+
+    void outputFolderSavedAndRestored()
+    {
+        ShellFixture fixture(QStringLiteral("[setting]\ndisplayHelpDialog=0\n"));
+        QTemporaryDir out;
+        const QString chosen = out.filePath(QStringLiteral("Out put 视频"));
+        QVERIFY(QDir().mkpath(chosen));
+        {
+            TfrmMain* w = fixture.Start();
+            // First start without the key: the default folder is shown and written.
+            QCOMPARE(w->editOutputFolder->text(), TfrmMain::DefaultOutputFolder());
+            QCOMPARE(fixture.Config().ReadString("setting", "outputFolder", "missing"),
+                     TfrmMain::DefaultOutputFolder());
+            QVERIFY(!TfrmMain::DefaultOutputFolder().contains(QStringLiteral("c:")));
+
+            // Cancel changes nothing.
+            QTimer::singleShot(0, this, [] {
+                QTRY_VERIFY(qobject_cast<TFrmDirectory*>(QApplication::activeModalWidget()) != nullptr);
+                QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+            });
+            w->BitBtnOutput->click();
+            QCOMPARE(w->FrmDirectory->chosenFolder, QString());
+            QCOMPARE(w->editOutputFolder->text(), TfrmMain::DefaultOutputFolder());
+
+            // OK takes the selected folder.
+            QTimer::singleShot(0, this, [chosen] {
+                QTRY_VERIFY(qobject_cast<TFrmDirectory*>(QApplication::activeModalWidget()) != nullptr);
+                auto* dialog = qobject_cast<TFrmDirectory*>(QApplication::activeModalWidget());
+                QCOMPARE(dialog->windowTitle(), QStringLiteral("Choose Output Folder"));
+                dialog->ShellTreeView1->SelectFolder(chosen);
+                dialog->ButtonOK->click();
+            });
+            w->BitBtnOutput->click();
+            QCOMPARE(w->editOutputFolder->text(), chosen);
+            QCOMPARE(fixture.Config().ReadString("setting", "outputFolder", "missing"), chosen);
+            fixture.Stop();
+        }
+        TfrmMain* again = fixture.Start();
+        QCOMPARE(again->editOutputFolder->text(), chosen);
+    }
+
+    void savedOutputFolderKeptAsWritten()
+    {
+        // Whatever the key holds is shown, a folder that does not exist included.
+        ShellFixture fixture(
+            QStringLiteral("[setting]\ndisplayHelpDialog=0\noutputFolder=/no/such \"folder\"\n"));
+        TfrmMain* w = fixture.Start();
+        QCOMPARE(w->editOutputFolder->text(), QStringLiteral("/no/such \"folder\""));
+    }
+
+    void unwritableConfigShowsTheErrorAndGoesOn()
+    {
+        ShellFixture fixture;
+        // A folder where config.ini should be: every write fails, every read gives the default.
+        QFile::remove(fixture.Path(QStringLiteral("config.ini")));
+        QVERIFY(QDir().mkpath(fixture.Path(QStringLiteral("config.ini"))));
+        TMessageBox::nextAnswers = {QMessageBox::Ok, QMessageBox::Ok, QMessageBox::Ok};
+        TfrmMain* w = fixture.Start();
+        QTRY_VERIFY(!TMessageBox::shownTexts.isEmpty());
+        QVERIFY2(TMessageBox::shownTexts.first().startsWith(QStringLiteral("Unable to write to ")),
+                 qPrintable(TMessageBox::shownTexts.first()));
+        // The field keeps the folder all the same, and the window works.
+        QCOMPARE(w->editOutputFolder->text(), TfrmMain::DefaultOutputFolder());
+        w->AddJobFile(QStringLiteral("/v/a.avi"));
+        QCOMPARE(w->JobCount(), 1);
+    }
+
+    void errorsReachTheMessageBox()
+    {
+        ShellFixture fixture;
+        TfrmMain* w = fixture.Start();
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        QTimer::singleShot(0, w, [] { throw AppError(QStringLiteral("Something failed")); });
+        QTRY_COMPARE(TMessageBox::shownTexts, QStringList{"Something failed"});
+        // The program goes on.
+        w->AddJobFile(QStringLiteral("/v/a.avi"));
+        QCOMPARE(w->JobCount(), 1);
+    }
+
+    void closingEmptiesTheList()
+    {
+        ShellFixture fixture;
+        TfrmMain* w = fixture.Start();
+        w->AddJobFile(QStringLiteral("/v/a.avi"));
+        w->ActionExit->trigger();
+        QVERIFY(!w->isVisible());
+        QCOMPARE(w->JobCount(), 0);
+    }
+};
+
+VELMORA_GUI_TEST_MAIN(TestMainWindow)
+#include "tst_MainWindow.moc"

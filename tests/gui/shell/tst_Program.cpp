@@ -1,0 +1,105 @@
+// The real program started from a copy of its program folder: it comes up, writes what it
+// should, and SIGTERM or SIGINT close it through the window's closing steps.
+
+#include "platform/IniFile.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+class TestProgram : public QObject
+{
+    Q_OBJECT
+
+    // A copy of the assembled program folder, with a config.ini of the test's own.
+    static bool CopyProgramFolder(const QString& target)
+    {
+        const QString source = QStringLiteral(VELMORA_APP_DIR);
+        QDirIterator it(source, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString path = it.next();
+            const QString relative = QDir(source).relativeFilePath(path);
+            if (relative == QStringLiteral("config.ini") || relative == QStringLiteral("logFile.txt"))
+                continue;
+            QDir().mkpath(QFileInfo(target + u'/' + relative).absolutePath());
+            if (!QFile::copy(path, target + u'/' + relative))
+                return false;
+            QFile::setPermissions(target + u'/' + relative, QFileInfo(path).permissions());
+        }
+        return QFileInfo::exists(target + QStringLiteral("/velmora"));
+    }
+
+    static void WriteConfig(const QString& folder, const QByteArray& text)
+    {
+        QFile file(folder + QStringLiteral("/config.ini"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(text);
+    }
+
+    static void Start(QProcess& program, const QString& folder, const QStringList& arguments = {})
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("HOME"), folder + QStringLiteral("/home"));
+        env.remove(QStringLiteral("XDG_VIDEOS_DIR"));
+        env.remove(QStringLiteral("XDG_CONFIG_HOME"));
+        QDir().mkpath(folder + QStringLiteral("/home"));
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(folder + QStringLiteral("/velmora"), arguments);
+        QVERIFY(program.waitForStarted(5000));
+    }
+
+private slots:
+    void closesOnSignal_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+    }
+    void closesOnSignal()
+    {
+        QFETCH(int, signal);
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/program folder 视频");
+        QVERIFY(CopyProgramFolder(folder));
+        WriteConfig(folder, "[setting]\ndisplayHelpDialog=0\niComboxFormatIndex=0\n");
+        QProcess program;
+        Start(program, folder);
+        const IniFile config(folder + QStringLiteral("/config.ini"));
+        // The first show writes the output folder; then the window is up.
+        QTRY_VERIFY_WITH_TIMEOUT(!config.ReadString("setting", "outputFolder", QString()).isEmpty(), 10000);
+        const QString videos = folder + QStringLiteral("/home/Videos");
+        QCOMPARE(config.ReadString("setting", "outputFolder", QString()), videos);
+        ::kill(program.processId(), signal);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QCOMPARE(config.ReadString("setting", "outputFolder", QString()), videos);
+    }
+
+    void startsWithoutConfigAndWithPathsOnTheCommandLine()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/app");
+        QVERIFY(CopyProgramFolder(folder));
+        QFile::remove(folder + QStringLiteral("/config.ini"));
+        QProcess program;
+        // Paths that look like options or hold blanks must not upset the start.
+        Start(program, folder,
+              {QStringLiteral("--"), QStringLiteral("-x.avi"), QStringLiteral("my clip.mp4")});
+        const IniFile config(folder + QStringLiteral("/config.ini"));
+        QTRY_VERIFY_WITH_TIMEOUT(!config.ReadString("setting", "outputFolder", QString()).isEmpty(), 10000);
+        ::kill(program.processId(), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitCode(), 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgram)
+#include "tst_Program.moc"
