@@ -48,9 +48,7 @@ void WriteAll(int fd, const std::string& s)
 
 bool IsExecutableFile(const std::string& path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
@@ -163,9 +161,7 @@ int TEncoderProcess::Run(const std::string& ffmpeg, const std::vector<std::strin
         pipe2(progPipe, O_CLOEXEC) != 0 || pipe2(execPipe, O_CLOEXEC) != 0) {
         throw TEncoderError(std::string("cannot create pipes: ") + std::strerror(errno));
     }
-    struct sigaction sa
-    {
-    };
+    struct sigaction sa = {};
     sa.sa_handler = OnSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

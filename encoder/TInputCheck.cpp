@@ -9,9 +9,7 @@
 
 void TInputCheck::CheckInput(const std::string& path)
 {
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (stat(path.c_str(), &st) != 0) {
         throw TEncoderError("input file does not exist: " + path);
     }
@@ -26,22 +24,18 @@ void TInputCheck::CheckInput(const std::string& path)
     }
 }
 
-void TInputCheck::CheckOutput(const std::string& outputPath, const std::string& sourcePath)
+void TInputCheck::CheckOutput(const std::string& outputPath, const std::vector<std::string>& sourcePaths)
 {
     std::string folder =
         outputPath.find('/') == std::string::npos ? "." : outputPath.substr(0, outputPath.rfind('/'));
     if (folder.empty()) {
         folder.push_back('/');
     }
-    struct stat st
-    {
-    };
+    struct stat st = {};
     if (stat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
         throw TEncoderError("output folder does not exist: " + folder);
     }
-    struct stat out
-    {
-    };
+    struct stat out = {};
     bool exists = stat(outputPath.c_str(), &out) == 0;
     if (exists && S_ISDIR(out.st_mode)) {
         throw TEncoderError("output is a folder: " + outputPath);
@@ -49,13 +43,13 @@ void TInputCheck::CheckOutput(const std::string& outputPath, const std::string& 
     if (exists ? access(outputPath.c_str(), W_OK) != 0 : access(folder.c_str(), W_OK) != 0) {
         throw TEncoderError("output cannot be written: " + outputPath);
     }
-    struct stat src
-    {
-    };
-    if (exists && stat(sourcePath.c_str(), &src) == 0 && src.st_dev == out.st_dev &&
-        src.st_ino == out.st_ino) {
-        throw TEncoderError("the output file is the source file itself; the source is left alone: " +
-                            outputPath);
+    for (const auto& sourcePath : sourcePaths) {
+        struct stat src = {};
+        if (exists && stat(sourcePath.c_str(), &src) == 0 && src.st_dev == out.st_dev &&
+            src.st_ino == out.st_ino) {
+            throw TEncoderError("the output file is the source file itself; the source is left alone: " +
+                                outputPath);
+        }
     }
 }
 

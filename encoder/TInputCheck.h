@@ -4,12 +4,14 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 class TInputCheck
 {
 public:
     // Throws TEncoderError.
     static void CheckInput(const std::string& path);
-    static void CheckOutput(const std::string& outputPath, const std::string& sourcePath);
+    // sourcePaths: the input, and the media file an .avs input names.
+    static void CheckOutput(const std::string& outputPath, const std::vector<std::string>& sourcePaths);
     static bool IsScript(const std::string& path);
 };

@@ -72,7 +72,7 @@ int main(int argc, char** argv)
             source = clip->sourceFile;
             TInputCheck::CheckInput(source);
         }
-        TInputCheck::CheckOutput(cmd.outputFile, source);
+        TInputCheck::CheckOutput(cmd.outputFile, {cmd.inputFile, source});
 
         std::map<std::string, bool> known;
         auto hasEncoder = [&](const std::string& name) {

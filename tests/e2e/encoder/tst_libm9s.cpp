@@ -458,9 +458,7 @@ void tst_libm9s::rotation()
 void tst_libm9s::overwritesPlaceholderInPlace()
 {
     const QString out = Placeholder(QStringLiteral("inplace.avi"));
-    struct stat before
-    {
-    }, after{};
+    struct stat before = {}, after = {};
     QCOMPARE(stat(QFile::encodeName(out).constData(), &before), 0);
     TRun r = Run({"-i", clip, "-y", "-f", "avi", "-vcodec", "mpeg4", "-acodec", "libmp3lame", out});
     QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
@@ -639,6 +637,19 @@ void tst_libm9s::sourceIsNeverOverwritten()
     QVERIFY2(r.err.contains("the output file is the source file"), r.err.constData());
     QCOMPARE(QFileInfo(src).size(), size);
     QVERIFY(Playable(src));
+
+    // Nor the script that names it.
+    const QString avs = dir.filePath(QStringLiteral("self.avs"));
+    QFile f(avs);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    const QByteArray script = QStringLiteral("AviSource(\"%1\")\r\nturnleft()\r\n").arg(src).toUtf8();
+    f.write(script);
+    f.close();
+    r = Run({"-i", avs, "-y", "-f", "avi", avs});
+    QVERIFY(r.exitCode != 0);
+    QVERIFY2(r.err.contains("the output file is the source file"), r.err.constData());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(f.readAll(), script);
 }
 
 void tst_libm9s::ffmpegMissing()
