@@ -125,6 +125,8 @@ private slots:
     void badInput();
     void sourceIsNeverOverwritten();
     void ffmpegMissing();
+    void ffmpegBesideAdapterFirst_data();
+    void ffmpegBesideAdapterFirst();
     void awkwardPaths_data();
     void awkwardPaths();
 
@@ -661,6 +663,53 @@ void tst_libm9s::ffmpegMissing()
     QVERIFY(r.exitCode != 0);
     QVERIFY2(r.err.contains("ffmpeg was found neither beside libm9s.exe nor on PATH"), r.err.constData());
     QVERIFY2(r.ms < 1000, qPrintable(QString::number(r.ms)));
+}
+
+void tst_libm9s::ffmpegBesideAdapterFirst_data()
+{
+    QTest::addColumn<int>("status");   // the stand-in's exit status
+    QTest::addColumn<int>("expected"); // the adapter's
+    QTest::addColumn<QString>("message");
+    QTest::newRow("failure passed on") << 3 << 3 << "ffmpeg failed with exit status 3";
+    QTest::newRow("success that ended early") << 0 << 1 << "the input ended after 2.50 s of 7.50 s";
+}
+
+void tst_libm9s::ffmpegBesideAdapterFirst()
+{
+    QFETCH(int, status);
+    QFETCH(int, expected);
+    QFETCH(QString, message);
+    // A copy of the program folder's adapter with a stand-in ffmpeg beside it; the real one stays on PATH.
+    QDir app(dir.filePath(QStringLiteral("standin")));
+    QVERIFY(app.mkpath(QStringLiteral(".")));
+    const QString copy = app.filePath(QStringLiteral("libm9s.exe"));
+    QFile::remove(copy);
+    QVERIFY(QFile::copy(Adapter, copy));
+    QFile fake(app.filePath(QStringLiteral("ffmpeg")));
+    QVERIFY(fake.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    fake.write(
+        QStringLiteral(
+            "#!/bin/sh\n"
+            "echo 'stand-in ffmpeg' >&2\n"
+            "echo '  Duration: 00:00:07.50, start: 0.000000, bitrate: 1 kb/s' >&2\n"
+            "printf 'out_time_us=N/A\\nprogress=continue\\nout_time_us=1000000\\nprogress=continue\\n' >&3\n"
+            "printf 'out_time_us=2500000\\nprogress=end\\n' >&3\n"
+            "exit %1\n")
+            .arg(status)
+            .toUtf8());
+    fake.close();
+    QVERIFY(fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+
+    QProcess p;
+    p.start(copy, {"-i", clip, "-y", Placeholder(QStringLiteral("standin.avi"))});
+    QVERIFY(p.waitForFinished(5000));
+    const QByteArray err = p.readAllStandardError();
+    QCOMPARE(p.exitCode(), expected);
+    QVERIFY2(err.contains("stand-in ffmpeg"), err.constData());
+    QVERIFY2(QString::fromUtf8(err).contains(message), err.constData());
+    const TMarkers m = Markers(p.readAllStandardOutput());
+    QCOMPARE(m.durations, QList<QByteArray>{"00:00:07.50"});
+    QCOMPARE(m.times, (QList<double>{1.0, 2.5}));
 }
 
 void tst_libm9s::awkwardPaths_data()
