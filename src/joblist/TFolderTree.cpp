@@ -44,7 +44,7 @@ void TFolderTree::showEvent(QShowEvent* event)
 QString TFolderTree::SelectedFolder() const
 {
     if (!model)
-        return QString();
+        return pendingFolder;
     const QModelIndexList rows = selectionModel()->selectedRows();
     if (rows.isEmpty())
         return QString();
@@ -53,7 +53,11 @@ QString TFolderTree::SelectedFolder() const
 
 void TFolderTree::SelectFolder(const QString& folder)
 {
-    EnsureModel();
+    // Before the first show the choice waits, so no listing happens at start-up.
+    if (!model) {
+        pendingFolder = folder;
+        return;
+    }
     QString path = QDir::cleanPath(QFileInfo(folder).absoluteFilePath());
     while (!path.isEmpty() && !QFileInfo(path).isDir() && path != QStringLiteral("/"))
         path = QFileInfo(path).absolutePath();

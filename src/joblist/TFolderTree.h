@@ -13,7 +13,8 @@ class TFolderTree : public QTreeView
 public:
     explicit TFolderTree(QWidget* parent = nullptr);
 
-    // The selected folder's full path; empty when nothing is selected.
+    // The selected folder's full path; empty when nothing is selected. Before the first show,
+    // the folder that SelectFolder asked for.
     QString SelectedFolder() const;
     // Selects and reveals a folder (the nearest existing parent when it is missing).
     void SelectFolder(const QString& folder);

@@ -5,6 +5,7 @@
 #include "platform/IniFile.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -42,6 +43,8 @@ TFrmBatchAdd::TFrmBatchAdd(QWidget* parent) : QDialog(parent)
     buttonCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     buttonCancel->setObjectName(QStringLiteral("buttonCancel"));
     buttonCancel->setGeometry(310, 238, 84, 26);
+    // The first use starts in the user's home folder.
+    ShellTreeView->SelectFolder(QDir::homePath());
     connect(buttonOK, &QPushButton::clicked, this, &TFrmBatchAdd::buttonOKClick);
     connect(buttonCancel, &QPushButton::clicked, this, &TFrmBatchAdd::buttonCancelClick);
 }

@@ -15,6 +15,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -56,7 +57,9 @@ TfrmMain::TfrmMain(TfrmCommon* common, QWidget* parent) : QMainWindow(parent), f
     // Fixed single border, minimise box and system menu only.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    setFixedSize(ClientWidth, ClientHeight + menuBar()->sizeHint().height());
+    // The client area has a fixed size; the window follows it and the menu bar's height, which
+    // changes with the language's font and the skin.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
     FormCreate();
 }
 
@@ -162,16 +165,17 @@ void TfrmMain::CreateControls()
     auto makeButton = [this](const QString& name, int x, QAction* action) {
         auto* button = new QPushButton(groupBoxButtons);
         button->setObjectName(name);
-        button->setGeometry(x, 8, 66, 25);
+        button->setGeometry(x, 7, 84, 25);
         BindButton(button, action);
         return button;
     };
-    // Five buttons spread evenly over the frame.
-    buttonAdd = makeButton(QStringLiteral("buttonAdd"), 22, ActionFileAdd);
-    buttonDelete = makeButton(QStringLiteral("buttonDelete"), 110, ActionFileDelete);
-    buttonClearAll = makeButton(QStringLiteral("buttonClearAll"), 198, ActionFileClearAll);
-    buttonMoveUp = makeButton(QStringLiteral("buttonMoveUp"), 286, ActionFileMoveUp);
-    buttonMoveDown = makeButton(QStringLiteral("buttonMoveDown"), 374, ActionFileMoveDown);
+    // Five buttons spread evenly over the frame, wide enough for their captions in this
+    // platform's fonts (the captions come from the language file).
+    buttonAdd = makeButton(QStringLiteral("buttonAdd"), 7, ActionFileAdd);
+    buttonDelete = makeButton(QStringLiteral("buttonDelete"), 98, ActionFileDelete);
+    buttonClearAll = makeButton(QStringLiteral("buttonClearAll"), 189, ActionFileClearAll);
+    buttonMoveUp = makeButton(QStringLiteral("buttonMoveUp"), 280, ActionFileMoveUp);
+    buttonMoveDown = makeButton(QStringLiteral("buttonMoveDown"), 371, ActionFileMoveDown);
     // The job list editor lies over the list and must stay above it.
     GroupBoxEditItem->raise();
 

@@ -33,6 +33,7 @@ int main(int argc, char** argv)
     TSignalCloser closer(&frmMain);
 
     if (const QScreen* screen = QApplication::primaryScreen()) {
+        frmMain.adjustSize();
         QRect frame = frmMain.frameGeometry();
         frame.moveCenter(screen->availableGeometry().center());
         frmMain.move(frame.topLeft());
