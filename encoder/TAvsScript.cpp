@@ -51,6 +51,9 @@ public:
     std::vector<TToken> Run()
     {
         std::vector<TToken> out;
+        if (s_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
+            pos_ = 3; // editors on Windows like to start UTF-8 files with a byte-order mark
+        }
         while (pos_ < s_.size()) {
             char c = s_[pos_];
             if (c == ' ' || c == '\t' || c == '\r') {
@@ -549,6 +552,13 @@ private:
             return v;
         }
 
+        // Housekeeping of a Windows AviSynth set-up; nothing to do here.
+        if (fn == "loadplugin" || fn == "loadcplugin" || fn == "load_stdcall_plugin" ||
+            fn == "loadvirtualdubplugin" || fn == "setmemorymax" || fn == "setmtmode" ||
+            fn == "setfiltermtmode") {
+            return {};
+        }
+
         // Filters: the clip comes first, or "last" when none is given.
         TAvsClip clip;
         if (!args.positional.empty() && std::holds_alternative<TAvsClip>(args.positional.front())) {
@@ -574,7 +584,8 @@ private:
             clip.videoFilters.push_back("hflip");
         } else if (fn == "flipvertical") {
             clip.videoFilters.push_back("vflip");
-        } else if (fn.rfind("convertto", 0) == 0) {
+        } else if (fn.rfind("convertto", 0) == 0 || fn == "prefetch" || fn == "assumetff" ||
+                   fn == "assumebff" || fn == "assumeframebased") {
             // ffmpeg converts pixel formats as the encoder needs them.
         } else if (fn == "killaudio") {
             clip.audio = false;

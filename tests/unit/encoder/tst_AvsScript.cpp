@@ -73,6 +73,10 @@ void tst_AvsScript::evaluate_data()
                                        << "clip.avi" << QStringList{"transpose=2"} << true << false;
     QTest::newRow("audio only") << "WAVSource(\"clip.avi\")"
                                 << "clip.avi" << QStringList{} << false << true;
+    QTest::newRow("plugin housekeeping and a byte-order mark")
+        << "\xEF\xBB\xBFLoadPlugin(\"C:\\\\ffms2.dll\")\r\nSetMemoryMax(512)\r\nFFVideoSource(\"clip.avi\")."
+           "AssumeTFF()\r\nturnleft()"
+        << "clip.avi" << QStringList{"transpose=2"} << true << false;
     QTest::newRow("last") << "AviSource(\"clip.avi\")\nlast.TurnLeft()\nKillAudio()"
                           << "clip.avi" << QStringList{"transpose=2"} << true << false;
 }
