@@ -4,6 +4,7 @@
 #include "joblist/TFrmDirectory.h"
 #include "joblist/TMessageBox.h"
 #include "joblist/TTimeWindowEditor.h"
+#include "platform/AppError.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
 
@@ -23,6 +24,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
+
+#include <functional>
 
 namespace {
 
@@ -396,10 +399,24 @@ void TfrmMain::FormShow()
     if (property(doneProperty).toBool())
         return;
     setProperty(doneProperty, true);
-    LoadLanguage(frmCommon->languageFile);
-    ApplySkinAtStart();
-    editOutputFolder->setText(ReadOutputFolder());
-    RestoreFormatIndex();
+    // Each step stands on its own: an error in one (a skin that does not load, a config.ini
+    // that cannot be written) is reported once the window is up, and the other steps still run.
+    QStringList errors;
+    auto step = [&errors](const std::function<void()>& work) {
+        try {
+            work();
+        } catch (const AppError& error) {
+            errors << error.Text();
+        } catch (const std::exception& error) {
+            errors << QString::fromLocal8Bit(error.what());
+        }
+    };
+    step([this] { LoadLanguage(frmCommon->languageFile); });
+    step([this] { ApplySkinAtStart(); });
+    step([this] { editOutputFolder->setText(ReadOutputFolder()); });
+    step([this] { RestoreFormatIndex(); });
+    for (const QString& text : errors)
+        QTimer::singleShot(0, this, [text] { throw AppError(text); });
 }
 
 void TfrmMain::paintEvent(QPaintEvent* event)
