@@ -68,7 +68,9 @@ private slots:
         QTemporaryDir dir;
         const QString folder = dir.path() + QStringLiteral("/program folder 视频");
         QVERIFY(CopyProgramFolder(folder));
-        WriteConfig(folder, "[setting]\ndisplayHelpDialog=0\niComboxFormatIndex=0\n");
+        // A saved format position beyond the list selects the first entry; the closing steps
+        // then save that position, which shows they ran.
+        WriteConfig(folder, "[setting]\ndisplayHelpDialog=0\niComboxFormatIndex=999\n");
         QProcess program;
         Start(program, folder);
         const IniFile config(folder + QStringLiteral("/config.ini"));
@@ -81,6 +83,7 @@ private slots:
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
         QCOMPARE(config.ReadString("setting", "outputFolder", QString()), videos);
+        QCOMPARE(config.ReadInteger("setting", "iComboxFormatIndex", -2), 0);
     }
 
     void startsWithoutConfigAndWithPathsOnTheCommandLine()
