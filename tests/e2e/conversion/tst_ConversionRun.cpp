@@ -1,0 +1,578 @@
+// The batch run end to end: the real main window (offscreen), a private copy of the program
+// folder, the real libm9s.exe and ffmpeg, media made by ffmpeg's test sources.
+
+#include "e2e/conversion/ConversionFixture.h"
+#include "gui/dialogs/ModalAnswer.h"
+
+#include "dialogs/TfrmOverWrite.h"
+#include "dialogs/TfrmUnSupportFormat.h"
+#include "engine/OutputNames.h"
+#include "engine/TConsoleIO.h"
+#include "joblist/TMessageBox.h"
+#include "platform/AppError.h"
+#include "platform/IniFile.h"
+#include "platform/TfrmCommon.h"
+#include "profiles/VideoProfile.h"
+#include "shell/TApplication.h"
+#include "shell/TfrmMain.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScopeGuard>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <memory>
+
+using namespace ConversionFixture;
+
+namespace {
+
+// One main window over a program folder, as the program starts it.
+struct TWindow
+{
+    std::unique_ptr<TfrmCommon> common;
+    std::unique_ptr<TfrmMain> frm;
+    QStringList opened; // what the shell was asked to open
+
+    explicit TWindow(const QString& appFolder)
+    {
+        common = std::make_unique<TfrmCommon>(appFolder);
+        common->urlOpener = [this](const QString& url) { opened << url; };
+        frm = std::make_unique<TfrmMain>(common.get());
+        frm->CreateOtherWindows();
+        frm->show();
+    }
+    ~TWindow()
+    {
+        if (frm)
+            frm->close();
+    }
+
+    void SelectProfile(const QString& fileName)
+    {
+        for (int i = 0; i < frm->ComboBoxFormatSelect->count(); ++i) {
+            if (frm->ComboBoxFormatSelect->itemData(i).toString().endsWith(u'/' + fileName)) {
+                frm->ComboBoxFormatSelect->setCurrentIndex(i);
+                frm->ComboBoxFormatSelectChange(i);
+                return;
+            }
+        }
+        QFAIL(qPrintable("no profile " + fileName));
+    }
+
+    void Add(const QString& path) { frm->AddJobFile(path); }
+
+    // Presses Convert as a user does; returns when the run is over.
+    void Convert() { QTest::mouseClick(frm->buttonConvert, Qt::LeftButton); }
+
+    // Calls action once the first encoder of the run has been running for delayMs.
+    void WhileFirstEncoderRuns(int delayMs, std::function<void()> action)
+    {
+        auto done = std::make_shared<bool>(false);
+        QObject::connect(frm->ConsoleIO, &TConsoleIO::ProcessStatusChanged, frm.get(),
+                         [this, delayMs, action, done](bool running) {
+                             if (!running || *done)
+                                 return;
+                             *done = true;
+                             encoderGroup = frm->ConsoleIO->ProcessId();
+                             QTimer::singleShot(delayMs, frm.get(), action);
+                         });
+    }
+    qint64 encoderGroup = 0;
+
+    QString Text(const char* key) const
+    {
+        return IniFile(common->languageFile).ReadString("frmMain", QString::fromLatin1(key), QString());
+    }
+
+    bool ControlsEnabled() const
+    {
+        return frm->listViewFiles->isEnabled() && frm->ComboBoxFormatSelect->isEnabled() &&
+               frm->comboBoxVideoBitrate->isEnabled() && frm->editOutputFolder->isEnabled() &&
+               frm->ActionFileAdd->isEnabled() && frm->buttonConvert->isEnabled();
+    }
+
+    // The idle window after a run.
+    void VerifyIdle() const
+    {
+        QVERIFY(!frm->ConsoleIO->IsRunning());
+        QVERIFY(ControlsEnabled());
+        QCOMPARE(frm->ActionConvertNow->text(), Text("StringStartCaption"));
+        QCOMPARE(frm->labelCurrentInfo->text(), Text("msgStatusReady"));
+        QCOMPARE(frm->progressBarCurrent->value(), 0);
+        QVERIFY(frm->keepRunning);
+    }
+};
+
+QString EndQuestion(const TWindow& w)
+{
+    return w.Text("msgFolderView") + QStringLiteral("\n\n") + w.Text("msgFinishInfo");
+}
+
+} // namespace
+
+class tst_ConversionRun : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir work;
+    QString appFolder;
+    QString media;
+    QStringList clips; // three 2-second clips
+    QString longClip;  // long enough to be stopped while it converts
+    QString outFolder;
+
+    void WriteConfig(int logfile, const QString& output)
+    {
+        QFile::remove(appFolder + "config.ini");
+        QFile::remove(appFolder + "logFile.txt");
+        IniFile ini(appFolder + "config.ini");
+        ini.WriteInteger("setting", "displayHelpDialog", 0);
+        ini.WriteInteger("setting", "logfile", logfile);
+        ini.WriteString("setting", "outputFolder", output);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(work.isValid());
+        appFolder = CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), work.path() + "/app");
+        QVERIFY(QFile::exists(appFolder + "libm9s.exe"));
+        QVERIFY(QFile::exists(appFolder + "language/en.ini"));
+        media = work.path() + "/media/";
+        for (const char* name : {"one.avi", "two.avi", "three.avi"}) {
+            clips << media + QString::fromLatin1(name);
+            QVERIFY(MakeClip(clips.last(), 2));
+        }
+        longClip = media + "long.avi";
+        QVERIFY(MakeClip(longClip, 30, "640x480"));
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init()
+    {
+        outFolder = work.path() + "/out " + QString::fromLatin1(QTest::currentTestFunction()) + "/";
+        QDir(outFolder).removeRecursively();
+        WriteConfig(1, outFolder);
+        TMessageBox::nextAnswers.clear();
+        TMessageBox::shownTexts.clear();
+    }
+
+    // Three clips with a video and an audio profile; the second clip only in a time window.
+    void convertBatch_data()
+    {
+        QTest::addColumn<QString>("profile");
+        QTest::addColumn<QString>("frameSize"); // typed into the size box; empty leaves it
+        QTest::addColumn<bool>("logOn");
+        QTest::addColumn<QString>("extension");
+        QTest::addColumn<QString>("container");
+        QTest::addColumn<QString>("videoCodec");
+        QTest::addColumn<QString>("audioCodec");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("video") << "01-mp4-mpeg4-aac.pf"
+                               << "176x144" << true << "mp4"
+                               << "mp4"
+                               << "mpeg4"
+                               << "aac" << QSize(176, 144);
+        QTest::newRow("audio") << "30-mp3.pf"
+                               << "" << false << "mp3"
+                               << "mp3"
+                               << ""
+                               << "mp3" << QSize();
+    }
+    void convertBatch()
+    {
+        QFETCH(QString, profile);
+        QFETCH(QString, frameSize);
+        QFETCH(bool, logOn);
+        QFETCH(QString, extension);
+        QFETCH(QString, container);
+        QFETCH(QString, videoCodec);
+        QFETCH(QString, audioCodec);
+        QFETCH(QSize, size);
+        WriteConfig(logOn ? 1 : 0, outFolder.chopped(1)); // without its trailing separator
+
+        TWindow w(appFolder);
+        w.SelectProfile(profile);
+        if (!frameSize.isEmpty())
+            w.frm->comboBoxVideoSize->setEditText(frameSize);
+        for (const QString& clip : clips)
+            w.Add(clip);
+        w.frm->listViewFiles->topLevelItem(1)->setText(1, "00:00:01");
+        w.frm->listViewFiles->topLevelItem(1)->setText(2, "00:00:01");
+        TMessageBox::nextAnswers = {QMessageBox::Yes};
+        w.Convert();
+
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+        QCOMPARE(w.opened, QStringList{QDir(outFolder).absolutePath()});
+        QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+        w.VerifyIdle();
+
+        const QStringList names{"one", "two", "three"};
+        for (int i = 0; i < 3; ++i) {
+            const QString output = outFolder + names[i] + u'.' + extension;
+            const TProbe probe = Probe(output);
+            QVERIFY2(probe.ok, qPrintable(output));
+            QVERIFY2(probe.formatName.split(u',').contains(container), qPrintable(probe.formatName));
+            QCOMPARE(probe.videoCodec, videoCodec);
+            QCOMPARE(probe.audioCodec, audioCodec);
+            if (size.isValid())
+                QCOMPARE(QSize(probe.width, probe.height), size);
+            const double expected = i == 1 ? 1.0 : 2.0;
+            QVERIFY2(qAbs(probe.duration - expected) < 0.35,
+                     qPrintable(QStringLiteral("%1: %2 s").arg(output).arg(probe.duration)));
+        }
+
+        const QString log = QString::fromUtf8(ReadAll(appFolder + "logFile.txt"));
+        if (!logOn) {
+            QVERIFY(!QFile::exists(appFolder + "logFile.txt"));
+            return;
+        }
+        // Every command line, program folder in front, and what the encoder printed.
+        const QStringList lines = log.split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.filter(QRegularExpression("^" + QRegularExpression::escape(appFolder + "libm9s.exe ")))
+                     .size(),
+                 3);
+        for (const QString& clip : clips)
+            QVERIFY(log.contains(" -i " + clip + " "));
+        QVERIFY(log.contains(" -t 00:00:01  -ss 00:00:01 "));
+        QVERIFY(log.contains("ffmpeg_release_duration="));
+        QVERIFY(log.contains("ffmpeg_release_time="));
+    }
+
+    // Stop while the first of three converts: no further item, nothing left running.
+    void stopDuringFirstItem()
+    {
+        TWindow w(appFolder);
+        w.SelectProfile("02-mp4-h264-aac.pf");
+        w.frm->comboBoxVideoSize->setEditText("1280x720");
+        w.Add(longClip);
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        bool stopCaption = false;
+        w.WhileFirstEncoderRuns(700, [&] {
+            stopCaption =
+                w.frm->ActionConvertNow->text() == w.Text("StringStopCaption") && !w.ControlsEnabled();
+            w.Convert(); // the same button stops
+        });
+        w.Convert();
+
+        QVERIFY(stopCaption);
+        QVERIFY(w.encoderGroup > 0);
+        QTRY_COMPARE(ProcessesInGroup(w.encoderGroup), QStringList());
+        QVERIFY(QFile::exists(outFolder + "long.mp4"));
+        QVERIFY(!QFile::exists(outFolder + "one.mp4"));
+        QVERIFY(!QFile::exists(outFolder + "two.mp4"));
+        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+        w.VerifyIdle();
+        // The encoder saw the stop lines.
+        QVERIFY(QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).count("libm9s.exe ") == 1);
+    }
+
+    void existingOutput_data()
+    {
+        QTest::addColumn<QString>("button"); // overwrite, ignore, autoname, close
+        QTest::addColumn<bool>("remember");
+        QTest::addColumn<bool>("replaced");
+        QTest::addColumn<bool>("autoNamed");
+        QTest::newRow("overwrite once") << "overwrite" << false << true << false;
+        QTest::newRow("overwrite always") << "overwrite" << true << true << false;
+        QTest::newRow("ignore once") << "ignore" << false << false << false;
+        QTest::newRow("ignore always") << "ignore" << true << false << false;
+        QTest::newRow("auto name once") << "autoname" << false << false << true;
+        QTest::newRow("auto name always") << "autoname" << true << false << true;
+        QTest::newRow("close box skips") << "close" << false << false << false;
+    }
+    // Two runs over an existing output: the answer acts, and a remembered one asks no more.
+    void existingOutput()
+    {
+        QFETCH(QString, button);
+        QFETCH(bool, remember);
+        QFETCH(bool, replaced);
+        QFETCH(bool, autoNamed);
+
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(clips[0]);
+        int prompts = 0;
+        ModalResponder responder([&](QWidget* modal) {
+            auto* prompt = qobject_cast<TfrmOverWrite*>(modal);
+            if (!prompt)
+                return;
+            ++prompts;
+            prompt->checkBoxNotice->setChecked(remember);
+            if (button == "overwrite")
+                prompt->buttonOverWrite->click();
+            else if (button == "ignore")
+                prompt->buttonIgnore->click();
+            else if (button == "autoname")
+                prompt->buttonAutoName->click();
+            else
+                prompt->close();
+        });
+
+        const QString output = outFolder + "one.mp4";
+        const QString autoName = outFolder + "one.mp4(1).mp4";
+        for (int run = 1; run <= 2; ++run) {
+            WriteText(output, "old output");
+            QFile::remove(autoName);
+            TMessageBox::shownTexts.clear();
+            TMessageBox::nextAnswers = {QMessageBox::No};
+            w.Convert();
+            QCOMPARE(prompts, remember ? 1 : run);
+            QCOMPARE(ReadAll(output) != "old output", replaced);
+            if (replaced)
+                QVERIFY(Probe(output).ok);
+            QCOMPARE(QFile::exists(autoName), autoNamed);
+            if (autoNamed)
+                QVERIFY(Probe(autoName).ok);
+            // A skipped item is no failure: the question comes all the same.
+            QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+            QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+            w.VerifyIdle();
+        }
+    }
+
+    // A source that is gone and one that is no media fail; their extensions reach the notice.
+    void failedSources()
+    {
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        const QString gone = media + "gone.avi";
+        const QString junk = media + "junk.avi";
+        QVERIFY(QFile::copy(clips[0], gone));
+        WriteText(junk, "this is not a video at all");
+        w.Add(gone);
+        w.Add(junk);
+        w.Add(clips[2]);
+        QVERIFY(QFile::remove(gone));
+        w.Convert();
+
+        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QVERIFY(w.frm->frmUnSupportFormat->isVisible());
+        // The missing source has no short path, so no extension: as the notice always had it.
+        QCOMPARE(w.frm->frmUnSupportFormat->failedExtensions, QStringLiteral(",.avi"));
+        QVERIFY(Probe(outFolder + "three.mp4").ok);
+        w.VerifyIdle();
+        w.frm->frmUnSupportFormat->hide();
+    }
+
+    // Closing the window while the encoder runs: it is stopped, nothing else happens.
+    void closeDuringRun()
+    {
+        auto w = std::make_unique<TWindow>(appFolder);
+        w->SelectProfile("02-mp4-h264-aac.pf");
+        const int formatIndex = w->frm->ComboBoxFormatSelect->currentIndex();
+        w->frm->comboBoxVideoSize->setEditText("[Phone]176x220"); // writes the rotation script
+        w->Add(longClip);
+        w->Add(clips[0]);
+        const QString script = QDir::tempPath() + "/m9s.avs";
+        bool scriptWritten = false;
+        w->WhileFirstEncoderRuns(700, [&] {
+            scriptWritten = QFile::exists(script);
+            w->frm->close();
+        });
+        w->Convert();
+
+        QVERIFY(scriptWritten);
+        QVERIFY(!QFile::exists(script));
+        QTRY_COMPARE(ProcessesInGroup(w->encoderGroup), QStringList());
+        QCOMPARE(w->frm->JobCount(), 0);
+        QVERIFY(!QFile::exists(outFolder + "one.mp4"));
+        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QVERIFY(!w->frm->frmUnSupportFormat->isVisible());
+        QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5),
+                 formatIndex);
+        w.reset();
+    }
+
+    // An output folder that cannot be made: the run ends at the first item with the error.
+    void unwritableOutputFolder()
+    {
+        const QString blocker = work.path() + "/a file";
+        WriteText(blocker, "x");
+        WriteConfig(1, blocker + "/out");
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        w.Convert();
+        QCOMPARE(TMessageBox::shownTexts.size(), 1);
+        QVERIFY2(TMessageBox::shownTexts[0].contains(blocker + "/out/one.mp4"),
+                 qPrintable(TMessageBox::shownTexts[0]));
+        QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+        QVERIFY(!QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).contains("libm9s.exe"));
+        w.VerifyIdle();
+    }
+
+    // Without the encoder the run ends at its first item with the start error.
+    void encoderMissing()
+    {
+        QVERIFY(QFile::rename(appFolder + "libm9s.exe", appFolder + "libm9s.exe.away"));
+        auto restore =
+            qScopeGuard([this] { QFile::rename(appFolder + "libm9s.exe.away", appFolder + "libm9s.exe"); });
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        w.Convert();
+        QCOMPARE(TMessageBox::shownTexts.size(), 1);
+        QVERIFY2(TMessageBox::shownTexts[0].startsWith("System Error.  Code: "),
+                 qPrintable(TMessageBox::shownTexts[0]));
+        QCOMPARE(ReadAll(outFolder + "one.mp4"), QByteArray("temp\r\n"));
+        QVERIFY(!QFile::exists(outFolder + "two.mp4"));
+        QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+        w.VerifyIdle();
+    }
+
+    // Blanks, quotes and non-ASCII letters in the source and the output folder, also through
+    // the rotation script.
+    void awkwardPaths_data()
+    {
+        QTest::addColumn<QString>("frameSize");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("plain") << "320x240" << QSize(320, 240);
+        QTest::newRow("rotated") << "176x220" << QSize(176, 220);
+    }
+    void awkwardPaths()
+    {
+        QFETCH(QString, frameSize);
+        QFETCH(QSize, size);
+        const QString source = work.path() + "/src dir/it's \"q\" ü/clip 'x' \"y\" é.avi";
+        if (!QFile::exists(source)) {
+            QVERIFY(QDir().mkpath(QFileInfo(source).path()));
+            QVERIFY(QFile::copy(clips[0], source));
+        }
+        const QString output = outFolder + "\"q\" ñ 目录";
+        WriteConfig(1, output);
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.frm->comboBoxVideoSize->setEditText(frameSize);
+        w.Add(source);
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        w.Convert();
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+        const TProbe probe = Probe(output + "/clip 'x' \"y\" é.mp4");
+        QVERIFY(probe.ok);
+        QCOMPARE(QSize(probe.width, probe.height), size);
+        QVERIFY(qAbs(probe.duration - 2.0) < 0.35);
+    }
+
+    // A source in the output folder with the profile's extension is never overwritten.
+    void sourceInOutputFolder()
+    {
+        const QString source = outFolder + "same.mp4";
+        QVERIFY(QDir().mkpath(outFolder));
+        QVERIFY(QFile::copy(clips[0], source));
+        const QByteArray original = ReadAll(source);
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.frm->overwriteAnswer = owOverwriteAlways;
+        w.Add(source);
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        w.Convert();
+        QCOMPARE(ReadAll(source), original);
+        QVERIFY(Probe(outFolder + "same.mp4(1).mp4").ok);
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+    }
+
+    void emptyProfileFolder()
+    {
+        QTemporaryDir other;
+        const QString folder = CopyProgramFolder(appFolder, other.path());
+        QDir(folder + "profile").removeRecursively();
+        QVERIFY(QDir().mkpath(folder + "profile"));
+        IniFile(folder + "config.ini").WriteInteger("setting", "displayHelpDialog", 0);
+        IniFile(folder + "config.ini").WriteString("setting", "outputFolder", outFolder);
+        IniFile(folder + "config.ini").WriteInteger("setting", "logfile", 1);
+        TWindow w(folder);
+        QCOMPARE(w.frm->ComboBoxFormatSelect->count(), 0);
+        w.Add(clips[0]);
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        w.Convert();
+        QCOMPARE(TMessageBox::shownTexts, QStringList{w.Text("msgNoProfile")});
+        QVERIFY(!w.Text("msgNoProfile").isEmpty());
+        QVERIFY(!QDir(outFolder).exists());
+        QVERIFY(!QFile::exists(folder + "logFile.txt"));
+    }
+
+    // A profile that breaks after start: the panel and the current format stay as they were.
+    void profileFailsToApply()
+    {
+        QTemporaryDir other;
+        const QString folder = CopyProgramFolder(appFolder, other.path());
+        IniFile(folder + "config.ini").WriteInteger("setting", "displayHelpDialog", 0);
+        TWindow w(folder);
+        w.SelectProfile("30-mp3.pf");
+        const int applied = w.frm->ComboBoxFormatSelect->currentIndex();
+        const QStringList bitrates = [&] {
+            QStringList items;
+            for (int i = 0; i < w.frm->comboBoxAudioBitrate->count(); ++i)
+                items << w.frm->comboBoxAudioBitrate->itemText(i);
+            return items;
+        }();
+        const int broken = applied + 1;
+        WriteText(w.frm->ComboBoxFormatSelect->itemData(broken).toString(), "MP4[MORVANE]short");
+        w.frm->ComboBoxFormatSelect->setCurrentIndex(broken);
+        QVERIFY_THROWS_EXCEPTION(AppError, w.frm->ComboBoxFormatSelectChange(broken));
+        QCOMPARE(w.frm->ComboBoxFormatSelect->currentIndex(), applied);
+        QCOMPARE(w.frm->currentExtension, QStringLiteral("mp3"));
+        QCOMPARE(w.frm->comboBoxAudioBitrate->currentText(), QStringLiteral("192"));
+        QCOMPARE(w.frm->comboBoxAudioBitrate->count(), bitrates.size());
+        QVERIFY(!w.frm->VideoProfile->HasVideo());
+    }
+
+    // The saved position: out of range gives the first entry, else that entry is applied.
+    void restoreFormatIndex_data()
+    {
+        QTest::addColumn<int>("saved");
+        QTest::addColumn<int>("selected");
+        QTest::newRow("first") << 0 << 0;
+        QTest::newRow("fourth") << 3 << 3;
+        QTest::newRow("beyond the list") << 700 << 0;
+        QTest::newRow("none") << -1 << -1;
+    }
+    void restoreFormatIndex()
+    {
+        QFETCH(int, saved);
+        QFETCH(int, selected);
+        IniFile(appFolder + "config.ini").WriteInteger("setting", "iComboxFormatIndex", saved);
+        TWindow w(appFolder);
+        QCOMPARE(w.frm->ComboBoxFormatSelect->currentIndex(), selected);
+        const QStringList profiles = QDir(appFolder + "profile").entryList({"*.pf"}, QDir::Files, QDir::Name);
+        // The panel shows the restored profile, or the first one when none is selected.
+        TVideoProfile expected;
+        expected.LoadFromFile(appFolder + "profile/" + profiles.value(qMax(selected, 0)));
+        QCOMPARE(w.frm->currentExtension, expected.Extension());
+        w.frm->close();
+        QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5),
+                 selected);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    // The rotation script goes to the temporary folder: the test's own.
+    QTemporaryDir temp;
+    qputenv("TMPDIR", QFile::encodeName(temp.path()));
+    // A message box left unanswered would wait for ever; fail the function instead.
+    if (qEnvironmentVariableIsEmpty("QTEST_FUNCTION_TIMEOUT"))
+        qputenv("QTEST_FUNCTION_TIMEOUT", "120000");
+    TApplication app(argc, argv);
+    tst_ConversionRun test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ConversionRun.moc"
