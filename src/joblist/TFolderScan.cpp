@@ -26,13 +26,13 @@ void TFolderScan::Run(const QString& folder)
     ScanFolder(folder);
 }
 
-void TFolderScan::ScanFolder(const QString& folder)
+bool TFolderScan::ScanFolder(const QString& folder)
 {
     // A link loop leads back to a folder already being scanned: enter each real folder once.
     const QString canonical = QFileInfo(folder).canonicalFilePath();
     if (!canonical.isEmpty()) {
         if (visited.contains(canonical))
-            return;
+            return true;
         visited.insert(canonical);
     }
 
@@ -45,11 +45,14 @@ void TFolderScan::ScanFolder(const QString& folder)
         if (!Matches(name))
             continue;
         const QString path = prefix + name;
-        if (entry.isDir() && subFolders)
-            ScanFolder(path);
-        else if (onEntry)
+        if (entry.isDir() && subFolders) {
+            if (!ScanFolder(path))
+                return false;
+        } else if (onEntry) {
             onEntry(path);
-        if (afterEntry)
-            afterEntry();
+        }
+        if (afterEntry && !afterEntry())
+            return false;
     }
+    return true;
 }

@@ -18,8 +18,9 @@ public:
 
     // Called for each entry that is not entered as a sub-folder, with the folder joined to its name.
     std::function<void(const QString& path)> onEntry;
-    // Called after each entry, so the caller can let the event queue be served.
-    std::function<void()> afterEntry;
+    // Called after each entry, so the caller can let the event queue be served; false ends the
+    // scan (the window closed meanwhile).
+    std::function<bool()> afterEntry;
 
     void Run(const QString& folder);
 
@@ -27,7 +28,8 @@ public:
     bool Matches(const QString& name) const;
 
 private:
-    void ScanFolder(const QString& folder);
+    // False once the scan was ended.
+    bool ScanFolder(const QString& folder);
 
     bool subFolders;
     QString pattern; // empty: every entry

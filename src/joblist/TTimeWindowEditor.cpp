@@ -96,8 +96,11 @@ void TTimeWindowEditor::RefuseLeaving(QLineEdit* edit)
     // The edit keeps the focus; the error reaches the event loop's report once this handler
     // has returned, so it never interrupts a focus change half-way.
     QTimer::singleShot(0, edit, [this, edit] {
-        edit->setFocus(Qt::OtherFocusReason);
         refusing = false;
+        // Cancel may have closed the panel meanwhile.
+        if (!isVisible())
+            return;
+        edit->setFocus(Qt::OtherFocusReason);
         throw AppError(TimeWindowText::InvalidInputMessage());
     });
 }
@@ -122,7 +125,9 @@ bool TTimeWindowEditor::eventFilter(QObject* watched, QEvent* event)
                 return true;
         }
     } else if (event->type() == QEvent::FocusOut) {
-        if (edit->isModified() && !edit->hasAcceptableInput() && isVisible())
+        // Leaving for Cancel abandons the edit, so it is no reason to complain.
+        const bool toCancel = QApplication::focusWidget() == ButtonEditItemCancel;
+        if (edit->isModified() && !edit->hasAcceptableInput() && isVisible() && !toCancel)
             RefuseLeaving(edit);
     }
     return QGroupBox::eventFilter(watched, event);

@@ -98,11 +98,13 @@ void TfrmMain::AddFolderFiles(const QString& folder, bool includeSubFolders, con
     // serving it at most every 25 ms keeps a folder of many thousand files fast.
     QElapsedTimer sinceServed;
     sinceServed.start();
-    scan.afterEntry = [&sinceServed] {
+    scan.afterEntry = [this, &sinceServed] {
         if (sinceServed.elapsed() >= 25) {
             QCoreApplication::processEvents();
             sinceServed.restart();
         }
+        // A window closed meanwhile has emptied its list for good.
+        return !formCloseDone;
     };
     scan.Run(folder);
 }

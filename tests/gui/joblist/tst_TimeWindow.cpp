@@ -177,6 +177,34 @@ private slots:
         QVERIFY(!w->GroupBoxEditItem->isVisible());
     }
 
+    void cancelAbandonsAnIncompleteEdit()
+    {
+        ClickRow(0);
+        w->MaskEditItemFileDuration->setFocus();
+        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_End);
+        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Backspace);
+        QVERIFY(!w->MaskEditItemFileDuration->hasAcceptableInput());
+        QTest::mouseClick(w->ButtonEditItemCancel, Qt::LeftButton);
+        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QTest::qWait(50);
+        QVERIFY(TMessageBox::shownTexts.isEmpty());
+        QCOMPARE(Row(0), (QStringList{"00:00:00", ""}));
+    }
+
+    void leavingAnIncompleteEditIsRefused()
+    {
+        ClickRow(0);
+        w->MaskEditItemFileDuration->setFocus();
+        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_End);
+        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Backspace);
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        // Tab moves on to the next control; the edit takes the focus back and reports.
+        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Tab);
+        QTRY_COMPARE(TMessageBox::shownTexts,
+                     QStringList{"Invalid input value.  Use escape key to abandon changes"});
+        QTRY_VERIFY(w->MaskEditItemFileDuration->hasFocus());
+    }
+
     void languageTexts()
     {
         ClickRow(0);

@@ -113,13 +113,26 @@ private slots:
         QVERIFY(found.contains(QStringLiteral("x.avi/g.avi")));
     }
 
+    void scanEndsWhenAsked()
+    {
+        QStringList found;
+        TFolderScan scan(true, QStringLiteral("*"));
+        scan.onEntry = [&found](const QString& path) { found << path; };
+        scan.afterEntry = [&found] { return found.size() < 3; };
+        scan.Run(root);
+        QCOMPARE(found.size(), 3);
+    }
+
     void afterEntryRunsForEachEntry()
     {
         int calls = 0;
         int entries = 0;
         TFolderScan scan(false, QStringLiteral("*"));
         scan.onEntry = [&entries](const QString&) { ++entries; };
-        scan.afterEntry = [&calls] { ++calls; };
+        scan.afterEntry = [&calls] {
+            ++calls;
+            return true;
+        };
         scan.Run(root);
         QCOMPARE(calls, entries);
         QCOMPARE(entries, 8);
