@@ -370,7 +370,17 @@ void TfrmMain::FormCreate()
     overwriteAnswer = 0;
     CreateConversionParts();
     keepRunning = true;
-    ActionLoadProfile->trigger();
+    // The window is created before the event loop runs, so an error here (a profile that does
+    // not load) is handed to the loop, which reports it once it runs; start-up goes on.
+    try {
+        ActionLoadProfile->trigger();
+    } catch (const AppError& error) {
+        const QString text = error.Text();
+        QTimer::singleShot(0, this, [text] { throw AppError(text); });
+    } catch (const std::exception& error) {
+        const QString text = QString::fromLocal8Bit(error.what());
+        QTimer::singleShot(0, this, [text] { throw AppError(text); });
+    }
 }
 
 void TfrmMain::CreateOtherWindows()

@@ -405,6 +405,22 @@ private slots:
         QCOMPARE(w->JobCount(), 1);
     }
 
+    void brokenProfileIsReportedAndStartUpGoesOn()
+    {
+        ShellFixture fixture;
+        QFile profile(fixture.Path(QStringLiteral("profile/broken.pf")));
+        QVERIFY(profile.open(QIODevice::WriteOnly));
+        profile.write("not a profile\n");
+        profile.close();
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        TfrmMain* w = fixture.Start();
+        QTRY_COMPARE(TMessageBox::shownTexts.size(), 1);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->windowTitle(), QStringLiteral("Velmora MP4 Converter"));
+        w->AddJobFile(QStringLiteral("/v/a.avi"));
+        QCOMPARE(w->JobCount(), 1);
+    }
+
     void closingEmptiesTheList()
     {
         ShellFixture fixture;
