@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <sstream>
+#include <stdexcept>
 #include <variant>
 
 namespace fs = std::filesystem;
@@ -394,18 +395,23 @@ private:
 
     TValue Number(const std::string& text, bool negative)
     {
-        if (text[0] == '$') {
-            return static_cast<long long>(std::stoll(text.substr(1), nullptr, 16));
-        }
-        if (std::count(text.begin(), text.end(), '.') > 1) {
+        try {
+            if (text[0] == '$') {
+                return static_cast<long long>(std::stoll(text.substr(1), nullptr, 16));
+            }
+            if (std::count(text.begin(), text.end(), '.') > 1) {
+                Fail("malformed number '" + text + "'");
+            }
+            if (text.find('.') != std::string::npos) {
+                double d = std::stod(text);
+                return negative ? -d : d;
+            }
+            long long n = std::stoll(text);
+            return negative ? -n : n;
+        } catch (const std::logic_error&) {
+            // stoll and stod throw invalid_argument or out_of_range, both logic errors
             Fail("malformed number '" + text + "'");
         }
-        if (text.find('.') != std::string::npos) {
-            double d = std::stod(text);
-            return negative ? -d : d;
-        }
-        long long n = std::stoll(text);
-        return negative ? -n : n;
     }
 
     // Argument helpers: by position or by name.

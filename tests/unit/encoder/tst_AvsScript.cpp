@@ -122,6 +122,10 @@ void tst_AvsScript::refused_data()
                                << "syntax error";
     QTest::newRow("two files") << "AviSource(\"clip.avi\", \"clip.avi\")"
                                << "more than one file";
+    QTest::newRow("number too large") << "AviSource(\"clip.avi\")\nChangeFPS(99999999999999999999999)"
+                                      << "line 2: malformed number";
+    QTest::newRow("bare dollar") << "AviSource(\"clip.avi\")\nx = $"
+                                 << "line 2: malformed number '$'";
     QTest::newRow("empty") << ""
                            << "does not give a clip";
     QTest::newRow("missing import") << "Import(\"nothere.avs\")"
