@@ -259,9 +259,12 @@ private slots:
                                QUrl::fromLocalFile(media.filePath("plain folder")),
                                QUrl::fromLocalFile(media.filePath("a b 视频.wav")),
                                QUrl::fromLocalFile(media.filePath("b.mkv"))};
-        Drop(w, urls);
+        // Dropped on the list, the drop reaches the window, which takes files anywhere.
+        Drop(w->listViewFiles->viewport(), urls);
         QCOMPARE(Captions(w), (QStringList{media.filePath("b.mkv"), media.filePath("clips.avi"),
                                            media.filePath("a b 视频.wav")}));
+        Drop(w->buttonConvert, {QUrl::fromLocalFile(media.filePath("c.mp3"))});
+        QCOMPARE(w->JobCount(), 4);
     }
 
     void dropTenThousandFiles()
