@@ -3,33 +3,112 @@
 
 #include "shell/TfrmMain.h"
 
+#include "dialogs/TfrmHelpDialog.h"
+#include "dialogs/TfrmSplash.h"
+#include "platform/AppError.h"
+#include "platform/TfrmCommon.h"
+#include "shell/TApplication.h"
+#include "skin/SkinChoice.h"
+#include "skin/TSkinEngine.h"
+
+#include <QCoreApplication>
 #include <QEvent>
 
-TfrmSplash* TfrmMain::CreateSplash(TfrmCommon*)
+namespace {
+
+// The skin request travels through the main window's own event queue, so a skin chosen in the
+// menu is applied only after the click handler has returned and the menu has closed.
+constexpr int WM_APPLYSKIN = 1124;
+const QEvent::Type applySkinEventType = static_cast<QEvent::Type>(QEvent::User + WM_APPLYSKIN);
+
+class TApplySkinEvent : public QEvent
 {
-    return nullptr;
+public:
+    TApplySkinEvent(int wParam, int lParam) : QEvent(applySkinEventType), wParam(wParam), lParam(lParam) {}
+    const int wParam; // the skin number
+    const int lParam; // always 0
+};
+
+TSkinEngine& SkinEngineOf(TfrmMain* window)
+{
+    if (!window->suiSkinEngine)
+        window->suiSkinEngine = new TSkinEngine(window);
+    return *window->suiSkinEngine;
 }
 
-void TfrmMain::HideSplash(TfrmSplash*) {}
+} // namespace
 
-void TfrmMain::DestroySplash(TfrmSplash*) {}
+TfrmSplash* TfrmMain::CreateSplash(TfrmCommon* common)
+{
+    auto* splash = new TfrmSplash(common);
+    try {
+        splash->FormShow();
+    } catch (const AppError& error) {
+        // No event loop runs yet: report here, as the loop would, and go on starting.
+        TApplication::ShowException(error.Text());
+    }
+    return splash;
+}
 
-void TfrmMain::CreateHelpDialog() {}
+void TfrmMain::HideSplash(TfrmSplash* splash)
+{
+    if (splash)
+        splash->hide();
+}
 
-void TfrmMain::LoadLanguageHelpDialog(const QString&) {}
+void TfrmMain::DestroySplash(TfrmSplash* splash)
+{
+    delete splash;
+}
 
-void TfrmMain::RepaintHelpDialog() {}
+void TfrmMain::CreateHelpDialog()
+{
+    frmHelpDialog = new TfrmHelpDialog(frmCommon, this);
+}
 
-void TfrmMain::ApplySkinAtStart() {}
+void TfrmMain::LoadLanguageHelpDialog(const QString& fileName)
+{
+    if (frmHelpDialog)
+        frmHelpDialog->LoadLanguage(fileName);
+}
 
-void TfrmMain::ShowHelpDialog() {}
+void TfrmMain::RepaintHelpDialog()
+{
+    if (frmHelpDialog)
+        frmHelpDialog->update();
+}
+
+void TfrmMain::ApplySkinAtStart()
+{
+    // A bad skin file is reported, but must not cost the rest of the first show: without it
+    // the saved format would be overwritten with another choice when the window closes.
+    try {
+        ApplySkin(*frmCommon, SkinEngineOf(this), frmCommon->ReadSkinIndex());
+    } catch (const AppError& error) {
+        TApplication::ShowException(error.Text());
+    }
+}
+
+void TfrmMain::ShowHelpDialog()
+{
+    if (frmHelpDialog)
+        frmHelpDialog->show();
+}
 
 void TfrmMain::customEvent(QEvent* event)
 {
+    if (event->type() == applySkinEventType) {
+        ApplySkin(*frmCommon, SkinEngineOf(this), static_cast<TApplySkinEvent*>(event)->wParam);
+        return;
+    }
     QMainWindow::customEvent(event);
 }
 
-void TfrmMain::N_SkinClick(int) {}
+void TfrmMain::N_SkinClick(int skinNumber)
+{
+    QCoreApplication::postEvent(this, new TApplySkinEvent(skinNumber, 0));
+    frmCommon->WriteSkinIndex(skinNumber);
+}
 
 void TfrmMain::N_Skin1Click()
 {
@@ -121,12 +200,30 @@ void TfrmMain::N_Skin18Click()
     N_SkinClick(18);
 }
 
-void TfrmMain::N_LocalHelpClick() {}
+void TfrmMain::N_LocalHelpClick()
+{
+    frmCommon->OpenOnlineHelp();
+}
 
-void TfrmMain::N_HomePageClick() {}
+void TfrmMain::N_HomePageClick()
+{
+    frmCommon->OpenHomePage();
+}
 
-void TfrmMain::N_SupportClick() {}
+void TfrmMain::N_SupportClick()
+{
+    frmCommon->OpenSupport();
+}
 
-void TfrmMain::N_FeedBackClick() {}
+void TfrmMain::N_FeedBackClick()
+{
+    frmCommon->OpenFeedBack();
+}
 
-void TfrmMain::N_UpdateClick() {}
+void TfrmMain::N_UpdateClick()
+{
+    frmCommon->RunUpdate();
+    // The program ends through the main window's normal closing steps, whatever the start gave.
+    close();
+    QCoreApplication::quit();
+}
