@@ -10,5 +10,7 @@ struct TAvsClip
     std::string sourceFile;
     bool video = true;
     bool audio = true;
+    bool constantFrameRate =
+        false; // DirectShowSource(..., convertfps=true): duplicate or drop frames to a fixed rate
     std::vector<std::string> videoFilters; // ffmpeg filter-graph entries, e.g. "transpose=2"
 };

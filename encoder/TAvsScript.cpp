@@ -503,6 +503,7 @@ private:
             TAvsClip c = Source(StringArg(args, 0, "filename", name, line), name, line);
             c.audio = BoolArg(args, 3, "audio", true, name, line);
             c.video = BoolArg(args, 4, "video", true, name, line);
+            c.constantFrameRate = BoolArg(args, 5, "convertfps", false, name, line);
             if (auto fps = NumberArg(args, 1, "fps", name, line)) {
                 c.videoFilters.push_back("fps=" + Rate(*fps));
             }

@@ -321,6 +321,9 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
         if (cmd.Has("r")) {
             a.insert(a.end(), {"-r", cmd.Value("r")});
         }
+        if (clip && clip->constantFrameRate) {
+            a.insert(a.end(), {"-fps_mode:v", "cfr"});
+        }
         if (cmd.Has("aspect")) {
             a.insert(a.end(), {"-aspect", cmd.Value("aspect")});
         }

@@ -97,6 +97,7 @@ void tst_AvsScript::evaluate()
     QCOMPARE(got, filters);
     QCOMPARE(clip.video, video);
     QCOMPARE(clip.audio, audio);
+    QCOMPARE(clip.constantFrameRate, script.contains(QStringLiteral("convertfps=true")));
 }
 
 void tst_AvsScript::refused_data()

@@ -325,12 +325,14 @@ void tst_LegacyMapping::scriptClip()
     clip.sourceFile = "/src/movie.mp4";
     clip.audio = false;
     clip.videoFilters = {"transpose=2"};
+    clip.constantFrameRate = true;
     TFfmpegPlan plan = Plan(QStringLiteral("-i /tmp/m9s.avs -y -s 176x220 -deinterlace o.avi"), true, clip);
     const QString args = Joined(plan.arguments);
     QVERIFY2(args.contains(QStringLiteral(" -i file:/src/movie.mp4 ")), qPrintable(args));
     QVERIFY2(args.contains(QStringLiteral(" -vf transpose=2,yadif ")), qPrintable(args));
     QVERIFY2(args.contains(QStringLiteral(" -s 176x220 ")), qPrintable(args));
     QVERIFY2(args.contains(QStringLiteral(" -an ")), qPrintable(args));
+    QVERIFY2(args.contains(QStringLiteral(" -fps_mode:v cfr ")), qPrintable(args));
     QVERIFY(!args.contains(QStringLiteral("m9s.avs")));
 
     // Without libxvid the xvid codec becomes mpeg4 tagged XVID.
