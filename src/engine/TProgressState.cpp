@@ -1,6 +1,7 @@
 #include "engine/TProgressState.h"
 
 #include "engine/EncoderText.h"
+#include "platform/AppError.h"
 #include "platform/SafeFormat.h"
 
 #include <cmath>
@@ -63,7 +64,12 @@ TProgressView TProgressState::ParseEncoderOutput(const QString& text, const TPro
     const QString counter = QStringLiteral("%1/%2").arg(item.index + 1).arg(item.count);
     TProgressView view;
     view.position = int(qMax<qint64>(position, std::numeric_limits<int>::min()));
-    view.statusText = SafeFormat(statusRunFormat, counter) +
-                      QStringLiteral(" [%1-%2]").arg(item.startText, endText) + u' ' + item.caption;
+    QString runText;
+    try {
+        runText = SafeFormat(statusRunFormat, counter);
+    } catch (const AppError& error) {
+        view.formatError = error.Text();
+    }
+    view.statusText = runText + QStringLiteral(" [%1-%2]").arg(item.startText, endText) + u' ' + item.caption;
     return view;
 }

@@ -17,6 +17,7 @@ struct TProgressView
 {
     int position = 0; // 0..99, or negative (an empty bar) while the window is not known yet
     QString statusText;
+    QString formatError; // why the status format did not format; the text then has no counter
 };
 
 class TProgressState
@@ -36,7 +37,8 @@ public:
     // Takes one piece of encoder output, keeps what its markers report and gives the bar
     // position and status line for item. statusRunFormat holds at most one "%s" (the counter).
     // Raises AppError for a marker value that is not a number; the state keeps what was
-    // taken before the bad value.
+    // taken before the bad value. A status format that does not format is no reason to lose
+    // the progress: it is returned in formatError, for the caller to report once.
     TProgressView ParseEncoderOutput(const QString& text, const TProgressItem& item,
                                      const QString& statusRunFormat);
 };

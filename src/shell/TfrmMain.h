@@ -138,6 +138,7 @@ public:
     bool batchRunning = false;
     bool stopRequested = false; // the current encoder was stopped by the user or by closing
     bool closingDown = false;
+    bool statusFormatReported = false; // a broken msgStatusRun was shown in this run
     // ---- end of conversion side: run state ----
 
     // ---- skin side, Help menu, splash and welcome (TfrmMainSkin.cpp) ----

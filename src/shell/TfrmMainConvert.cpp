@@ -13,12 +13,14 @@
 #include "engine/TProgressState.h"
 #include "joblist/TMessageBox.h"
 #include "platform/AppError.h"
+#include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
 #include "profiles/TProfileCatalogue.h"
 #include "profiles/VideoProfile.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
@@ -80,6 +82,13 @@ QString ExtensionWithDot(const QString& path)
 
 void TfrmMain::CreateConversionParts()
 {
+    // Errors raised while the runner's notices are handled (log, markers, status format) are
+    // shown like every other error, unless the program has its own report already.
+    const TExceptionReporter installed = SetExceptionReporter(nullptr);
+    SetExceptionReporter(installed ? installed : [](const QString& text) {
+        TMessageBox::ShowError(QApplication::activeWindow(), text);
+    });
+
     FFMpeg = new TFFMpeg(this);
     VideoProfile = new TVideoProfile;
     ConsoleIO = new TConsoleIO(this);
@@ -174,6 +183,11 @@ void TfrmMain::ParseEncoderOutput(const QString& text)
     progressBarCurrent->setValue(qMax(0, view.position));
     labelCurrentInfo->setText(view.statusText);
     labelCurrentInfo->setToolTip(view.statusText);
+    // Told once per run, not for every line the encoder prints.
+    if (!view.formatError.isEmpty() && !statusFormatReported) {
+        statusFormatReported = true;
+        throw AppError(view.formatError);
+    }
 }
 
 void TfrmMain::AppendLog(const QString& text)
@@ -380,6 +394,7 @@ void TfrmMain::RunBatch()
     } guard(this);
 
     ClearLog();
+    statusFormatReported = false;
     QString folderText = editOutputFolder->text();
     EnsureOutputFolder(folderText);
     const QString folderShort = ShortPath(folderText);

@@ -10,6 +10,7 @@
 #include "engine/TConsoleIO.h"
 #include "joblist/TMessageBox.h"
 #include "platform/AppError.h"
+#include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
 #include "profiles/VideoProfile.h"
@@ -531,6 +532,96 @@ private slots:
         QCOMPARE(w.frm->comboBoxAudioBitrate->currentText(), QStringLiteral("192"));
         QCOMPARE(w.frm->comboBoxAudioBitrate->count(), bitrates.size());
         QVERIFY(!w.frm->VideoProfile->HasVideo());
+    }
+
+    // A status text from the language file that does not format: progress goes on, and the
+    // error is told once in the run, not for every line.
+    void brokenStatusFormat()
+    {
+        QTemporaryDir other;
+        const QString folder = CopyProgramFolder(appFolder, other.path());
+        IniFile(folder + "config.ini").WriteInteger("setting", "displayHelpDialog", 0);
+        IniFile(folder + "config.ini").WriteString("setting", "outputFolder", outFolder);
+        IniFile(folder + "language/en.ini").WriteString("frmMain", "msgStatusRun", "%d of the files");
+        QStringList reported;
+        const TExceptionReporter previous =
+            SetExceptionReporter([&reported](const QString& text) { reported << text; });
+        auto restore = qScopeGuard([previous] { SetExceptionReporter(previous); });
+
+        TWindow w(folder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        int largestPosition = 0;
+        QObject::connect(w.frm->ConsoleIO, &TConsoleIO::ProcessStatusChanged, w.frm.get(), [&](bool running) {
+            if (!running)
+                largestPosition = qMax(largestPosition, w.frm->progressBarCurrent->value());
+        });
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        w.Convert();
+        QCOMPARE(reported.size(), 1);
+        QVERIFY2(reported[0].contains("%d"), qPrintable(reported[0]));
+        QVERIFY(largestPosition > 50);
+        QVERIFY(Probe(outFolder + "one.mp4").ok);
+        QVERIFY(Probe(outFolder + "two.mp4").ok);
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+    }
+
+    // The panel's boxes from one profile choice: editable boxes show a value that is not among
+    // the items, list-only boxes are left without a selection.
+    void fillChoiceBox_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("choices");
+        QTest::addColumn<bool>("enabled");
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("selected value")
+            << "comboBoxVideoBitrate"
+            << "128"
+            << "96;128;-1" << true << QStringList{"96", "128", "auto"} << 1 << "128";
+        QTest::newRow("auto, locked") << "comboBoxVideoBitrate"
+                                      << "-1"
+                                      << "64;-1" << false << QStringList{"64", "auto"} << 1 << "auto";
+        QTest::newRow("typed value shown") << "comboBoxVideoBitrate"
+                                           << "700"
+                                           << "96;128" << true << QStringList{"96", "128"} << -1 << "700";
+        QTest::newRow("-1 not among items stays -1")
+            << "comboBoxFrameRate"
+            << "-1"
+            << "96;128" << true << QStringList{"96", "128"} << -1 << "-1";
+        QTest::newRow("list-only box without match") << "comboBoxChannel"
+                                                     << "-1"
+                                                     << "1;2" << true << QStringList{"1", "2"} << -1 << "";
+        QTest::newRow("last match wins") << "comboBoxChannel"
+                                         << "2"
+                                         << "1;2;2" << true << QStringList{"1", "2", "2"} << 2 << "2";
+        QTest::newRow("no choices") << "comboBoxSampleRate"
+                                    << "44100"
+                                    << "" << true << QStringList{} << -1 << "44100";
+    }
+    void fillChoiceBox()
+    {
+        QFETCH(QString, box);
+        QFETCH(QString, value);
+        QFETCH(QString, choices);
+        QFETCH(bool, enabled);
+        QFETCH(QStringList, items);
+        QFETCH(int, selected);
+        QFETCH(QString, text);
+        TWindow w(appFolder);
+        auto* combo = w.frm->findChild<QComboBox*>(box);
+        QVERIFY(combo);
+        w.frm->FillChoiceBox(combo, value, choices, enabled);
+        QStringList actual;
+        for (int i = 0; i < combo->count(); ++i)
+            actual << combo->itemText(i);
+        QCOMPARE(actual, items);
+        QCOMPARE(combo->currentIndex(), selected);
+        QCOMPARE(combo->currentText(), text);
+        QCOMPARE(combo->isEnabled(), enabled);
     }
 
     // The saved position: out of range gives the first entry, else that entry is applied.
