@@ -21,9 +21,9 @@ const QColor colorKey(128, 128, 128);
 
 } // namespace
 
+// Not kept on top: the message box of a start-up error must be able to come above it.
 TfrmSplash::TfrmSplash(const TfrmCommon* common, QWidget* parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      frmCommon(common)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), frmCommon(common)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setFixedSize(ClientWidth, ClientHeight);
