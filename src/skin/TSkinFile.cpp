@@ -123,6 +123,9 @@ TSkinFile TSkinFile::LoadFromFile(const QString& path)
     const QFileInfo info(path);
     if (info.isDir())
         Fail(path, QStringLiteral("it is a folder"));
+    // A device or a pipe could block the reader or never end.
+    if (!info.isFile())
+        Fail(path, QStringLiteral("it is not a regular file"));
     if (info.size() > MaxFileSize)
         Fail(path, QStringLiteral("it is too large for a skin (%1 bytes, at most %2)")
                        .arg(info.size())

@@ -244,6 +244,13 @@ void TestSkinFile::fileLimits()
     }
     QCOMPARE(TSkinFile::LoadFromFile(dir.filePath(QStringLiteral("ok.ssk"))).name, QStringLiteral("Test"));
     QVERIFY_THROWS_EXCEPTION(AppError, TSkinFile::LoadFromFile(dir.path()));
+    // A device that never ends is refused before it is read.
+    try {
+        TSkinFile::LoadFromFile(QStringLiteral("/dev/zero"));
+        QFAIL("a device was read as a skin");
+    } catch (const AppError& error) {
+        QVERIFY2(error.Text().contains(QStringLiteral("not a regular file")), qPrintable(error.Text()));
+    }
 }
 
 void TestSkinFile::missingFileNamesIt()
