@@ -7,6 +7,7 @@
 #include "skin/SkinChoice.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -23,6 +24,7 @@ private slots:
     void skinFileOfNumber();
     void helpLinks_data();
     void helpLinks();
+    void runUpdateStartsTheProgram();
 };
 
 void TestSkinChoice::readSkinIndex_data()
@@ -175,6 +177,28 @@ void TestSkinChoice::helpLinks()
     const QStringList expected{site + "help-mp4-converter.php", site, mail, site + feedback,
                                QDir(dir.path()).absolutePath() + "/update.EXE"};
     QCOMPARE(opened, expected);
+}
+
+void TestSkinChoice::runUpdateStartsTheProgram()
+{
+    // The shell's "open" of the updater starts it (in its own folder), it does not show it.
+    QTemporaryDir dir(QDir::tempPath() + QStringLiteral("/velmora up 'q' ü-XXXXXX"));
+    QVERIFY(dir.isValid());
+    const QString updater = dir.filePath(QStringLiteral("update.EXE"));
+    {
+        QFile f(updater);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("#!/bin/sh\npwd > started.txt\n");
+    }
+    QVERIFY(QFile::setPermissions(updater,
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+    const TfrmCommon common(dir.path());
+    common.RunUpdate();
+    const QString marker = dir.filePath(QStringLiteral("started.txt"));
+    QTRY_VERIFY(QFile::exists(marker) && QFileInfo(marker).size() > 0);
+    QFile f(marker);
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(f.readAll()).trimmed(), QDir(dir.path()).canonicalPath());
 }
 
 QTEST_GUILESS_MAIN(TestSkinChoice)
