@@ -38,10 +38,13 @@ QString ScriptString(const QString& text)
     return u'"' + text + u'"';
 }
 
+// The temporary folder is shared with everybody: whatever lies at the script's name (a link
+// planted there, say) is removed, and the script is created new, never written through it.
 void WriteScript(const QString& scriptPath, const QByteArray& content)
 {
+    QFile::remove(scriptPath);
     QFile script(scriptPath);
-    if (!script.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!script.open(QIODevice::WriteOnly | QIODevice::NewOnly))
         throw AppError(QStringLiteral("Cannot create file \"%1\". %2").arg(scriptPath, script.errorString()));
     if (script.write(content) != content.size() || !script.flush())
         throw AppError(QStringLiteral("Cannot write file \"%1\". %2").arg(scriptPath, script.errorString()));

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -277,6 +278,32 @@ private slots:
         QFile original(userScript);
         QVERIFY(original.open(QIODevice::ReadOnly));
         QCOMPARE(original.readAll(), userText);
+    }
+
+    // A link planted at the script's name in the shared temporary folder is replaced, never
+    // written through.
+    void scriptNeverWritesThroughALink()
+    {
+        QTemporaryDir temp;
+        const QString victim = temp.path() + QStringLiteral("/victim.txt");
+        {
+            QFile file(victim);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("precious");
+        }
+        TJobSettings settings = BaseSettings();
+        settings.tempFolder = temp.path() + u'/';
+        settings.videoSize = QStringLiteral("176x220");
+        QVERIFY(QFile::link(victim, settings.tempFolder + QStringLiteral("m9s.avs")));
+        TFFMpeg ffmpeg;
+        const TJobCommand job = TJobSetup::BuildJobCommandLine(ffmpeg, settings, BaseFiles());
+        QVERIFY(!QFileInfo(job.inputFile).isSymLink());
+        QFile victimFile(victim);
+        QVERIFY(victimFile.open(QIODevice::ReadOnly));
+        QCOMPARE(victimFile.readAll(), QByteArray("precious"));
+        QFile script(job.inputFile);
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        QVERIFY(script.readAll().startsWith("DirectShowSource("));
     }
 
     void scriptThatCannotBeWritten()
