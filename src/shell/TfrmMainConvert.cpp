@@ -418,6 +418,7 @@ void TfrmMain::RunBatch()
         QTreeWidgetItem* item = listViewFiles->topLevelItem(index);
         listViewFiles->setCurrentItem(item);
         item->setSelected(true);
+        listViewFiles->scrollToItem(item);
         const QString sourcePath = item->text(0);
         const QString sourceShort = ShortPath(sourcePath);
         const QString startText = item->text(1);

@@ -275,8 +275,24 @@ private slots:
         QCOMPARE(TMessageBox::shownTexts, QStringList());
         QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
         w.VerifyIdle();
-        // The encoder saw the stop lines.
+        // Only the stopped item's encoder was ever started.
         QVERIFY(QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).count("libm9s.exe ") == 1);
+    }
+
+    // Stop during the last item: the run ends as a normal one, and a stopped item is no failure.
+    void stopDuringLastItem()
+    {
+        TWindow w(appFolder);
+        w.SelectProfile("02-mp4-h264-aac.pf");
+        w.frm->comboBoxVideoSize->setEditText("1280x720");
+        w.Add(longClip);
+        w.WhileFirstEncoderRuns(700, [&] { w.Convert(); });
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        w.Convert();
+        QTRY_COMPARE(ProcessesInGroup(w.encoderGroup), QStringList());
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+        QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+        w.VerifyIdle();
     }
 
     void existingOutput_data()
