@@ -74,7 +74,8 @@ struct TWindow
     // Presses Convert as a user does; returns when the run is over.
     void Convert() { QTest::mouseClick(frm->buttonConvert, Qt::LeftButton); }
 
-    // Calls action once the first encoder of the run has been running for delayMs.
+    // Calls action once the first encoder of the run is converting: it has reported the
+    // source's duration (so ffmpeg runs) and delayMs have passed since.
     void WhileFirstEncoderRuns(int delayMs, std::function<void()> action)
     {
         auto done = std::make_shared<bool>(false);
@@ -84,7 +85,17 @@ struct TWindow
                                  return;
                              *done = true;
                              encoderGroup = frm->ConsoleIO->ProcessId();
-                             QTimer::singleShot(delayMs, frm.get(), action);
+                             auto* poll = new QTimer(frm.get());
+                             poll->setInterval(10);
+                             QObject::connect(poll, &QTimer::timeout, frm.get(),
+                                              [this, poll, delayMs, action] {
+                                                  if (frm->TotalSeconds <= 0 && frm->ConsoleIO->IsRunning())
+                                                      return;
+                                                  poll->deleteLater();
+                                                  poll->stop();
+                                                  QTimer::singleShot(delayMs, frm.get(), action);
+                                              });
+                             poll->start();
                          });
     }
     qint64 encoderGroup = 0;
@@ -259,7 +270,7 @@ private slots:
         w.Add(clips[0]);
         w.Add(clips[1]);
         bool stopCaption = false;
-        w.WhileFirstEncoderRuns(700, [&] {
+        w.WhileFirstEncoderRuns(200, [&] {
             stopCaption =
                 w.frm->ActionConvertNow->text() == w.Text("StringStopCaption") && !w.ControlsEnabled();
             w.Convert(); // the same button stops
@@ -286,7 +297,7 @@ private slots:
         w.SelectProfile("02-mp4-h264-aac.pf");
         w.frm->comboBoxVideoSize->setEditText("1280x720");
         w.Add(longClip);
-        w.WhileFirstEncoderRuns(700, [&] { w.Convert(); });
+        w.WhileFirstEncoderRuns(200, [&] { w.Convert(); });
         TMessageBox::nextAnswers = {QMessageBox::No};
         w.Convert();
         QTRY_COMPARE(ProcessesInGroup(w.encoderGroup), QStringList());
@@ -394,7 +405,7 @@ private slots:
         w->Add(clips[0]);
         const QString script = QDir::tempPath() + "/m9s.avs";
         bool scriptWritten = false;
-        w->WhileFirstEncoderRuns(700, [&] {
+        w->WhileFirstEncoderRuns(0, [&] {
             scriptWritten = QFile::exists(script);
             w->frm->close();
         });
