@@ -62,6 +62,61 @@ bool IsMovFamily(const std::string& format, const std::string& outputFile)
            std::end(exts);
 }
 
+// The encoder ffmpeg picks itself when no -vcodec is given: only the containers whose default is
+// an encoder that keeps 4:4:4 or odd sizes matter here.
+std::string DefaultVideoEncoder(const std::string& format, const std::string& outputFile)
+{
+    static const std::map<std::string, std::string> byFormat = {
+        {"mp4", "libx264"},   {"mov", "libx264"},   {"matroska", "libx264"}, {"ipod", "libx264"},
+        {"f4v", "libx264"},   {"ismv", "libx264"},  {"psp", "libx264"},      {"webm", "libvpx-vp9"},
+        {"ogg", "libtheora"}, {"ogv", "libtheora"},
+    };
+    static const std::map<std::string, std::string> byExtension = {
+        {"mp4", "libx264"},   {"m4v", "libx264"},   {"mov", "libx264"}, {"mkv", "libx264"},
+        {"f4v", "libx264"},   {"ismv", "libx264"},  {"psp", "libx264"}, {"webm", "libvpx-vp9"},
+        {"ogg", "libtheora"}, {"ogv", "libtheora"},
+    };
+    if (!format.empty()) {
+        auto it = byFormat.find(format);
+        return it == byFormat.end() ? std::string() : it->second;
+    }
+    auto dot = outputFile.rfind('.');
+    if (dot == std::string::npos || outputFile.find('/', dot) != std::string::npos) {
+        return {};
+    }
+    auto it = byExtension.find(Lower(outputFile.substr(dot + 1)));
+    return it == byExtension.end() ? std::string() : it->second;
+}
+
+// Encoders that keep a 4:4:4, 4:2:2 or high-bit-depth source as it is (High 4:4:4, VP9 profile 1,
+// MPEG-2 4:2:2 ...), which most players and devices cannot decode.
+bool NeedsYuv420(const std::string& encoder)
+{
+    static const char* encoders[] = {"libx264",    "libx265",   "libvpx-vp9", "libtheora",
+                                     "libaom-av1", "libsvtav1", "mpeg2video"};
+    return std::find_if(std::begin(encoders), std::end(encoders),
+                        [&](const char* e) { return encoder == e; }) != std::end(encoders);
+}
+
+// The multiple an encoder needs the frame width and height to be (1: any size).
+int SizeMultiple(const std::string& encoder)
+{
+    static const std::map<std::string, int> table = {
+        {"libx264", 2}, {"libx265", 2}, {"libxvid", 2}, {"libsvtav1", 2}, {"wmv1", 2},
+        {"wmv2", 2},    {"h263p", 4},   {"rv20", 4},    {"cinepak", 4},   {"rv10", 16},
+    };
+    auto it = table.find(encoder);
+    return it == table.end() ? 1 : it->second;
+}
+
+// A scale filter that rounds the picture's width and height down to a multiple of m; frames
+// that already fit pass through unscaled.
+std::string RoundedSize(int m)
+{
+    const std::string k = std::to_string(m);
+    return "scale=trunc(iw/" + k + ")*" + k + ":trunc(ih/" + k + ")*" + k;
+}
+
 } // namespace
 
 std::string TFfmpegArguments::FileUrl(const std::string& path)
@@ -270,64 +325,6 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
             }
         }
     } else {
-        std::vector<std::string> filters;
-        if (clip) {
-            filters = clip->videoFilters;
-        }
-        if (cmd.Has("deinterlace")) {
-            filters.push_back("yadif");
-        }
-        const bool crop = cmd.Has("croptop") || cmd.Has("cropbottom");
-        const bool pad =
-            cmd.Has("padtop") || cmd.Has("padbottom") || cmd.Has("padleft") || cmd.Has("padright");
-        if (crop) {
-            std::string t = WholeNumber(cmd, "croptop"), b = WholeNumber(cmd, "cropbottom");
-            filters.push_back("crop=iw:ih-" + t + "-" + b + ":0:" + t);
-        }
-        std::string size = cmd.Value("s");
-        if (pad) {
-            // Legacy padding surrounds the picture of the -s size, so scale before padding.
-            if (!size.empty()) {
-                if (!std::all_of(size.begin(), size.end(), [](unsigned char c) { return std::isalnum(c); })) {
-                    throw TEncoderError("invalid frame size for -s: '" + size + "'");
-                }
-                filters.push_back("scale=s=" + size);
-                size.clear();
-            }
-            std::string t = WholeNumber(cmd, "padtop"), b = WholeNumber(cmd, "padbottom");
-            std::string l = WholeNumber(cmd, "padleft"), r = WholeNumber(cmd, "padright");
-            std::string color = cmd.Value("padcolor");
-            if (color.empty()) {
-                color = "000000";
-            }
-            if (!AllOf(color, isxdigit)) {
-                throw TEncoderError("invalid value for -padcolor: '" + color + "' (RRGGBB in hex is needed)");
-            }
-            filters.push_back("pad=iw+" + l + "+" + r + ":ih+" + t + "+" + b + ":" + l + ":" + t +
-                              ":color=0x" + color);
-        } else if (cmd.Has("padcolor")) {
-            ignored("padcolor", "no padding is given");
-        }
-        if (!filters.empty()) {
-            std::string graph;
-            for (const auto& f : filters) {
-                graph += (graph.empty() ? "" : ",") + f;
-            }
-            a.insert(a.end(), {"-vf", graph});
-        }
-        if (!size.empty()) {
-            a.insert(a.end(), {"-s", size});
-        }
-        if (cmd.Has("r")) {
-            a.insert(a.end(), {"-r", cmd.Value("r")});
-        }
-        if (clip && clip->constantFrameRate) {
-            a.insert(a.end(), {"-fps_mode:v", "cfr"});
-        }
-        if (cmd.Has("aspect")) {
-            a.insert(a.end(), {"-aspect", cmd.Value("aspect")});
-        }
-
         std::string tag = cmd.Value("vtag");
         std::string codec;
         if (cmd.Has("vcodec")) {
@@ -360,6 +357,78 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
         }
         if (!tag.empty()) {
             a.insert(a.end(), {"-tag:v", tag});
+        }
+        std::vector<std::string> filters;
+        if (clip) {
+            filters = clip->videoFilters;
+        }
+        if (cmd.Has("deinterlace")) {
+            filters.push_back("yadif");
+        }
+        const bool crop = cmd.Has("croptop") || cmd.Has("cropbottom");
+        const bool pad =
+            cmd.Has("padtop") || cmd.Has("padbottom") || cmd.Has("padleft") || cmd.Has("padright");
+        if (crop) {
+            std::string t = WholeNumber(cmd, "croptop"), b = WholeNumber(cmd, "cropbottom");
+            filters.push_back("crop=iw:ih-" + t + "-" + b + ":0:" + t);
+        }
+        std::string size = cmd.Value("s");
+        if (pad) {
+            // Legacy padding surrounds the picture of the -s size, so scale before padding.
+            if (!size.empty()) {
+                if (!std::all_of(size.begin(), size.end(), [](unsigned char c) { return std::isalnum(c); })) {
+                    throw TEncoderError("invalid frame size for -s: '" + size + "'");
+                }
+                filters.push_back("scale=s=" + size);
+                size.clear();
+            }
+            // ffmpeg's pad filter rounds a 4:2:0 or 4:2:2 picture's padded size down to even and
+            // then refuses it as smaller than an odd input: pad an even picture.
+            filters.push_back(RoundedSize(2));
+            std::string t = WholeNumber(cmd, "padtop"), b = WholeNumber(cmd, "padbottom");
+            std::string l = WholeNumber(cmd, "padleft"), r = WholeNumber(cmd, "padright");
+            std::string color = cmd.Value("padcolor");
+            if (color.empty()) {
+                color = "000000";
+            }
+            if (!AllOf(color, isxdigit)) {
+                throw TEncoderError("invalid value for -padcolor: '" + color + "' (RRGGBB in hex is needed)");
+            }
+            filters.push_back("pad=iw+" + l + "+" + r + ":ih+" + t + "+" + b + ":" + l + ":" + t +
+                              ":color=0x" + color);
+        } else if (cmd.Has("padcolor")) {
+            ignored("padcolor", "no padding is given");
+        }
+        // Without a size of their own, pictures keep the source's size, which an encoder that
+        // works on whole chroma blocks cannot take when it is odd: round down to its multiple
+        // after all other filters.
+        const std::string encoder = codec.empty() ? DefaultVideoEncoder(format, cmd.outputFile) : codec;
+        const bool targetSet = cmd.Has("target"); // -target brings its own size and pixel format
+        if (int m = SizeMultiple(encoder); m > 1 && size.empty() && !targetSet) {
+            filters.push_back(RoundedSize(m));
+        }
+        if (!filters.empty()) {
+            std::string graph;
+            for (const auto& f : filters) {
+                graph += (graph.empty() ? "" : ",") + f;
+            }
+            a.insert(a.end(), {"-vf", graph});
+        }
+        if (!size.empty()) {
+            a.insert(a.end(), {"-s", size});
+        }
+        // ffmpeg would keep an RGB, 4:4:4 or 4:2:2 source's chroma for these encoders.
+        if (NeedsYuv420(encoder) && !targetSet) {
+            a.insert(a.end(), {"-pix_fmt", "yuv420p"});
+        }
+        if (cmd.Has("r")) {
+            a.insert(a.end(), {"-r", cmd.Value("r")});
+        }
+        if (clip && clip->constantFrameRate) {
+            a.insert(a.end(), {"-fps_mode:v", "cfr"});
+        }
+        if (cmd.Has("aspect")) {
+            a.insert(a.end(), {"-aspect", cmd.Value("aspect")});
         }
 
         static const std::pair<const char*, const char*> renamed[] = {

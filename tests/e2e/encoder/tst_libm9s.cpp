@@ -116,6 +116,8 @@ private slots:
     void timeWindow();
     void rotation_data();
     void rotation();
+    void playableVideo_data();
+    void playableVideo();
     void overwritesPlaceholderInPlace();
     void refusesToOverwriteWithoutY();
     void stopLeavesPlayableFile_data();
@@ -134,6 +136,7 @@ private:
     TRun Run(const QStringList& args, const QByteArray& input = {}, const QProcessEnvironment& env = {},
              const QString& workDir = {});
     QString Placeholder(const QString& name);
+    QString LosslessSource(const QString& pixelFormat, const QString& size);
 
     QTemporaryDir dir;
     QString clip;   // 3 s, 160x120, 25 fps, stereo 44.1 kHz
@@ -455,6 +458,172 @@ void tst_libm9s::rotation()
                                                   : left;
     QVERIFY2(brightMean > 200 && darkMean < 60,
              qPrintable(QStringLiteral("%1 / %2").arg(brightMean).arg(darkMean)));
+}
+
+// A 1 s FFV1 clip that keeps the pixel format and size as made (RGB, 4:2:2, odd sizes).
+QString tst_libm9s::LosslessSource(const QString& pixelFormat, const QString& size)
+{
+    const QString path = dir.filePath(QStringLiteral("src-%1-%2.mkv").arg(pixelFormat, size));
+    if (!QFileInfo::exists(path) &&
+        !Ffmpeg({"-f", "lavfi", "-i", QStringLiteral("testsrc=size=%1:rate=10:duration=1").arg(size),
+                 "-pix_fmt", pixelFormat, "-c:v", "ffv1", path}))
+        return {};
+    return path;
+}
+
+void tst_libm9s::playableVideo_data()
+{
+    QTest::addColumn<QString>("source");  // pixel format/size of the FFV1 source
+    QTest::addColumn<QString>("script");  // an .avs around the source (%1), or empty
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("pixFmt");
+    QTest::addColumn<QString>("size");
+
+    // H.264 profile line from an RGB source: 4:2:0 (High), never High 4:4:4 Predictive.
+    QTest::newRow("h264 from rgb") << "rgb24/160x120"
+                                   << ""
+                                   << "-i IN -y -f mp4 -b 300k -vcodec libx264 -acodec aac OUT"
+                                   << "mp4"
+                                   << "yuv420p"
+                                   << "160x120";
+    QTest::newRow("h264 from 4:2:2") << "yuv422p/160x120"
+                                     << ""
+                                     << "-i IN -y -f matroska -vcodec h264 OUT"
+                                     << "mkv"
+                                     << "yuv420p"
+                                     << "160x120";
+    QTest::newRow("mp4 without -vcodec") << "rgb24/160x120"
+                                         << ""
+                                         << "-i IN -y OUT"
+                                         << "mp4"
+                                         << "yuv420p"
+                                         << "160x120";
+    QTest::newRow("hevc from rgb") << "rgb24/160x120"
+                                   << ""
+                                   << "-i IN -y -f matroska -vcodec hevc OUT"
+                                   << "mkv"
+                                   << "yuv420p"
+                                   << "160x120";
+    QTest::newRow("vp9 from rgb") << "rgb24/160x120"
+                                  << ""
+                                  << "-i IN -y -f webm -vcodec vp9 OUT"
+                                  << "webm"
+                                  << "yuv420p"
+                                  << "160x120";
+    QTest::newRow("theora from rgb") << "rgb24/160x120"
+                                     << ""
+                                     << "-i IN -y -f ogg -vcodec theora OUT"
+                                     << "ogg"
+                                     << "yuv420p"
+                                     << "160x120";
+    QTest::newRow("mpeg2 from 4:2:2") << "yuv422p/160x120"
+                                      << ""
+                                      << "-i IN -y -f mpeg2 -r 25 -vcodec mpeg2 OUT"
+                                      << "vob"
+                                      << "yuv420p"
+                                      << "160x120";
+
+    // Odd source sizes are rounded down to even ones where the encoder needs them.
+    QTest::newRow("h264 odd size") << "rgb24/161x121"
+                                   << ""
+                                   << "-i IN -y -f mp4 -vcodec libx264 OUT"
+                                   << "mp4"
+                                   << "yuv420p"
+                                   << "160x120";
+    QTest::newRow("h264 odd size after crop and pad")
+        << "rgb24/161x121"
+        << ""
+        << "-i IN -y -f mp4 -croptop 2 -padleft 3 -padbottom 4 -vcodec libx264 OUT"
+        << "mp4"
+        << "yuv420p"
+        << "162x122";
+    QTest::newRow("h264 odd size from padding an -s picture")
+        << "yuv420p/160x120"
+        << ""
+        << "-i IN -y -f mp4 -s 161x121 -padtop 2 -vcodec libx264 OUT"
+        << "mp4"
+        << "yuv420p"
+        << "160x122";
+    QTest::newRow("h264 odd size turned by a script")
+        << "rgb24/161x121"
+        << "DirectShowSource(\"%1\",convertfps=true)\r\nturnleft()\r\n"
+        << "-i IN -y -f mp4 -vcodec libx264 OUT"
+        << "mp4"
+        << "yuv420p"
+        << "120x160";
+    QTest::newRow("h264 odd size with -s") << "rgb24/161x121"
+                                           << ""
+                                           << "-i IN -y -f mp4 -s 176x144 -vcodec libx264 OUT"
+                                           << "mp4"
+                                           << "yuv420p"
+                                           << "176x144";
+    QTest::newRow("xvid odd size") << "yuv420p/161x121"
+                                   << ""
+                                   << "-i IN -y -f avi -vcodec xvid OUT"
+                                   << "avi"
+                                   << "yuv420p"
+                                   << "160x120";
+    QTest::newRow("wmv2 odd size") << "rgb24/161x121"
+                                   << ""
+                                   << "-i IN -y -f asf -vcodec wmv2 OUT"
+                                   << "wmv"
+                                   << "yuv420p"
+                                   << "160x120";
+    QTest::newRow("rv40 odd size") << "yuv420p/161x121"
+                                   << ""
+                                   << "-i IN -y -f rm -vcodec rv40 OUT"
+                                   << "rm"
+                                   << "yuv420p"
+                                   << "160x120";
+    QTest::newRow("mpeg4 pads an odd source") << "yuv420p/161x121"
+                                              << ""
+                                              << "-i IN -y -f avi -padtop 2 -padleft 2 -vcodec mpeg4 OUT"
+                                              << "avi"
+                                              << "yuv420p"
+                                              << "162x122";
+    // mpeg4 takes odd sizes: nothing is scaled needlessly.
+    QTest::newRow("mpeg4 keeps odd size") << "rgb24/161x121"
+                                          << ""
+                                          << "-i IN -y -f avi -vcodec mpeg4 OUT"
+                                          << "avi"
+                                          << "yuv420p"
+                                          << "161x121";
+}
+
+void tst_libm9s::playableVideo()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, script);
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, pixFmt);
+    QFETCH(QString, size);
+
+    QString in = LosslessSource(source.section(u'/', 0, 0), source.section(u'/', 1, 1));
+    QVERIFY(!in.isEmpty());
+    if (!script.isEmpty()) {
+        const QString avs = dir.filePath(QStringLiteral("playable.avs"));
+        QFile f(avs);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(script.arg(in).toUtf8());
+        f.close();
+        in = avs;
+    }
+    const QString out = Placeholder(QStringLiteral("playable.%1").arg(ext));
+    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
+    TRun r = Run(args);
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
+
+    const QJsonObject v = Stream(Probe(out), QStringLiteral("video"));
+    QCOMPARE(v.value(QStringLiteral("pix_fmt")).toString(), pixFmt);
+    QCOMPARE(QStringLiteral("%1x%2")
+                 .arg(v.value(QStringLiteral("width")).toInt())
+                 .arg(v.value(QStringLiteral("height")).toInt()),
+             size);
+    QVERIFY(Playable(out));
 }
 
 void tst_libm9s::overwritesPlaceholderInPlace()

@@ -219,7 +219,8 @@ void tst_LegacyMapping::mapping_data()
     row("itsoffset before input", "-itsoffset 2", {" -itsoffset 2 -i file:a.avi "});
     row("crop", "-croptop 8 -cropbottom 4", {" -vf crop=iw:ih-8-4:0:8 "});
     row("pad after scale", "-s 160x120 -padtop 10 -padbottom 10 -padcolor FF0000",
-        {" -vf scale=s=160x120,pad=iw+0+0:ih+10+10:0:10:color=0xFF0000 "}, {" -s "});
+        {" -vf scale=s=160x120,scale=trunc(iw/2)*2:trunc(ih/2)*2,pad=iw+0+0:ih+10+10:0:10:color=0xFF0000 "},
+        {" -s "});
     row("padcolor alone", "-padcolor 00FF00", {}, {" -vf "}, "no padding is given");
     row("rate control", "-bt 100k -maxrate 1M -minrate 10k -bufsize 2M",
         {" -bt:v 100k ", " -maxrate:v 1M ", " -minrate:v 10k ", " -bufsize:v 2M "});
@@ -255,6 +256,37 @@ void tst_LegacyMapping::mapping_data()
     row("loop", "-loop", {}, {" -loop ", " -stream_loop "}, "-loop ignored");
     row("formats", "-f mkv", {" -f matroska "});
     row("format aac", "-f aac", {" -f adts "});
+
+    // Playable output: 4:2:0 for encoders that would keep a 4:4:4 or 4:2:2 source, the size rounded
+    // down to the encoder's multiple when the source's size is kept. ffmpeg's pad filter cannot pad
+    // an odd 4:2:0 picture, so padding gets an even one.
+    const QString even = QStringLiteral("scale=trunc(iw/2)*2:trunc(ih/2)*2");
+    row("h264 gets 4:2:0 and an even size", "-vcodec h264 -b 500k",
+        {" -c:v libx264 ", " -pix_fmt yuv420p ", " -vf scale=trunc(iw/2)*2:trunc(ih/2)*2 "});
+    row("even size after crop and pad", "-vcodec libx264 -croptop 2 -padleft 3",
+        {" -vf crop=iw:ih-2-0:0:2," + even + ",pad=iw+3+0:ih+0+0:3:0:color=0x000000," + even + " "});
+    row("even size after padding an -s picture", "-vcodec libx264 -s 161x121 -padtop 1",
+        {" -vf scale=s=161x121," + even + ",pad=iw+0+0:ih+1+0:0:1:color=0x000000," + even + " "}, {" -s "});
+    row("an -s size is kept as given", "-vcodec libx264 -s 320x240", {" -s 320x240 ", " -pix_fmt yuv420p "},
+        {"trunc"});
+    row("hevc", "-vcodec hevc", {" -c:v libx265 ", " -pix_fmt yuv420p "});
+    row("vp9", "-vcodec vp9", {" -pix_fmt yuv420p "}, {"trunc"});
+    row("theora", "-vcodec theora", {" -pix_fmt yuv420p "}, {"trunc"});
+    row("mpeg2 from 4:2:2", "-vcodec mpeg2", {" -c:v mpeg2video ", " -pix_fmt yuv420p "}, {"trunc"});
+    row("xvid needs even sizes only", "-vcodec xvid", {" -vf scale=trunc(iw/2)*2:trunc(ih/2)*2 "},
+        {" -pix_fmt "});
+    row("wmv2 needs even sizes", "-vcodec wmv2", {" -vf scale=trunc(iw/2)*2:trunc(ih/2)*2 "}, {" -pix_fmt "});
+    row("rv20 needs multiples of 4", "-vcodec rv40", {" -vf scale=trunc(iw/4)*4:trunc(ih/4)*4 "});
+    row("h263+ needs multiples of 4", "-vcodec h263+", {" -vf scale=trunc(iw/4)*4:trunc(ih/4)*4 "});
+    row("mpeg4 takes any size and chooses 4:2:0 itself", "-vcodec mpeg4 -croptop 1",
+        {" -vf crop=iw:ih-1-0:0:1 "}, {" -pix_fmt ", "trunc"});
+    row("stream copy untouched", "-vcodec copy", {" -c:v copy "}, {" -pix_fmt ", " -vf "});
+    row("target brings its own format", "-target pal-dvd -vcodec mpeg2video", {" -target pal-dvd "},
+        {" -pix_fmt ", " -vf "});
+    row("mkv without -vcodec is h264", "-f mkv", {" -pix_fmt yuv420p ", "trunc(iw/2)"}, {" -c:v "});
+    row("webm without -vcodec is vp9", "-f webm", {" -pix_fmt yuv420p "}, {"trunc"});
+    row("avi without -vcodec is mpeg4", "-f avi", {}, {" -pix_fmt ", " -vf "});
+    row("no video, no pixel format", "-vn -vcodec h264", {" -vn "}, {" -pix_fmt ", " -vf "});
 }
 
 void tst_LegacyMapping::mapping()
@@ -334,6 +366,17 @@ void tst_LegacyMapping::scriptClip()
     QVERIFY2(args.contains(QStringLiteral(" -an ")), qPrintable(args));
     QVERIFY2(args.contains(QStringLiteral(" -fps_mode:v cfr ")), qPrintable(args));
     QVERIFY(!args.contains(QStringLiteral("m9s.avs")));
+
+    // The even size comes last, after the script's rotation and the command line's crop and pad;
+    // the output's extension picks the encoder when -vcodec is missing.
+    plan = Plan(QStringLiteral("-i /tmp/m9s.avs -y -croptop 1 -padright 1 o.mp4"), true, clip);
+    QVERIFY2(
+        Joined(plan.arguments)
+            .contains(QStringLiteral(" -vf transpose=2,crop=iw:ih-1-0:0:1,scale=trunc(iw/2)*2:trunc(ih/2)*2,"
+                                     "pad=iw+0+1:ih+0+0:0:0:color=0x000000,"
+                                     "scale=trunc(iw/2)*2:trunc(ih/2)*2 ")),
+        qPrintable(Joined(plan.arguments)));
+    QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -pix_fmt yuv420p ")));
 
     // Without libxvid the xvid codec becomes mpeg4 tagged XVID.
     plan = Plan(QStringLiteral("-i a.avi -vcodec libxvid o.avi"), /*libxvid=*/false);
