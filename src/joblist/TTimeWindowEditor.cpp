@@ -4,6 +4,7 @@
 #include "platform/AppError.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -125,9 +126,12 @@ bool TTimeWindowEditor::eventFilter(QObject* watched, QEvent* event)
                 return true;
         }
     } else if (event->type() == QEvent::FocusOut) {
-        // Leaving for Cancel abandons the edit, so it is no reason to complain.
+        // Leaving for Cancel abandons the edit, so it is no reason to complain; nor is the
+        // window losing the focus to another window or a menu: the edit keeps its focus there.
         const bool toCancel = QApplication::focusWidget() == ButtonEditItemCancel;
-        if (edit->isModified() && !edit->hasAcceptableInput() && isVisible() && !toCancel)
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        const bool windowChange = reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason;
+        if (edit->isModified() && !edit->hasAcceptableInput() && isVisible() && !toCancel && !windowChange)
             RefuseLeaving(edit);
     }
     return QGroupBox::eventFilter(watched, event);
