@@ -2,10 +2,15 @@
 
 #include "joblist/TMessageBox.h"
 #include "platform/AppError.h"
+#include "platform/ExceptionReport.h"
 
 #include <exception>
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
+{
+    // Errors caught where a runner notice is handled are shown like those at the loop's edge.
+    SetExceptionReporter(&TApplication::ShowException);
+}
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
 {
