@@ -82,13 +82,6 @@ QString ExtensionWithDot(const QString& path)
 
 void TfrmMain::CreateConversionParts()
 {
-    // Errors raised while the runner's notices are handled (log, markers, status format) are
-    // shown like every other error, unless the program has its own report already.
-    const TExceptionReporter installed = SetExceptionReporter(nullptr);
-    SetExceptionReporter(installed ? installed : [](const QString& text) {
-        TMessageBox::ShowError(QApplication::activeWindow(), text);
-    });
-
     FFMpeg = new TFFMpeg(this);
     VideoProfile = new TVideoProfile;
     ConsoleIO = new TConsoleIO(this);
@@ -468,9 +461,12 @@ void TfrmMain::RunBatch()
             failedExtensions += ExtensionWithDot(sourceShort) + u',';
     }
 
+    // A stop during the last item ends the run like a stop anywhere else: the run did not
+    // convert every file, so neither the "all converted" question nor the notice may claim so.
+    const bool stopped = !keepRunning;
     ShowStatusReady();
     keepRunning = true;
-    if (closingDown)
+    if (closingDown || stopped)
         return;
 
     if (!failedExtensions.isEmpty()) {
