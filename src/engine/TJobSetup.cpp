@@ -30,10 +30,11 @@ QString BitrateOf(const QString& boxText)
     return TJobSetup::IsAuto(boxText) ? QString() : boxText + u'k';
 }
 
-// An AviSynth string literal; a path holding a quotation mark needs the triple-quoted form.
+// An AviSynth string literal; a path holding a quotation mark or a line break needs the
+// triple-quoted form, as a plain string ends at either.
 QString ScriptString(const QString& text)
 {
-    if (text.contains(u'"'))
+    if (text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r'))
         return QStringLiteral("\"\"\"") + text + QStringLiteral("\"\"\"");
     return u'"' + text + u'"';
 }

@@ -466,37 +466,49 @@ private slots:
         w.VerifyIdle();
     }
 
-    // Blanks, quotes and non-ASCII letters in the source and the output folder, also through
-    // the rotation script.
+    // Blanks, quotes, shell characters, a leading dash, a line break and non-ASCII letters in
+    // the source and the output folder, also through the rotation script.
     void awkwardPaths_data()
     {
+        QTest::addColumn<QString>("fileName"); // below the test's folder
         QTest::addColumn<QString>("frameSize");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("plain") << "320x240" << QSize(320, 240);
-        QTest::newRow("rotated") << "176x220" << QSize(176, 220);
+        const QString quoted = "src dir/it's \"q\" ü/clip 'x' \"y\" é.avi";
+        const QString shell = "src dir/-i $HOME $(id) `id`; a&b.avi";
+        const QString lineBreak = "src dir/two\nlines.avi";
+        QTest::newRow("quotes, plain") << quoted << "320x240" << QSize(320, 240);
+        QTest::newRow("quotes, rotated") << quoted << "176x220" << QSize(176, 220);
+        QTest::newRow("shell characters, plain") << shell << "320x240" << QSize(320, 240);
+        QTest::newRow("shell characters, rotated") << shell << "176x220" << QSize(176, 220);
+        QTest::newRow("line break, plain") << lineBreak << "320x240" << QSize(320, 240);
+        QTest::newRow("line break, rotated") << lineBreak << "176x220" << QSize(176, 220);
     }
     void awkwardPaths()
     {
+        QFETCH(QString, fileName);
         QFETCH(QString, frameSize);
         QFETCH(QSize, size);
-        const QString source = work.path() + "/src dir/it's \"q\" ü/clip 'x' \"y\" é.avi";
+        const QString source = work.path() + u'/' + fileName;
         if (!QFile::exists(source)) {
             QVERIFY(QDir().mkpath(QFileInfo(source).path()));
             QVERIFY(QFile::copy(clips[0], source));
         }
+        const QByteArray original = ReadAll(source);
         const QString output = outFolder + "\"q\" ñ 目录";
         WriteConfig(1, output);
         TWindow w(appFolder);
         w.SelectProfile("01-mp4-mpeg4-aac.pf");
         w.frm->comboBoxVideoSize->setEditText(frameSize);
         w.Add(source);
+        QCOMPARE(w.frm->JobCount(), 1);
         TMessageBox::nextAnswers = {QMessageBox::No};
         w.Convert();
         QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
-        const TProbe probe = Probe(output + "/clip 'x' \"y\" é.mp4");
+        const TProbe probe = Probe(output + u'/' + QFileInfo(fileName).completeBaseName() + ".mp4");
         QVERIFY(probe.ok);
         QCOMPARE(QSize(probe.width, probe.height), size);
         QVERIFY(qAbs(probe.duration - 2.0) < 0.35);
+        QCOMPARE(ReadAll(source), original);
     }
 
     // A source in the output folder with the profile's extension is never overwritten.
