@@ -68,6 +68,17 @@ QString OutputNameFor(const QString& sourcePath, const QString& extension)
     return base + u'.' + extension;
 }
 
+const QByteArray placeholderText = QByteArrayLiteral("temp\r\n");
+
+// True while the output still holds nothing but the placeholder: no encoder wrote to it.
+bool StillPlaceholder(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    return file.size() == placeholderText.size() && file.readAll() == placeholderText;
+}
+
 // The extension with its dot, of the file name only; empty for a name without one.
 QString ExtensionWithDot(const QString& path)
 {
@@ -434,7 +445,7 @@ void TfrmMain::RunBatch()
 
         QFile placeholder(target);
         if (!placeholder.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            placeholder.write("temp\r\n") != 6 || !placeholder.flush())
+            placeholder.write(placeholderText) != placeholderText.size() || !placeholder.flush())
             throw AppError(
                 QStringLiteral("Cannot create file \"%1\". %2").arg(target, placeholder.errorString()));
         placeholder.close();
@@ -456,7 +467,9 @@ void TfrmMain::RunBatch()
         TimerRunTime->stop();
 
         // An encoder that ended with an error, or was killed, failed; one the user stopped did not.
-        const bool failed = !stopRequested && (ConsoleIO->ExitCrashed() || ConsoleIO->ExitCode() != 0);
+        // One that reports success but never wrote the output failed all the same.
+        const bool failed = !stopRequested && (ConsoleIO->ExitCrashed() || ConsoleIO->ExitCode() != 0 ||
+                                               StillPlaceholder(target));
         if (failed)
             failedExtensions += ExtensionWithDot(sourceShort) + u',';
     }

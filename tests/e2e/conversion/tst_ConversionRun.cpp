@@ -511,6 +511,69 @@ private slots:
         QCOMPARE(ReadAll(source), original);
     }
 
+    // An encoder that crashes, fails or ends without writing anything fails its items, which
+    // the notice names; one that cannot be started ends the run with the system's error. The
+    // sources are never touched.
+    void brokenEncoder_data()
+    {
+        QTest::addColumn<QByteArray>("encoder");
+        QTest::addColumn<bool>("executable");
+        QTest::addColumn<QString>("message"); // the start of the error shown, empty for none
+        QTest::addColumn<QString>("failed");  // the extensions the notice names
+        QTest::newRow("crashes") << QByteArray("#!/bin/sh\nkill -SEGV $$\n") << true << ""
+                                 << ".avi,.avi";
+        QTest::newRow("fails") << QByteArray("#!/bin/sh\necho 'cannot do it' >&2\nexit 1\n") << true << ""
+                               << ".avi,.avi";
+        QTest::newRow("ends without writing") << QByteArray("#!/bin/sh\nexit 0\n") << true << ""
+                                              << ".avi,.avi";
+        QTest::newRow("not executable")
+            << QByteArray("#!/bin/sh\nexit 0\n") << false << "System Error.  Code: 13."
+            << "";
+        QTest::newRow("not a program")
+            << QByteArray("\x01\x02\x03 no program at all\n") << true << "System Error.  Code: 8."
+            << "";
+    }
+    void brokenEncoder()
+    {
+        QFETCH(QByteArray, encoder);
+        QFETCH(bool, executable);
+        QFETCH(QString, message);
+        QFETCH(QString, failed);
+        QTemporaryDir other;
+        const QString folder = CopyProgramFolder(appFolder, other.path());
+        QFile::remove(folder + "libm9s.exe");
+        WriteText(folder + "libm9s.exe", encoder);
+        QFile::setPermissions(folder + "libm9s.exe",
+                              executable ? QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                         : QFile::ReadOwner | QFile::WriteOwner);
+        IniFile(folder + "config.ini").WriteInteger("setting", "displayHelpDialog", 0);
+        IniFile(folder + "config.ini").WriteString("setting", "outputFolder", outFolder);
+        const QByteArray first = ReadAll(clips[0]);
+        const QByteArray second = ReadAll(clips[1]);
+
+        TWindow w(folder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        w.Convert();
+
+        if (message.isEmpty()) {
+            QCOMPARE(TMessageBox::shownTexts, QStringList());
+            QVERIFY(w.frm->frmUnSupportFormat->isVisible());
+            QCOMPARE(w.frm->frmUnSupportFormat->failedExtensions, failed);
+            w.frm->frmUnSupportFormat->hide();
+        } else {
+            QCOMPARE(TMessageBox::shownTexts.size(), 1);
+            QVERIFY2(TMessageBox::shownTexts[0].startsWith(message), qPrintable(TMessageBox::shownTexts[0]));
+            QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+            QVERIFY(!QFile::exists(outFolder + "two.mp4"));
+        }
+        w.VerifyIdle();
+        QCOMPARE(ReadAll(clips[0]), first);
+        QCOMPARE(ReadAll(clips[1]), second);
+    }
+
     // A source in the output folder with the profile's extension is never overwritten.
     void sourceInOutputFolder()
     {
