@@ -32,6 +32,8 @@
 #include <QTreeWidget>
 #include <memory>
 
+#include <ctime>
+
 using namespace ConversionFixture;
 
 namespace {
@@ -572,6 +574,82 @@ private slots:
         w.VerifyIdle();
         QCOMPARE(ReadAll(clips[0]), first);
         QCOMPARE(ReadAll(clips[1]), second);
+    }
+
+    // While the encoder works the window sleeps: it takes next to no processor time. An encoder
+    // that ignores the stop lines is killed with everything it started.
+    void idleWhileEncoderRuns()
+    {
+        QTemporaryDir other;
+        const QString folder = CopyProgramFolder(appFolder, other.path());
+        QFile::remove(folder + "libm9s.exe");
+        WriteText(folder + "libm9s.exe", "#!/bin/sh\nsleep 60 &\nwait\n");
+        QFile::setPermissions(folder + "libm9s.exe", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        IniFile(folder + "config.ini").WriteInteger("setting", "displayHelpDialog", 0);
+        IniFile(folder + "config.ini").WriteString("setting", "outputFolder", outFolder);
+
+        TWindow w(folder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        qint64 group = 0;
+        double busySeconds = -1;
+        QStringList running;
+        auto cpuSeconds = [] {
+            timespec now{};
+            ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+            return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+        };
+        QObject::connect(w.frm->ConsoleIO, &TConsoleIO::ProcessStatusChanged, w.frm.get(), [&](bool on) {
+            if (!on || group != 0)
+                return;
+            group = w.frm->ConsoleIO->ProcessId();
+            const double before = cpuSeconds();
+            QTimer::singleShot(1500, w.frm.get(), [&, before] {
+                busySeconds = cpuSeconds() - before;
+                running = ProcessesInGroup(group);
+                w.Convert(); // stop
+            });
+        });
+        w.Convert();
+
+        // A loop that polls instead of sleeping would use most of the 1.5 seconds.
+        QVERIFY2(busySeconds >= 0 && busySeconds < 0.3, qPrintable(QString::number(busySeconds)));
+        QVERIFY2(running.filter("(sleep)").size() == 1, qPrintable(running.join(u'\n')));
+        QTRY_COMPARE(ProcessesInGroup(group), QStringList());
+        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
+        QVERIFY(!QFile::exists(outFolder + "two.mp4"));
+        w.VerifyIdle();
+    }
+
+    // Sources deleted while the run goes on: the one being read is converted all the same, the
+    // later one fails; nothing crashes or hangs.
+    void sourcesDeletedDuringRun()
+    {
+        const QString current = media + "current.avi";
+        const QString later = media + "later.avi";
+        QFile::remove(current);
+        QFile::remove(later);
+        QVERIFY(QFile::copy(clips[0], current));
+        QVERIFY(QFile::copy(clips[1], later));
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(current);
+        w.Add(later);
+        w.WhileFirstEncoderRuns(0, [&] {
+            QFile::remove(current);
+            QFile::remove(later);
+        });
+        w.Convert();
+        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QVERIFY(w.frm->frmUnSupportFormat->isVisible());
+        QCOMPARE(w.frm->frmUnSupportFormat->failedExtensions, QString());
+        const TProbe probe = Probe(outFolder + "current.mp4");
+        QVERIFY(probe.ok);
+        QVERIFY2(qAbs(probe.duration - 2.0) < 0.35, qPrintable(QString::number(probe.duration)));
+        w.VerifyIdle();
+        w.frm->frmUnSupportFormat->hide();
     }
 
     // A source in the output folder with the profile's extension is never overwritten.
