@@ -1,0 +1,173 @@
+// The program as a process of its own dies or is told to end while it converts: the encoder and
+// its ffmpeg never outlive it. The test runs itself a second time as the program (main window,
+// signal handling and event loop as the program's entry sets them up) and signals that copy.
+
+#include "e2e/conversion/ConversionFixture.h"
+
+#include "engine/TConsoleIO.h"
+#include "platform/IniFile.h"
+#include "platform/TfrmCommon.h"
+#include "shell/TApplication.h"
+#include "shell/TSignalCloser.h"
+#include "shell/TfrmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+
+using namespace ConversionFixture;
+
+namespace {
+
+const char* const childSwitch = "--run-as-program";
+const char* const profileName = "02-mp4-h264-aac.pf";
+
+// The program's side: <appFolder> <source>...; converts the sources and writes
+// "encoder:<process group>" once ffmpeg converts the first of them.
+int RunAsProgram(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velmora"));
+    const QStringList arguments = QApplication::arguments().mid(2);
+    TfrmCommon common(arguments.value(0));
+    common.urlOpener = [](const QString&) {};
+    TfrmMain frmMain(&common);
+    frmMain.CreateOtherWindows();
+    TSignalCloser closer(&frmMain);
+    frmMain.show();
+
+    QTimer::singleShot(0, &frmMain, [&frmMain, arguments] {
+        for (int i = 0; i < frmMain.ComboBoxFormatSelect->count(); ++i) {
+            if (frmMain.ComboBoxFormatSelect->itemData(i).toString().endsWith(QLatin1String(profileName))) {
+                frmMain.ComboBoxFormatSelect->setCurrentIndex(i);
+                frmMain.ComboBoxFormatSelectChange(i);
+            }
+        }
+        std::printf("format:%d\n", frmMain.ComboBoxFormatSelect->currentIndex());
+        frmMain.comboBoxVideoSize->setEditText(QStringLiteral("1280x720")); // slow enough to be caught
+        for (const QString& path : arguments.mid(1))
+            frmMain.AddJobFile(path);
+        auto* poll = new QTimer(&frmMain);
+        poll->setInterval(10);
+        QObject::connect(poll, &QTimer::timeout, &frmMain, [&frmMain, poll] {
+            if (frmMain.TotalSeconds <= 0 || !frmMain.ConsoleIO->IsRunning())
+                return;
+            poll->stop();
+            std::printf("encoder:%lld\n", frmMain.ConsoleIO->ProcessId());
+            std::fflush(stdout);
+        });
+        poll->start();
+        frmMain.ActionConvertNow->trigger();
+    });
+    return app.exec();
+}
+
+} // namespace
+
+class tst_ConversionProcess : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir work;
+    QString appFolder;
+    QString longClip;
+    QString shortClip;
+    QString outFolder;
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(work.isValid());
+        appFolder = CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), work.path() + "/app");
+        QVERIFY(QFile::exists(appFolder + "libm9s.exe"));
+        longClip = work.path() + "/media/long clip.avi";
+        shortClip = work.path() + "/media/short.avi";
+        QVERIFY(MakeClip(longClip, 30, "640x480"));
+        QVERIFY(MakeClip(shortClip, 1));
+    }
+
+    void signalDuringRun_data()
+    {
+        QTest::addColumn<int>("signal");
+        QTest::newRow("SIGKILL") << int(SIGKILL);
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+    }
+    // Killed outright the program leaves nothing running; told to end it stops the encoder,
+    // keeps what was converted, starts no further item and saves the format as on a close.
+    void signalDuringRun()
+    {
+        QFETCH(int, signal);
+        outFolder = work.path() + "/out " + QString::fromLatin1(QTest::currentDataTag()) + "/";
+        QFile::remove(appFolder + "config.ini");
+        IniFile ini(appFolder + "config.ini");
+        ini.WriteInteger("setting", "displayHelpDialog", 0);
+        ini.WriteInteger("setting", "logfile", 1);
+        ini.WriteString("setting", "outputFolder", outFolder);
+        ini.WriteInteger("setting", "iComboxFormatIndex", 0);
+
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QCoreApplication::applicationFilePath(),
+                      {QString::fromLatin1(childSwitch), appFolder, longClip, shortClip});
+        QVERIFY(program.waitForStarted(10000));
+
+        QByteArray said;
+        QDeadlineTimer deadline(60000);
+        while (!said.contains("encoder:") || !said.endsWith('\n')) {
+            QVERIFY2(!deadline.hasExpired() && program.state() == QProcess::Running, said.constData());
+            program.waitForReadyRead(100);
+            said += program.readAllStandardOutput();
+        }
+        qint64 group = 0;
+        int format = -1;
+        for (const QByteArray& line : said.split('\n')) {
+            if (line.startsWith("encoder:"))
+                group = line.mid(8).toLongLong();
+            else if (line.startsWith("format:"))
+                format = line.mid(7).toInt();
+        }
+        QVERIFY(group > 0);
+        QVERIFY(format > 0);
+        const QStringList running = ProcessesInGroup(group);
+        QVERIFY2(running.filter("(ffmpeg)").size() == 1 && running.filter("(libm9s.exe)").size() == 1,
+                 qPrintable(running.join(u'\n')));
+
+        QVERIFY(::kill(static_cast<pid_t>(program.processId()), signal) == 0);
+        QVERIFY(program.waitForFinished(10000));
+        // The encoder's end follows the program's at once, not when the conversion would be done.
+        QTRY_VERIFY2_WITH_TIMEOUT(ProcessesInGroup(group).isEmpty(),
+                                  qPrintable(ProcessesInGroup(group).join(u'\n')), 3000);
+        QVERIFY(!QFile::exists(outFolder + "short.mp4"));
+        if (signal == SIGKILL) {
+            QCOMPARE(program.exitStatus(), QProcess::CrashExit);
+            return;
+        }
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        const TProbe probe = Probe(outFolder + "long clip.mp4");
+        QVERIFY2(probe.ok && probe.videoCodec == "h264", qPrintable(outFolder + "long clip.mp4"));
+        QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5), format);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], childSwitch) == 0)
+        return RunAsProgram(argc, argv);
+    QApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    tst_ConversionProcess test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_ConversionProcess.moc"
