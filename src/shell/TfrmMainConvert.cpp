@@ -400,6 +400,12 @@ void TfrmMain::RunBatch()
     ClearLog();
     statusFormatReported = false;
     QString folderText = editOutputFolder->text();
+    if (folderText.trimmed().isEmpty()) {
+        // No folder would put every output into the root of the file system: the default
+        // folder is used, and shown and saved as the chosen one.
+        folderText = DefaultOutputFolder();
+        editOutputFolder->setText(folderText);
+    }
     EnsureOutputFolder(folderText);
     const QString folderShort = ShortPath(folderText);
     if (!folderText.endsWith(u'/'))

@@ -24,8 +24,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -650,6 +652,53 @@ private slots:
         QVERIFY2(qAbs(probe.duration - 2.0) < 0.35, qPrintable(QString::number(probe.duration)));
         w.VerifyIdle();
         w.frm->frmUnSupportFormat->hide();
+    }
+
+    // A config.ini of binary garbage or of many megabytes: the settings after it still count
+    // and the run converts. An empty output folder means the default one, never the root.
+    void malformedConfig_data()
+    {
+        QTest::addColumn<QByteArray>("head");  // what comes before the test's own settings
+        QTest::addColumn<bool>("emptyFolder"); // outputFolder= without a value
+        QByteArray garbage(256 * 1024, '\0');
+        auto* random = QRandomGenerator::global();
+        for (char& c : garbage)
+            c = char(random->bounded(256));
+        QTest::newRow("binary garbage") << garbage << false;
+        QTest::newRow("huge line") << QByteArray(16 * 1024 * 1024, '[') << false;
+        QTest::newRow("empty output folder") << QByteArray() << true;
+    }
+    void malformedConfig()
+    {
+        QFETCH(QByteArray, head);
+        QFETCH(bool, emptyFolder);
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        auto restore = qScopeGuard([oldHome] { qputenv("HOME", oldHome); });
+        const QString expectedFolder =
+            emptyFolder ? QStandardPaths::writableLocation(QStandardPaths::MoviesLocation) + u'/' : outFolder;
+        QVERIFY(expectedFolder.startsWith(emptyFolder ? home.path() : work.path()));
+
+        const QByteArray tail = "\n[setting]\ndisplayHelpDialog=0\nlogfile=1\noutputFolder=" +
+                                (emptyFolder ? QByteArray() : QFile::encodeName(outFolder)) + "\n";
+        WriteText(appFolder + "config.ini", head + tail);
+        TWindow w(appFolder);
+        w.SelectProfile("30-mp3.pf");
+        w.Add(clips[0]);
+        TMessageBox::nextAnswers = {QMessageBox::Yes};
+        w.Convert();
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+        const TProbe probe = Probe(expectedFolder + "one.mp3");
+        QVERIFY2(probe.ok, qPrintable(expectedFolder));
+        QCOMPARE(probe.audioCodec, QStringLiteral("mp3"));
+        QVERIFY(!QFile::exists("/one.mp3"));
+        QCOMPARE(w.opened.size(), 1);
+        QCOMPARE(QDir(w.opened[0]).absolutePath(), QDir(expectedFolder).absolutePath());
+        QVERIFY(QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).contains("ffmpeg_release_time="));
+        if (emptyFolder)
+            QCOMPARE(w.frm->editOutputFolder->text(), QDir(expectedFolder).absolutePath());
+        w.VerifyIdle();
     }
 
     // A source in the output folder with the profile's extension is never overwritten.
