@@ -18,14 +18,19 @@ bool TEncoderLog::Enabled() const
 void TEncoderLog::AppendLog(const QString& text) const
 {
     QFile file(FileName());
+    // The message names the file: "Permission denied" alone does not tell the user what to fix.
+    const auto failure = [&file] {
+        return AppError(
+            QStringLiteral("Cannot write file \"%1\". %2").arg(file.fileName(), file.errorString()));
+    };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
-        throw AppError(file.errorString());
+        throw failure();
     const QByteArray line = text.toUtf8() + "\r\n";
     if (file.write(line) != line.size() || !file.flush())
-        throw AppError(file.errorString());
+        throw failure();
     file.close();
     if (file.error() != QFileDevice::NoError)
-        throw AppError(file.errorString());
+        throw failure();
 }
 
 void TEncoderLog::AppendLogIfEnabled(const QString& text) const

@@ -139,6 +139,7 @@ public:
     bool stopRequested = false; // the current encoder was stopped by the user or by closing
     bool closingDown = false;
     bool statusFormatReported = false; // a broken msgStatusRun was shown in this run
+    bool logFailureReported = false;   // the encoder log could not be written in this run
     // ---- end of conversion side: run state ----
 
     // ---- skin side, Help menu, splash and welcome (TfrmMainSkin.cpp) ----

@@ -196,7 +196,16 @@ void TfrmMain::ParseEncoderOutput(const QString& text)
 
 void TfrmMain::AppendLog(const QString& text)
 {
-    TEncoderLog(*frmCommon).AppendLog(text);
+    // A log that cannot be written is told once per run, not for every line the encoder
+    // prints; the rest of the run goes on without it.
+    if (logFailureReported)
+        return;
+    try {
+        TEncoderLog(*frmCommon).AppendLog(text);
+    } catch (const AppError&) {
+        logFailureReported = true;
+        throw;
+    }
 }
 
 void TfrmMain::ClearLog()
@@ -399,6 +408,7 @@ void TfrmMain::RunBatch()
 
     ClearLog();
     statusFormatReported = false;
+    logFailureReported = false;
     QString folderText = editOutputFolder->text();
     if (folderText.trimmed().isEmpty()) {
         // No folder would put every output into the root of the file system: the default

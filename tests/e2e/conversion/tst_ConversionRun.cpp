@@ -798,6 +798,35 @@ private slots:
         QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
     }
 
+    // The log stops being writable while the encoder runs: the user is told once, with the
+    // file's name, and the run converts every file all the same.
+    void logFailsDuringRun()
+    {
+        QStringList reported;
+        const TExceptionReporter previous =
+            SetExceptionReporter([&reported](const QString& text) { reported << text; });
+        auto restore = qScopeGuard([previous] { SetExceptionReporter(previous); });
+        const QString log = appFolder + "logFile.txt";
+        auto removeBlocker = qScopeGuard([log] { QDir().rmdir(log); });
+
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        w.WhileFirstEncoderRuns(0, [&] {
+            QFile::remove(log);
+            QDir().mkdir(log); // a folder in its place cannot be appended to
+        });
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        w.Convert();
+        QCOMPARE(reported.size(), 1);
+        QVERIFY2(reported[0].contains(log), qPrintable(reported[0]));
+        QVERIFY(Probe(outFolder + "one.mp4").ok);
+        QVERIFY(Probe(outFolder + "two.mp4").ok);
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+        w.VerifyIdle();
+    }
+
     // The panel's boxes from one profile choice: editable boxes show a value that is not among
     // the items, list-only boxes are left without a selection.
     void fillChoiceBox_data()

@@ -81,6 +81,13 @@ private slots:
         TfrmCommon common(dir.path() + QStringLiteral("/missing folder"));
         TEncoderLog log(common);
         QVERIFY_THROWS_EXCEPTION(AppError, log.AppendLog(QStringLiteral("x")));
+        // The message says which file could not be written.
+        try {
+            log.AppendLog(QStringLiteral("x"));
+        } catch (const AppError& error) {
+            QVERIFY2(error.Text().startsWith(QStringLiteral("Cannot write file \"") + log.FileName() + u'"'),
+                     qPrintable(error.Text()));
+        }
     }
 };
 
