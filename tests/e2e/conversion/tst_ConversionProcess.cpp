@@ -99,7 +99,7 @@ private slots:
         QTest::newRow("SIGTERM") << int(SIGTERM);
     }
     // Killed outright the program leaves nothing running; told to end it stops the encoder,
-    // keeps what was converted, starts no further item and saves the format as on a close.
+    // starts no further item and saves the format as on a close.
     void signalDuringRun()
     {
         QFETCH(int, signal);
@@ -153,8 +153,8 @@ private slots:
         }
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
-        const TProbe probe = Probe(outFolder + "long clip.mp4");
-        QVERIFY2(probe.ok && probe.videoCodec == "h264", qPrintable(outFolder + "long clip.mp4"));
+        // The window's closing steps ran: the format is saved and the second file never started.
+        QCOMPARE(QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).count("libm9s.exe "), 1);
         QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5), format);
     }
 };
