@@ -459,6 +459,12 @@ void TfrmMain::RunBatch()
         if (closingDown)
             return;
 
+        // Opening a pipe or a device that stands at the output's name would wait for a reader
+        // for ever, or write where no file is meant to be.
+        const QFileInfo targetInfo(target);
+        if (targetInfo.exists() && !targetInfo.isFile())
+            throw AppError(
+                QStringLiteral("Cannot create file \"%1\". It is not a regular file.").arg(target));
         QFile placeholder(target);
         if (!placeholder.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
             placeholder.write(placeholderText) != placeholderText.size() || !placeholder.flush())

@@ -35,6 +35,7 @@
 #include <memory>
 
 #include <ctime>
+#include <sys/stat.h>
 
 using namespace ConversionFixture;
 
@@ -446,6 +447,37 @@ private slots:
                  qPrintable(TMessageBox::shownTexts[0]));
         QVERIFY(!w.frm->frmUnSupportFormat->isVisible());
         QVERIFY(!QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).contains("libm9s.exe"));
+        w.VerifyIdle();
+    }
+
+    // A pipe or a folder where the output should go, the user answering "overwrite": the run
+    // ends with the error instead of waiting for ever on the pipe.
+    void outputNameTakenByNoFile_data()
+    {
+        QTest::addColumn<bool>("pipe");
+        QTest::newRow("pipe") << true;
+        QTest::newRow("folder") << false;
+    }
+    void outputNameTakenByNoFile()
+    {
+        QFETCH(bool, pipe);
+        const QString output = outFolder + "one.mp4";
+        QVERIFY(QDir().mkpath(outFolder));
+        if (pipe)
+            QCOMPARE(::mkfifo(QFile::encodeName(output).constData(), 0600), 0);
+        else
+            QVERIFY(QDir().mkdir(output));
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.frm->overwriteAnswer = owOverwriteAlways;
+        w.Add(clips[0]);
+        w.Add(clips[1]);
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        w.Convert();
+        QCOMPARE(TMessageBox::shownTexts.size(), 1);
+        QVERIFY2(TMessageBox::shownTexts[0].startsWith("Cannot create file \"" + output + "\"."),
+                 qPrintable(TMessageBox::shownTexts[0]));
+        QVERIFY(!QFile::exists(outFolder + "two.mp4"));
         w.VerifyIdle();
     }
 
