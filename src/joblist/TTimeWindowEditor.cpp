@@ -62,7 +62,15 @@ TTimeWindowEditor::TTimeWindowEditor(QWidget* parent) : QGroupBox(parent)
 
 void TTimeWindowEditor::Fill(const QString& fileName, const QString& startText, const QString& durationText)
 {
-    LabelEditItemFileName->setText(fileName);
+    // One line that fits the label: a deep path or a name with a line break would otherwise be
+    // cut at the right or overlap the edits below. The whole name stays in the tool tip.
+    QString shown = fileName;
+    for (QChar& c : shown)
+        if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
+            c == QChar::ParagraphSeparator)
+            c = u' ';
+    LabelEditItemFileName->setText(LabelEditItemFileName->fontMetrics().elidedText(
+        shown, Qt::ElideMiddle, LabelEditItemFileName->width()));
     LabelEditItemFileName->setToolTip(fileName);
     MaskEditFileStartTime->setText(TimeWindowText::ForEdit(startText, false));
     MaskEditItemFileDuration->setText(TimeWindowText::ForEdit(durationText, true));

@@ -212,6 +212,23 @@ private slots:
         QCOMPARE(w->ButtonEditItemOK->text(), QStringLiteral("OK"));
         QCOMPARE(w->ButtonEditItemCancel->text(), QStringLiteral("Cancel"));
     }
+
+    void longOrMultiLineNameStaysOnOneLine()
+    {
+        // A deep path, or a name holding a line break, must not spill over the edits below.
+        const QString name =
+            QStringLiteral("/v/") + QString(u'x').repeated(300) + QStringLiteral("/two\nlines 视频.avi");
+        w->AddJobFile(name);
+        ClickRow(2);
+        QVERIFY(w->GroupBoxEditItem->isVisible());
+        const QString shown = w->LabelEditItemFileName->text();
+        QVERIFY(!shown.contains(u'\n'));
+        QVERIFY(w->LabelEditItemFileName->fontMetrics().horizontalAdvance(shown) <=
+                w->LabelEditItemFileName->width());
+        // The end of the name, which tells files apart, stays in sight; the whole name is the tip.
+        QVERIFY(shown.endsWith(QStringLiteral("lines 视频.avi")));
+        QCOMPARE(w->LabelEditItemFileName->toolTip(), name);
+    }
 };
 
 VELMORA_GUI_TEST_MAIN(TestTimeWindow)
