@@ -4,7 +4,10 @@
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 
+#include <cstdio>
 #include <exception>
+
+bool TApplication::reportOnConsole = false;
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
@@ -26,5 +29,14 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 
 void TApplication::ShowException(const QString& text)
 {
+    if (reportOnConsole) {
+        std::fprintf(stderr, "velmora: %s\n", text.toLocal8Bit().constData());
+        return;
+    }
     TMessageBox::ShowError(QApplication::activeWindow(), text);
+}
+
+void TApplication::ReportOnConsole()
+{
+    reportOnConsole = true;
 }

@@ -15,4 +15,10 @@ public:
 
     // Shows one error; tests answer it through TMessageBox.
     static void ShowException(const QString& text);
+    // From now on errors go to standard error instead of a message box: the program is ending
+    // on a signal, and a box nobody may answer must not keep it alive.
+    static void ReportOnConsole();
+
+private:
+    static bool reportOnConsole;
 };

@@ -1,5 +1,7 @@
 #include "shell/TSignalCloser.h"
 
+#include "shell/TApplication.h"
+
 #include <QApplication>
 #include <QSocketNotifier>
 #include <QWidget>
@@ -54,6 +56,8 @@ void TSignalCloser::SignalArrived()
     char buffer[16];
     while (::read(signalPipe[0], buffer, sizeof buffer) > 0) {
     }
+    // A closing step that fails (config.ini unwritable, say) must not stop the end in a box.
+    TApplication::ReportOnConsole();
     // Open modal windows are closed first: the main window's close must not wait for them.
     while (QWidget* modal = QApplication::activeModalWidget()) {
         modal->close();

@@ -86,6 +86,25 @@ private slots:
         QCOMPARE(config.ReadInteger("setting", "iComboxFormatIndex", -2), 0);
     }
 
+    void signalEndsTheProgramWhenClosingStepsFail()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/app");
+        QVERIFY(CopyProgramFolder(folder));
+        WriteConfig(folder, "[setting]\ndisplayHelpDialog=0\n");
+        QProcess program;
+        Start(program, folder);
+        const IniFile config(folder + QStringLiteral("/config.ini"));
+        QTRY_VERIFY_WITH_TIMEOUT(!config.ReadString("setting", "outputFolder", QString()).isEmpty(), 10000);
+        // config.ini turns into a folder: saving the format while closing fails. Nobody may be
+        // there to answer a message box, so the program must end all the same.
+        QVERIFY(QFile::remove(folder + QStringLiteral("/config.ini")));
+        QVERIFY(QDir().mkdir(folder + QStringLiteral("/config.ini")));
+        ::kill(program.processId(), SIGTERM);
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    }
+
     void startsWithoutConfigAndWithPathsOnTheCommandLine()
     {
         QTemporaryDir dir;
