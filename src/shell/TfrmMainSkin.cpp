@@ -80,13 +80,10 @@ void TfrmMain::RepaintHelpDialog()
 
 void TfrmMain::ApplySkinAtStart()
 {
-    // A bad skin file is reported, but must not cost the rest of the first show: without it
-    // the saved format would be overwritten with another choice when the window closes.
-    try {
-        ApplySkin(*frmCommon, SkinEngineOf(this), frmCommon->ReadSkinIndex());
-    } catch (const AppError& error) {
-        TApplication::ShowException(error.Text());
-    }
+    // A bad skin file raises its error to FormShow, which reports it once the window is on the
+    // screen and still runs the rest of the first show (without it the saved format would be
+    // overwritten with another choice when the window closes).
+    ApplySkin(*frmCommon, SkinEngineOf(this), frmCommon->ReadSkinIndex());
 }
 
 void TfrmMain::ShowHelpDialog()
