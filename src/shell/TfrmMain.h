@@ -189,7 +189,7 @@ public:
     TSkinEngine* suiSkinEngine = nullptr; // made on first use; restyles every window
     bool firstPaintDone = false;
 
-    // Conversion state (Parts of the conversion side).
+    // Conversion state.
     bool keepRunning = true;
     std::uint8_t overwriteAnswer = 0;
     std::int64_t TotalSeconds = 0;
