@@ -494,6 +494,9 @@ void TfrmMain::RunBatch()
                                                StillPlaceholder(target));
         if (failed)
             failedExtensions += ExtensionWithDot(sourceShort) + u',';
+        // A placeholder that no encoder wrote to is no output: leave no 6-byte "video" behind.
+        if (StillPlaceholder(target))
+            QFile::remove(target);
     }
 
     // A stop during the last item ends the run like a stop anywhere else: the run did not

@@ -397,6 +397,9 @@ private slots:
         // The missing source has no short path, so no extension: as the notice always had it.
         QCOMPARE(w.frm->frmUnSupportFormat->failedExtensions, QStringLiteral(",.avi"));
         QVERIFY(Probe(outFolder + "three.mp4").ok);
+        // The placeholders of the failed items are not left behind as outputs.
+        QVERIFY(!QFile::exists(outFolder + "gone.mp4"));
+        QVERIFY(!QFile::exists(outFolder + "junk.mp4"));
         w.VerifyIdle();
         w.frm->frmUnSupportFormat->hide();
     }
