@@ -15,6 +15,7 @@
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/TfrmCommon.h"
 #include "profiles/TProfileCatalogue.h"
 #include "profiles/VideoProfile.h"
@@ -36,16 +37,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// What stands in for the short (8.3) path: the absolute path of an existing file or folder,
-// empty when there is none.
-QString ShortPath(const QString& path)
-{
-    if (path.isEmpty())
-        return QString();
-    const QFileInfo info(path);
-    return info.exists() ? info.absoluteFilePath() : QString();
-}
 
 // True when both paths reach the same file (the same file under another name or link included).
 bool SameFile(const QString& a, const QString& b)
@@ -490,12 +481,13 @@ void TfrmMain::RunBatch()
 
         // An encoder that ended with an error, or was killed, failed; one the user stopped did not.
         // One that reports success but never wrote the output failed all the same.
-        const bool failed = !stopRequested && (ConsoleIO->ExitCrashed() || ConsoleIO->ExitCode() != 0 ||
-                                               StillPlaceholder(target));
+        const bool unwritten = StillPlaceholder(target);
+        const bool failed =
+            !stopRequested && (ConsoleIO->ExitCrashed() || ConsoleIO->ExitCode() != 0 || unwritten);
         if (failed)
             failedExtensions += ExtensionWithDot(sourceShort) + u',';
         // A placeholder that no encoder wrote to is no output: leave no 6-byte "video" behind.
-        if (StillPlaceholder(target))
+        if (unwritten)
             QFile::remove(target);
     }
 
