@@ -1,5 +1,7 @@
 #include "engine/OutputNames.h"
 
+#include "platform/Paths.h"
+
 #include <QFileInfo>
 
 quint8 OverwriteAnswerFor(TOverwriteButton button, bool rememberChoice)
@@ -25,10 +27,7 @@ QString MakeAutoName(const QString& path)
 {
     // The extension is the part after the last dot of the file name, as the candidates keep
     // growing the name itself ("clip.mp4(1).mp4(1).mp4").
-    const QString fileName = QFileInfo(path).fileName();
-    const qsizetype dot = fileName.lastIndexOf(u'.');
-    const QString extension = dot >= 0 ? fileName.mid(dot) : QString();
-    const QString suffix = QStringLiteral("(1)") + extension;
+    const QString suffix = QStringLiteral("(1)") + ExtensionWithDot(path);
 
     // Ends: each candidate is longer, and a name too long for the file system exists nowhere.
     QString candidate = path;

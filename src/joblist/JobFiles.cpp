@@ -1,5 +1,7 @@
 #include "joblist/JobFiles.h"
 
+#include "platform/Paths.h"
+
 namespace {
 
 const char* const SupportedFirst =
@@ -61,11 +63,7 @@ const QString& JobFiles::SupportedExtensionsText()
 
 QString JobFiles::ExtensionOf(const QString& path)
 {
-    const int slash = path.lastIndexOf(u'/');
-    const int dot = path.lastIndexOf(u'.');
-    if (dot < 0 || dot < slash)
-        return QString();
-    return path.mid(dot).toLower();
+    return ExtensionWithDot(path).toLower();
 }
 
 bool JobFiles::IsSupported(const QString& path)

@@ -16,6 +16,14 @@ QString ShortPath(const QString& path)
     return result;
 }
 
+QString ExtensionWithDot(const QString& path)
+{
+    const qsizetype dot = path.lastIndexOf(u'.');
+    if (dot < 0 || dot < path.lastIndexOf(u'/'))
+        return {};
+    return path.mid(dot);
+}
+
 QString TempFolder()
 {
     QString folder = QDir::tempPath();

@@ -1,6 +1,6 @@
 #pragma once
-// File-system names the program hands on: the stand-in for short (8.3) paths and the
-// temporary folder.
+// File-system names the program hands on: the stand-in for short (8.3) paths, the extension
+// of a file name and the temporary folder.
 
 #include <QString>
 
@@ -8,6 +8,11 @@
 // given one); empty when nothing exists at path. Blanks and non-ASCII letters stay as they are:
 // paths travel to child programs as arguments of their own.
 QString ShortPath(const QString& path);
+
+// The part of the file name (after the last "/") from its last dot on, dot included, as it
+// stands; empty when the name has no dot. A name that starts with its only dot is all
+// extension (".avi").
+QString ExtensionWithDot(const QString& path);
 
 // The temporary folder, ending in "/".
 QString TempFolder();

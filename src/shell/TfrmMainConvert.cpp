@@ -70,14 +70,6 @@ bool StillPlaceholder(const QString& path)
     return file.size() == placeholderText.size() && file.readAll() == placeholderText;
 }
 
-// The extension with its dot, of the file name only; empty for a name without one.
-QString ExtensionWithDot(const QString& path)
-{
-    const QString name = QFileInfo(path).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    return dot < 0 ? QString() : name.mid(dot);
-}
-
 } // namespace
 
 // ---- parts and windows -------------------------------------------------------------------
