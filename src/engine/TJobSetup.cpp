@@ -2,23 +2,12 @@
 
 #include "engine/TFFMpeg.h"
 #include "platform/AppError.h"
+#include "platform/TrimText.h"
 
 #include <QFile>
 #include <QFileInfo>
 
 namespace {
-
-// Blanks and control characters around the item's time texts do not belong to them.
-QString TrimText(const QString& text)
-{
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text.at(first).unicode() <= 32)
-        ++first;
-    while (last > first && text.at(last - 1).unicode() <= 32)
-        --last;
-    return text.mid(first, last - first);
-}
 
 QString ValueOf(const QString& boxText)
 {
@@ -78,6 +67,7 @@ TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& 
                                            const TJobFiles& files)
 {
     TJobCommand job;
+    // Blanks and control characters around the item's time texts do not belong to them.
     const QString startText = TrimText(files.startText);
     const QString durationText = TrimText(files.durationText);
 

@@ -3,6 +3,7 @@
 #include "engine/EncoderText.h"
 #include "platform/AppError.h"
 #include "platform/SafeFormat.h"
+#include "platform/TrimText.h"
 
 #include <cmath>
 #include <limits>
@@ -13,18 +14,6 @@ const QString durationOpening = QStringLiteral("ffmpeg_release_duration=");
 const QString durationClosing = QStringLiteral("=ffmpeg_release_duration");
 const QString timeOpening = QStringLiteral("ffmpeg_release_time=");
 const QString timeClosing = QStringLiteral("=ffmpeg_release_time");
-
-// Blanks and control characters around a marker value do not belong to it.
-QString TrimValue(const QString& value)
-{
-    qsizetype first = 0;
-    qsizetype last = value.size();
-    while (first < last && value.at(first).unicode() <= 32)
-        ++first;
-    while (last > first && value.at(last - 1).unicode() <= 32)
-        --last;
-    return value.mid(first, last - first);
-}
 
 // Nearest integer, halves to the even neighbour.
 qint64 RoundToEven(double value)
@@ -37,12 +26,12 @@ qint64 RoundToEven(double value)
 TProgressView TProgressState::ParseEncoderOutput(const QString& text, const TProgressItem& item,
                                                  const QString& statusRunFormat)
 {
-    const QString durationValue = TrimValue(ExtractLastBetween(durationOpening, durationClosing, text));
+    const QString durationValue = TrimText(ExtractLastBetween(durationOpening, durationClosing, text));
     if (!durationValue.isEmpty())
         TotalSeconds = TimeTextToSeconds(durationValue);
 
     qint64 currentSeconds = ReachedSeconds;
-    const QString timeValue = TrimValue(ExtractLastBetween(timeOpening, timeClosing, text));
+    const QString timeValue = TrimText(ExtractLastBetween(timeOpening, timeClosing, text));
     if (!timeValue.isEmpty()) {
         currentSeconds = RoundToEven(TextToFloat(timeValue));
         if (currentSeconds > ReachedSeconds)

@@ -1,8 +1,8 @@
 #include "joblist/TFrmBatchAdd.h"
 
 #include "joblist/TFolderTree.h"
-#include "joblist/TimeWindowText.h"
 #include "platform/IniFile.h"
+#include "platform/TrimText.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -71,7 +71,7 @@ void TFrmBatchAdd::buttonOKClick()
     if (folder.isEmpty())
         return;
     hide();
-    emit FolderChosen(folder, checkBoxIsSubDirectorie->isChecked(), TimeWindowText::Trim(editExt->text()));
+    emit FolderChosen(folder, checkBoxIsSubDirectorie->isChecked(), TrimText(editExt->text()));
 }
 
 void TFrmBatchAdd::buttonCancelClick()

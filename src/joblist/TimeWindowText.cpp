@@ -1,16 +1,12 @@
 #include "joblist/TimeWindowText.h"
 
+#include "platform/TrimText.h"
+
 #include <QRegularExpression>
 
 QString TimeWindowText::Trim(const QString& text)
 {
-    int first = 0;
-    int last = text.size() - 1;
-    while (first <= last && text.at(first).unicode() <= 32)
-        ++first;
-    while (last >= first && text.at(last).unicode() <= 32)
-        --last;
-    return text.mid(first, last - first + 1);
+    return TrimText(text);
 }
 
 QString TimeWindowText::ForEdit(const QString& itemText, bool isDuration)

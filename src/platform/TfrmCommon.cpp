@@ -3,6 +3,7 @@
 #include "platform/ErrorReportBody.h"
 #include "platform/IniFile.h"
 #include "platform/THttpPost.h"
+#include "platform/TrimText.h"
 
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -22,8 +23,10 @@ struct EditionSite
 
 // The maker's sites live under the reserved .example domain, so no report or link can reach a
 // stranger's server.
-constexpr EditionSite internationalSite{"http://www.velmora.example/", "support@velmora.example", "feedback.htm"};
-constexpr EditionSite chineseSite{"http://cn.velmora.example/", "support-cn@velmora.example", "contactus.htm"};
+constexpr EditionSite internationalSite{"http://www.velmora.example/", "support@velmora.example",
+                                        "feedback.htm"};
+constexpr EditionSite chineseSite{"http://cn.velmora.example/", "support-cn@velmora.example",
+                                  "contactus.htm"};
 
 } // namespace
 
@@ -54,7 +57,8 @@ void TfrmCommon::InitPaths(const QString& appFolderOverride)
 
     const bool chinese = languageId == 1;
     const EditionSite& site = chinese ? chineseSite : internationalSite;
-    languageFile = appFolder + (chinese ? QStringLiteral("language/gb.ini") : QStringLiteral("language/en.ini"));
+    languageFile =
+        appFolder + (chinese ? QStringLiteral("language/gb.ini") : QStringLiteral("language/en.ini"));
     splashFile = appFolder + (chinese ? QStringLiteral("splash-gb.bmp") : QStringLiteral("splash-en.bmp"));
 
     const QString root = QString::fromLatin1(site.root);
@@ -68,7 +72,8 @@ void TfrmCommon::InitPaths(const QString& appFolderOverride)
 
 bool TfrmCommon::DisplayHelpDialogEnabled() const
 {
-    return IniFile(configFile).ReadInteger(QStringLiteral("setting"), QStringLiteral("displayHelpDialog"), 1) == 1;
+    return IniFile(configFile)
+               .ReadInteger(QStringLiteral("setting"), QStringLiteral("displayHelpDialog"), 1) == 1;
 }
 
 bool TfrmCommon::LogFileEnabled() const
@@ -100,12 +105,5 @@ QString TfrmCommon::SendErrorReport(const QString& userName, const QString& user
     const QByteArray reply =
         THttpPost::Post(errorReportLink, "application/x-www-form-urlencoded", body, errorReportTimeoutMs);
 
-    QString text = reply.isEmpty() ? QStringLiteral("Error") : QString::fromUtf8(reply);
-    qsizetype first = 0;
-    qsizetype last = text.size();
-    while (first < last && text[first].unicode() <= 0x20)
-        ++first;
-    while (last > first && text[last - 1].unicode() <= 0x20)
-        --last;
-    return text.mid(first, last - first);
+    return TrimText(reply.isEmpty() ? QStringLiteral("Error") : QString::fromUtf8(reply));
 }
