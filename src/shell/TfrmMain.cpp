@@ -310,18 +310,10 @@ void TfrmMain::CreateMenus()
 
     N_Skin = menuBar()->addMenu(QStringLiteral("皮肤"));
     N_Skin->setObjectName(QStringLiteral("N_Skin"));
-    using Handler = void (TfrmMain::*)();
-    static constexpr Handler skinHandlers[18] = {
-        &TfrmMain::N_Skin1Click,  &TfrmMain::N_Skin2Click,  &TfrmMain::N_Skin3Click,
-        &TfrmMain::N_Skin4Click,  &TfrmMain::N_Skin5Click,  &TfrmMain::N_Skin6Click,
-        &TfrmMain::N_Skin7Click,  &TfrmMain::N_Skin8Click,  &TfrmMain::N_Skin9Click,
-        &TfrmMain::N_Skin10Click, &TfrmMain::N_Skin11Click, &TfrmMain::N_Skin12Click,
-        &TfrmMain::N_Skin13Click, &TfrmMain::N_Skin14Click, &TfrmMain::N_Skin15Click,
-        &TfrmMain::N_Skin16Click, &TfrmMain::N_Skin17Click, &TfrmMain::N_Skin18Click};
     for (int i = 0; i < 18; ++i) {
         N_SkinItems[i] = N_Skin->addAction(QStringLiteral("Skin%1").arg(i + 1));
         N_SkinItems[i]->setObjectName(QStringLiteral("N_Skin%1").arg(i + 1));
-        connect(N_SkinItems[i], &QAction::triggered, this, skinHandlers[i]);
+        connect(N_SkinItems[i], &QAction::triggered, this, [this, i] { N_SkinClick(i + 1); });
     }
 
     N_Tools = menuBar()->addMenu(QStringLiteral("工具"));
@@ -336,6 +328,7 @@ void TfrmMain::CreateMenus()
 
     N_Help = menuBar()->addMenu(QStringLiteral("帮助"));
     N_Help->setObjectName(QStringLiteral("N_Help"));
+    using Handler = void (TfrmMain::*)();
     auto helpEntry = [this](const QString& name, const QString& text, Handler handler) {
         QAction* action = N_Help->addAction(text);
         action->setObjectName(name);

@@ -159,24 +159,6 @@ public:
     // FormPaint: the welcome window, modeless.
     void ShowHelpDialog();
     void N_SkinClick(int skinNumber);
-    void N_Skin1Click();
-    void N_Skin2Click();
-    void N_Skin3Click();
-    void N_Skin4Click();
-    void N_Skin5Click();
-    void N_Skin6Click();
-    void N_Skin7Click();
-    void N_Skin8Click();
-    void N_Skin9Click();
-    void N_Skin10Click();
-    void N_Skin11Click();
-    void N_Skin12Click();
-    void N_Skin13Click();
-    void N_Skin14Click();
-    void N_Skin15Click();
-    void N_Skin16Click();
-    void N_Skin17Click();
-    void N_Skin18Click();
     void N_LocalHelpClick();
     void N_HomePageClick();
     void N_SupportClick();

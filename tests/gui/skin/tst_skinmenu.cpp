@@ -147,7 +147,7 @@ private slots:
         QVERIFY(QFile::remove(fixture.Path(QStringLiteral("skins/Longhorn.ssk"))));
         TfrmMain* w = fixture.Start();
         QCOMPARE(CurrentWindowColor(), WindowColorOf(QStringLiteral("Emerald.ssk")));
-        w->N_Skin5Click();
+        w->N_SkinClick(5);
         QCoreApplication::sendPostedEvents(w);
         QCOMPARE(CurrentWindowColor(), WindowColorOf(QStringLiteral("Emerald.ssk")));
         QCOMPARE(fixture.Config().ReadInteger(QStringLiteral("skin"), QStringLiteral("skin"), 0), 5);
@@ -176,9 +176,9 @@ private slots:
         QCOMPARE(fixture.Config().ReadInteger(QStringLiteral("skin"), QStringLiteral("skin"), 0), 2);
 
         // Chosen from the menu, the error is shown by the event loop; the look stays.
-        w->N_Skin6Click();
+        w->N_SkinClick(6);
         QTRY_COMPARE(CurrentWindowColor(), WindowColorOf(QStringLiteral("MacOS.ssk")));
-        w->N_Skin2Click();
+        w->N_SkinClick(2);
         QTRY_COMPARE(TMessageBox::shownTexts.size(), 2);
         QCOMPARE(CurrentWindowColor(), WindowColorOf(QStringLiteral("MacOS.ssk")));
     }
