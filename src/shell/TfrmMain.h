@@ -5,6 +5,8 @@
 // list, time window, folder choosers), TfrmMainConvert.cpp (progress, profiles, batch run) and
 // TfrmMainSkin.cpp (skins, Help menu, splash and welcome window).
 
+#include "engine/TProgressState.h"
+
 #include <QMainWindow>
 #include <QSet>
 #include <QString>
@@ -174,9 +176,7 @@ public:
     // Conversion state.
     bool keepRunning = true;
     std::uint8_t overwriteAnswer = 0;
-    std::int64_t TotalSeconds = 0;
-    std::int64_t ReachedSeconds = 0;
-    int RunTicks = 0;
+    TProgressState progress; // of the running item
     QString currentFormat;
     QString currentExtension;
     TFFMpeg* FFMpeg = nullptr;

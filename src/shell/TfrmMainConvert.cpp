@@ -150,21 +150,8 @@ void TfrmMain::ParseEncoderOutput(const QString& text)
     const QTreeWidgetItem* item = listViewFiles->topLevelItem(row);
     const TProgressItem current{item->text(0), item->text(1), item->text(2), row, JobCount()};
 
-    TProgressState state;
-    state.TotalSeconds = TotalSeconds;
-    state.ReachedSeconds = ReachedSeconds;
-    state.RunTicks = RunTicks;
-    TProgressView view;
-    try {
-        view = state.ParseEncoderOutput(text, current, msgStatusRun);
-    } catch (...) {
-        // What the piece held before its bad value is kept, as for a good piece.
-        TotalSeconds = state.TotalSeconds;
-        ReachedSeconds = state.ReachedSeconds;
-        throw;
-    }
-    TotalSeconds = state.TotalSeconds;
-    ReachedSeconds = state.ReachedSeconds;
+    // A bad marker value raises; what the piece held before it is kept, as for a good piece.
+    const TProgressView view = progress.ParseEncoderOutput(text, current, msgStatusRun);
 
     // A negative position shows as an empty bar.
     progressBarCurrent->setValue(qMax(0, view.position));
@@ -198,7 +185,7 @@ void TfrmMain::ClearLog()
 
 void TfrmMain::TimerRunTimeTimer()
 {
-    ++RunTicks;
+    ++progress.RunTicks;
 }
 
 // ---- profile catalogue and settings panel ------------------------------------------------
@@ -413,10 +400,8 @@ void TfrmMain::RunBatch()
                 ShowStatusReady();
             return;
         }
-        RunTicks = 0;
+        progress.Reset();
         TimerRunTime->start();
-        TotalSeconds = 0;
-        ReachedSeconds = 0;
 
         QTreeWidgetItem* item = listViewFiles->topLevelItem(index);
         listViewFiles->setCurrentItem(item);

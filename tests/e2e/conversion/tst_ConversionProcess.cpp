@@ -56,7 +56,7 @@ int RunAsProgram(int argc, char** argv)
         auto* poll = new QTimer(&frmMain);
         poll->setInterval(10);
         QObject::connect(poll, &QTimer::timeout, &frmMain, [&frmMain, poll] {
-            if (frmMain.TotalSeconds <= 0 || !frmMain.ConsoleIO->IsRunning())
+            if (frmMain.progress.TotalSeconds <= 0 || !frmMain.ConsoleIO->IsRunning())
                 return;
             poll->stop();
             std::printf("encoder:%lld\n", frmMain.ConsoleIO->ProcessId());

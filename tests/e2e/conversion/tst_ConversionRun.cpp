@@ -92,14 +92,14 @@ struct TWindow
                              encoderGroup = frm->ConsoleIO->ProcessId();
                              auto* poll = new QTimer(frm.get());
                              poll->setInterval(10);
-                             QObject::connect(poll, &QTimer::timeout, frm.get(),
-                                              [this, poll, delayMs, action] {
-                                                  if (frm->TotalSeconds <= 0 && frm->ConsoleIO->IsRunning())
-                                                      return;
-                                                  poll->deleteLater();
-                                                  poll->stop();
-                                                  QTimer::singleShot(delayMs, frm.get(), action);
-                                              });
+                             QObject::connect(
+                                 poll, &QTimer::timeout, frm.get(), [this, poll, delayMs, action] {
+                                     if (frm->progress.TotalSeconds <= 0 && frm->ConsoleIO->IsRunning())
+                                         return;
+                                     poll->deleteLater();
+                                     poll->stop();
+                                     QTimer::singleShot(delayMs, frm.get(), action);
+                                 });
                              poll->start();
                          });
     }
