@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 
 // The 24-step mix of four words.
 void WordMix(std::uint32_t& AA, std::uint32_t& BB, std::uint32_t& CC, std::uint32_t& DD);
@@ -17,9 +16,6 @@ public:
 
     // Enciphers 16 bytes in place, read as four little-endian words.
     void EncryptBlock(std::uint8_t* block) const;
-
-    int Rounds() const { return rounds; }
-    const std::array<std::uint32_t, 32>& RoundKeyWords() const { return words; }
 
 private:
     std::array<std::uint32_t, 32> words{}; // round key r is the pair words[2r], words[2r+1]

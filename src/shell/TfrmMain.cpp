@@ -9,7 +9,6 @@
 #include "platform/TfrmCommon.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>

@@ -21,7 +21,6 @@
 #include "profiles/VideoProfile.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
