@@ -27,10 +27,5 @@ QString SkinFilePath(const TfrmCommon& common, int number)
 
 void ApplySkin(const TfrmCommon& common, TSkinEngine& engine, int number)
 {
-    SetSkinFile(engine, SkinChoice::SkinFilePath(common, number));
-}
-
-void SetSkinFile(TSkinEngine& engine, const QString& path)
-{
-    engine.SetSkinFile(path);
+    engine.SetSkinFile(SkinChoice::SkinFilePath(common, number));
 }

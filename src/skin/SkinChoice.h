@@ -20,8 +20,6 @@ QString SkinFilePath(const TfrmCommon& common, int number);
 
 } // namespace SkinChoice
 
-// Turns the number into the skin file's full path and hands it to SetSkinFile.
+// Turns the number into the skin file's full path and hands it to the skin engine, which
+// loads it and restyles every window.
 void ApplySkin(const TfrmCommon& common, TSkinEngine& engine, int number);
-
-// Hands the path to the skin engine, which loads it and restyles every window.
-void SetSkinFile(TSkinEngine& engine, const QString& path);
