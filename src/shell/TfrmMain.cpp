@@ -309,7 +309,7 @@ void TfrmMain::CreateMenus()
 
     N_Skin = menuBar()->addMenu(QStringLiteral("皮肤"));
     N_Skin->setObjectName(QStringLiteral("N_Skin"));
-    for (int i = 0; i < 18; ++i) {
+    for (int i = 0; i < SkinChoice::SkinCount; ++i) {
         N_SkinItems[i] = N_Skin->addAction(QStringLiteral("Skin%1").arg(i + 1));
         N_SkinItems[i]->setObjectName(QStringLiteral("N_Skin%1").arg(i + 1));
         connect(N_SkinItems[i], &QAction::triggered, this, [this, i] { N_SkinClick(i + 1); });
@@ -539,7 +539,7 @@ void TfrmMain::LoadLanguage(const QString& fileName)
     msgNoProfile = read("frmMain", "msgNoProfile");
     N_1->setTitle(read("frmMain", "N_1"));
     N_Skin->setTitle(read("frmMain", "N_Skin"));
-    for (int i = 0; i < 18; ++i)
+    for (int i = 0; i < SkinChoice::SkinCount; ++i)
         N_SkinItems[i]->setText(
             read("frmMain", QStringLiteral("N_Skin%1").arg(i + 1).toLatin1().constData()));
     N_Tools->setTitle(read("frmMain", "N_Tools"));

@@ -6,6 +6,7 @@
 // TfrmMainSkin.cpp (skins, Help menu, splash and welcome window).
 
 #include "engine/TProgressState.h"
+#include "skin/SkinChoice.h"
 
 #include <QMainWindow>
 #include <QSet>
@@ -279,7 +280,7 @@ public:
     // Menus.
     QMenu* N_1 = nullptr;
     QMenu* N_Skin = nullptr;
-    QAction* N_SkinItems[18] = {}; // N_Skin1 ... N_Skin18
+    QAction* N_SkinItems[SkinChoice::SkinCount] = {}; // N_Skin1 ... N_Skin18
     QMenu* N_Tools = nullptr;
     QMenu* N_ToolsProducts = nullptr; // the one submenu of the Tools menu
     QAction* N_ToolsItems[7] = {};
