@@ -9,15 +9,16 @@ TFolderScan::TFolderScan(bool includeSubFolders, const QString& filter) : subFol
     const QString text = filter.trimmed();
     // "*" stands for "*.*", which the desktop's listing matches against every name.
     if (!text.isEmpty() && text != QStringLiteral("*")) {
-        pattern = QStringLiteral("*.") + text;
-        expression = QRegularExpression(QRegularExpression::wildcardToRegularExpression(pattern),
-                                        QRegularExpression::CaseInsensitiveOption);
+        everyEntry = false;
+        expression =
+            QRegularExpression(QRegularExpression::wildcardToRegularExpression(QStringLiteral("*.") + text),
+                               QRegularExpression::CaseInsensitiveOption);
     }
 }
 
 bool TFolderScan::Matches(const QString& name) const
 {
-    return pattern.isEmpty() || expression.match(name).hasMatch();
+    return everyEntry || expression.match(name).hasMatch();
 }
 
 void TFolderScan::Run(const QString& folder)

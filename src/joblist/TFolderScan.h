@@ -32,7 +32,7 @@ private:
     bool ScanFolder(const QString& folder);
 
     bool subFolders;
-    QString pattern; // empty: every entry
+    bool everyEntry = true; // no filter: expression is not used
     QRegularExpression expression;
     QSet<QString> visited;
 };
