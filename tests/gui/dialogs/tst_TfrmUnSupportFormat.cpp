@@ -6,7 +6,7 @@
 #include "gui/dialogs/ModalAnswer.h"
 #include "platform/ExceptionReport.h"
 #include "platform/TfrmCommon.h"
-#include "unit/dialogs/ReportServer.h"
+#include "support/ReportServer.h"
 
 #include <QDir>
 #include <QFile>

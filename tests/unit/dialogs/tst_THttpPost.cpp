@@ -3,10 +3,10 @@
 // connection, a refused connection). The POST and the server share this thread: the POST's
 // own event loop serves both.
 
-#include "platform/AppError.h"
 #include "platform/THttpPost.h"
 #include "platform/TfrmCommon.h"
-#include "unit/dialogs/ReportServer.h"
+#include "support/ErrorOf.h"
+#include "support/ReportServer.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -18,18 +18,9 @@ namespace {
 
 const QByteArray formType = "application/x-www-form-urlencoded";
 
-// The text of the AppError the call raises, or "no error".
-template <typename Call> QString ErrorOf(Call call)
-{
-    try {
-        call();
-    } catch (const AppError& e) {
-        return e.Text();
-    }
-    return QStringLiteral("no error");
-}
-
 } // namespace
+
+using TestSupport::ErrorOf;
 
 class TestTHttpPost : public QObject
 {

@@ -1,11 +1,14 @@
 // pftool as a profile maker uses it: exit status, output, and errors that name the file.
 
 #include "profiles/VideoProfile.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+using TestSupport::WriteTempFile;
 
 namespace {
 struct TRun
@@ -32,15 +35,6 @@ const QByteArray plainLine = "Test Video[MORVANE]spare[MORVANE]mp4[MORVANE]mp4[M
                              "[MORVANE]768|512;768|1[MORVANE]-1|-1;25|1[MORVANE]-1|-1;320x240|1[MORVANE]1"
                              "[MORVANE]aac|aac|0[MORVANE]128|96;128|1[MORVANE]44100|44100|1"
                              "[MORVANE]2|1;2|1[MORVANE]1";
-
-QString Write(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    QFile f(dir.filePath(name));
-    if (!f.open(QIODevice::WriteOnly))
-        qFatal("cannot write %s", qPrintable(f.fileName()));
-    f.write(content);
-    return f.fileName();
-}
 } // namespace
 
 class tst_PfTool : public QObject
@@ -67,7 +61,7 @@ void tst_PfTool::key()
 void tst_PfTool::encipherAndDecipher()
 {
     QTemporaryDir dir;
-    const QString plain = Write(dir, "plain profile.txt", plainLine + "\r\nsecond line\r\n");
+    const QString plain = WriteTempFile(dir, "plain profile.txt", plainLine + "\r\nsecond line\r\n");
     const QString output = dir.filePath("vidéo.pf");
 
     TRun r = Run({"encipher", plain, output});
@@ -98,13 +92,13 @@ void tst_PfTool::encipherAndDecipher()
 void tst_PfTool::encipherRefuses()
 {
     QTemporaryDir dir;
-    const QString shortLine = Write(dir, "short.txt", "Name[MORVANE]mp4\n");
+    const QString shortLine = WriteTempFile(dir, "short.txt", "Name[MORVANE]mp4\n");
     TRun r = Run({"encipher", shortLine, dir.filePath("out.pf")});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, (shortLine + ": List index out of bounds (2)\n").toUtf8());
     QVERIFY(!QFile::exists(dir.filePath("out.pf")));
 
-    const QString ciphered = Write(dir, "already.pf", TVideoProfile::EncipherLine(plainLine));
+    const QString ciphered = WriteTempFile(dir, "already.pf", TVideoProfile::EncipherLine(plainLine));
     r = Run({"encipher", ciphered});
     QCOMPARE(r.exitCode, 1);
     QVERIFY2(r.err.startsWith(ciphered.toUtf8() + ": not a plain profile line"), r.err.constData());
@@ -113,7 +107,7 @@ void tst_PfTool::encipherRefuses()
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, ("File not found: " + dir.filePath("missing.pf") + "\n").toUtf8());
 
-    const QString broken = Write(dir, "broken.pf", "not base64 at all");
+    const QString broken = WriteTempFile(dir, "broken.pf", "not base64 at all");
     r = Run({"decipher", broken});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.err, (broken + ": Invalid Base64 Character\n").toUtf8());
@@ -122,15 +116,15 @@ void tst_PfTool::encipherRefuses()
 void tst_PfTool::check()
 {
     QTemporaryDir dir;
-    Write(dir, "a.pf", plainLine);
-    Write(dir, "b.pf", TVideoProfile::EncipherLine(plainLine));
+    WriteTempFile(dir, "a.pf", plainLine);
+    WriteTempFile(dir, "b.pf", TVideoProfile::EncipherLine(plainLine));
     TRun r = Run({"check", dir.path()});
     QCOMPARE(r.exitCode, 0);
     QCOMPARE(r.out, QByteArray("2 of 2 profile files load\n"));
     QVERIFY(r.err.isEmpty());
 
-    const QString bad = Write(dir, "c.pf", "");
-    const QString worse = Write(dir, "d.pf", "x[MORVANE]y");
+    const QString bad = WriteTempFile(dir, "c.pf", "");
+    const QString worse = WriteTempFile(dir, "d.pf", "x[MORVANE]y");
     r = Run({"check", dir.path()});
     QCOMPARE(r.exitCode, 1);
     QCOMPARE(r.out, QByteArray("2 of 4 profile files load\n"));

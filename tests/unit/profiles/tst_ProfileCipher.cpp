@@ -1,12 +1,12 @@
 // The profile cipher: passphrase digest, DES, profile Base64 and the cipher text layout.
 
-#include "platform/AppError.h"
 #include "profiles/ECipherException.h"
 #include "profiles/ProfileBase64.h"
 #include "profiles/TDes.h"
 #include "profiles/TLbDES.h"
 #include "profiles/TPassphraseDigest.h"
 #include "profiles/VideoProfile.h"
+#include "support/ErrorOf.h"
 
 #include <QProcess>
 #include <QRandomGenerator>
@@ -60,17 +60,9 @@ QByteArray OpenSslDes(const QByteArray& hexKey, const QByteArray& data, bool dec
         return {};
     return p.readAllStandardOutput();
 }
-
-template <typename F> QString ErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.Text();
-    }
-    return QString();
-}
 } // namespace
+
+using TestSupport::ErrorOf;
 
 class tst_ProfileCipher : public QObject
 {

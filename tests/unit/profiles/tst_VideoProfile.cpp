@@ -1,10 +1,11 @@
 // Loading profile files into TVideoProfile: the field and piece rules, partial assignment on
 // failure, the first-line rule and files that are not profiles at all.
 
-#include "platform/AppError.h"
 #include "profiles/ProfileFolder.h"
 #include "profiles/ProfileText.h"
 #include "profiles/VideoProfile.h"
+#include "support/ErrorOf.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -76,25 +77,10 @@ QStringList Expected(QStringList fields)
     return fields;
 }
 
-QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)
-{
-    const QString path = dir.filePath(name);
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(content) != content.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
-
-template <typename F> QString ErrorOf(F&& f)
-{
-    try {
-        f();
-    } catch (const AppError& e) {
-        return e.Text();
-    }
-    return QString();
-}
 } // namespace
+
+using TestSupport::ErrorOf;
+using TestSupport::WriteTempFile;
 
 class tst_VideoProfile : public QObject
 {
@@ -219,7 +205,7 @@ void tst_VideoProfile::loadLine()
     // The same through a file.
     TVideoProfile q;
     q.LoadFromLine(Line(oldFields));
-    const QString path = WriteFile(tmp, "load.pf", line + "\r\n");
+    const QString path = WriteTempFile(tmp, "load.pf", line + "\r\n");
     QCOMPARE(ErrorOf([&] { q.LoadFromFile(path); }), error);
     QCOMPARE(Dump(q), after);
 }
@@ -256,16 +242,16 @@ void tst_VideoProfile::flags()
 
 void tst_VideoProfile::encipheredLoadsLikePlain()
 {
-    const QString plain = WriteFile(tmp, "plain.pf", Line(newFields) + "\n");
+    const QString plain = WriteTempFile(tmp, "plain.pf", Line(newFields) + "\n");
     const QString ciphered =
-        WriteFile(tmp, "ciphered.pf", TVideoProfile::EncipherLine(Line(newFields)) + "\r\n");
+        WriteTempFile(tmp, "ciphered.pf", TVideoProfile::EncipherLine(Line(newFields)) + "\r\n");
     TVideoProfile a, b;
     a.LoadFromFile(plain);
     b.LoadFromFile(ciphered);
     QCOMPARE(Dump(b), Dump(a));
     QCOMPARE(Dump(a), Expected(newFields));
     // A second load replaces every member.
-    const QString other = WriteFile(tmp, "other.pf", Line(oldFields));
+    const QString other = WriteTempFile(tmp, "other.pf", Line(oldFields));
     b.LoadFromFile(other);
     QCOMPARE(Dump(b), Expected(oldFields));
 }
@@ -293,7 +279,7 @@ void tst_VideoProfile::firstLineOnly()
 {
     QFETCH(QByteArray, content);
     QFETCH(QString, error);
-    const QString path = WriteFile(tmp, "first.pf", content);
+    const QString path = WriteTempFile(tmp, "first.pf", content);
     TVideoProfile p;
     QCOMPARE(ErrorOf([&] { p.LoadFromFile(path); }), error);
     if (error.isEmpty())
@@ -333,7 +319,7 @@ void tst_VideoProfile::unreadableByPermission()
 {
     if (geteuid() == 0)
         QSKIP("running as root: file permissions do not stop reading");
-    const QString path = WriteFile(tmp, "locked.pf", Line(newFields));
+    const QString path = WriteTempFile(tmp, "locked.pf", Line(newFields));
     QFile::setPermissions(path, QFileDevice::Permissions());
     TVideoProfile p;
     const QString error = ErrorOf([&] { p.LoadFromFile(path); });
@@ -392,13 +378,13 @@ void tst_VideoProfile::hugeLine()
     const QByteArray ten = QByteArray(10 * 1024 * 1024, 'A');
     TVideoProfile p;
     // Enciphered: the final block of zero bytes deciphers to garbage.
-    const QString a = ErrorOf([&] { p.LoadFromFile(WriteFile(tmp, "huge1.pf", ten)); });
+    const QString a = ErrorOf([&] { p.LoadFromFile(WriteTempFile(tmp, "huge1.pf", ten)); });
     QVERIFY2(a == "Invalid file format" || a.startsWith("List index out of bounds"), qPrintable(a));
     // Plain: many fields, but the fifth is no choice.
     QByteArray plain;
     while (plain.size() < ten.size())
         plain += "abcdefgh[MORVANE]";
-    QCOMPARE(ErrorOf([&] { p.LoadFromFile(WriteFile(tmp, "huge2.pf", plain)); }),
+    QCOMPARE(ErrorOf([&] { p.LoadFromFile(WriteTempFile(tmp, "huge2.pf", plain)); }),
              QStringLiteral("List index out of bounds (1)"));
     QCOMPARE(p.DisplayName(), QStringLiteral("abcdefgh"));
     // Past the length limit a line is refused before it is taken apart.
@@ -415,10 +401,10 @@ void tst_VideoProfile::hugeLine()
 void tst_VideoProfile::folderListing()
 {
     QTemporaryDir dir;
-    WriteFile(dir, "b.pf", Line(newFields));
-    WriteFile(dir, "a.PF", TVideoProfile::EncipherLine(Line(oldFields)));
-    WriteFile(dir, "c.txt", "x");
-    WriteFile(dir, "d.pf", "broken");
+    WriteTempFile(dir, "b.pf", Line(newFields));
+    WriteTempFile(dir, "a.PF", TVideoProfile::EncipherLine(Line(oldFields)));
+    WriteTempFile(dir, "c.txt", "x");
+    WriteTempFile(dir, "d.pf", "broken");
     QDir(dir.path()).mkpath("e.pf");
     const QStringList files = ListProfileFiles(dir.path());
     QCOMPARE(files, QStringList({dir.filePath("a.PF"), dir.filePath("b.pf"), dir.filePath("d.pf")}));
