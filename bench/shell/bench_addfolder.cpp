@@ -4,9 +4,10 @@
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"
 #include "shell/TfrmMain.h"
+#include "support/ProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
@@ -14,23 +15,6 @@
 #include <QTreeWidget>
 
 #include <cstdio>
-
-static void CopyProgramFolder(const QString& target)
-{
-    const QString source = QStringLiteral(VELMORA_APP_DIR);
-    QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = QDir(source).relativeFilePath(path);
-        if (relative == QStringLiteral("config.ini"))
-            continue;
-        QDir().mkpath(QFileInfo(target + u'/' + relative).absolutePath());
-        QFile::copy(path, target + u'/' + relative);
-    }
-    QFile config(target + QStringLiteral("/config.ini"));
-    if (config.open(QIODevice::WriteOnly))
-        config.write("[setting]\ndisplayHelpDialog=0\n");
-}
 
 int main(int argc, char** argv)
 {
@@ -40,7 +24,8 @@ int main(int argc, char** argv)
 
     QTemporaryDir work;
     const QString programFolder = work.filePath(QStringLiteral("app"));
-    CopyProgramFolder(programFolder);
+    TestSupport::CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), programFolder);
+    TestSupport::WriteText(programFolder + QStringLiteral("/config.ini"), "[setting]\ndisplayHelpDialog=0\n");
     const QString media = work.filePath(QStringLiteral("media"));
     QDir().mkpath(media);
     static const char* const extensions[] = {"mp4", "avi", "mkv", "wav", "mov"};

@@ -5,9 +5,10 @@
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"
 #include "shell/TfrmMain.h"
+#include "support/ProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -67,20 +68,8 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     QTemporaryDir work;
     const QString programFolder = work.filePath(QStringLiteral("app"));
-    const QString source = QStringLiteral(VELMORA_APP_DIR);
-    QDirIterator it(source, QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString relative = QDir(source).relativeFilePath(path);
-        if (relative == QStringLiteral("config.ini"))
-            continue;
-        QDir().mkpath(QFileInfo(programFolder + u'/' + relative).absolutePath());
-        QFile::copy(path, programFolder + u'/' + relative);
-    }
-    QFile config(programFolder + QStringLiteral("/config.ini"));
-    if (config.open(QIODevice::WriteOnly))
-        config.write("[setting]\ndisplayHelpDialog=0\n");
-    config.close();
+    TestSupport::CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), programFolder);
+    TestSupport::WriteText(programFolder + QStringLiteral("/config.ini"), "[setting]\ndisplayHelpDialog=0\n");
 
     std::vector<qint64> runs;
     for (int i = 0; i < 7; ++i) {

@@ -2,9 +2,9 @@
 // should, and SIGTERM or SIGINT close it through the window's closing steps.
 
 #include "platform/IniFile.h"
+#include "support/ProgramFolder.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -16,22 +16,11 @@ class TestProgram : public QObject
 {
     Q_OBJECT
 
-    // A copy of the assembled program folder, with a config.ini of the test's own.
+    // A whole copy of the assembled program folder, with a config.ini of the test's own.
     static bool CopyProgramFolder(const QString& target)
     {
-        const QString source = QStringLiteral(VELMORA_APP_DIR);
-        QDirIterator it(source, QDir::Files | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (it.hasNext()) {
-            const QString path = it.next();
-            const QString relative = QDir(source).relativeFilePath(path);
-            if (relative == QStringLiteral("config.ini") || relative == QStringLiteral("logFile.txt"))
-                continue;
-            QDir().mkpath(QFileInfo(target + u'/' + relative).absolutePath());
-            if (!QFile::copy(path, target + u'/' + relative))
-                return false;
-            QFile::setPermissions(target + u'/' + relative, QFileInfo(path).permissions());
-        }
-        return QFileInfo::exists(target + QStringLiteral("/velmora"));
+        return !TestSupport::CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), target).isEmpty() &&
+               QFileInfo::exists(target + QStringLiteral("/velmora"));
     }
 
     static void WriteConfig(const QString& folder, const QByteArray& text)
