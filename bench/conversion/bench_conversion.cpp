@@ -5,7 +5,8 @@
 // The machine may be shared: besides totals, the best round of each way is compared, and the
 // CPU time of the converting processes shows whether a difference is work or waiting.
 
-#include "e2e/conversion/ConversionFixture.h"
+#include "support/Media.h"
+#include "support/ProgramFolder.h"
 
 #include "engine/TConsoleIO.h"
 #include "joblist/TMessageBox.h"
@@ -23,7 +24,7 @@
 #include <functional>
 #include <sys/resource.h>
 
-using namespace ConversionFixture;
+using namespace TestSupport;
 
 namespace {
 

@@ -3,6 +3,9 @@
 // signal handling and event loop as the program's entry sets them up) and signals that copy.
 
 #include "e2e/conversion/ConversionFixture.h"
+#include "support/Media.h"
+#include "support/ProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include "engine/TConsoleIO.h"
 #include "platform/IniFile.h"
@@ -22,6 +25,7 @@
 #include <cstdio>
 
 using namespace ConversionFixture;
+using namespace TestSupport;
 
 namespace {
 

@@ -3,6 +3,9 @@
 
 #include "e2e/conversion/ConversionFixture.h"
 #include "gui/dialogs/ModalAnswer.h"
+#include "support/Media.h"
+#include "support/ProgramFolder.h"
+#include "support/TestFiles.h"
 
 #include "dialogs/TfrmOverWrite.h"
 #include "dialogs/TfrmUnSupportFormat.h"
@@ -38,6 +41,7 @@
 #include <sys/stat.h>
 
 using namespace ConversionFixture;
+using namespace TestSupport;
 
 namespace {
 

@@ -1,14 +1,18 @@
 // libm9s.exe from the program folder against the real ffmpeg: legacy command lines as the
 // option set writes them, outputs checked with ffprobe, markers, stops and bad input.
+
+#include "support/Media.h"
+
 #include <QtTest>
 
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 
 #include <csignal>
 #include <sys/stat.h>
+
+using TestSupport::ProbeJson;
 
 namespace {
 
@@ -27,15 +31,6 @@ bool Ffmpeg(const QStringList& args)
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
     return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
-}
-
-QJsonObject Probe(const QString& file)
-{
-    QProcess p;
-    p.start(QStringLiteral("ffprobe"),
-            {"-v", "error", "-show_streams", "-show_format", "-of", "json", QStringLiteral("file:") + file});
-    p.waitForFinished(30000);
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
 QJsonObject Stream(const QJsonObject& probe, const QString& type)
@@ -62,7 +57,7 @@ bool Playable(const QString& file)
     p.start(QStringLiteral("ffmpeg"),
             {"-v", "error", "-i", QStringLiteral("file:") + file, "-f", "null", "-"});
     p.waitForFinished(30000);
-    return p.exitCode() == 0 && p.readAllStandardError().trimmed().isEmpty() && Duration(Probe(file)) > 0;
+    return p.exitCode() == 0 && p.readAllStandardError().trimmed().isEmpty() && Duration(ProbeJson(file)) > 0;
 }
 
 // Any ffmpeg whose command line names the path is still running.
@@ -303,7 +298,7 @@ void tst_libm9s::conversions()
     TRun r = Run(args);
     QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
 
-    const QJsonObject probe = Probe(out);
+    const QJsonObject probe = ProbeJson(out);
     const QJsonObject v = Stream(probe, QStringLiteral("video"));
     const QJsonObject a = Stream(probe, QStringLiteral("audio"));
     if (vcodec.isEmpty()) {
@@ -362,7 +357,7 @@ void tst_libm9s::timeWindow()
          << "aac" << out;
     TRun r = Run(args);
     QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
-    const QJsonObject probe = Probe(out);
+    const QJsonObject probe = ProbeJson(out);
     QVERIFY2(qAbs(Duration(probe) - expected) < 0.15, qPrintable(QString::number(Duration(probe))));
     QVERIFY(!Stream(probe, QStringLiteral("video")).isEmpty());
     // The duration marker is the whole input's; the display subtracts the start itself.
@@ -427,7 +422,7 @@ void tst_libm9s::rotation()
          << "libmp3lame" << out;
     TRun r = Run(args);
     QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
-    const QJsonObject v = Stream(Probe(out), QStringLiteral("video"));
+    const QJsonObject v = Stream(ProbeJson(out), QStringLiteral("video"));
     const int w = v.value(QStringLiteral("width")).toInt(), h = v.value(QStringLiteral("height")).toInt();
     QCOMPARE(QStringLiteral("%1x%2").arg(w).arg(h), expected);
     QVERIFY(Markers(r.out).durations.size() == 1);
@@ -617,7 +612,7 @@ void tst_libm9s::playableVideo()
     TRun r = Run(args);
     QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
 
-    const QJsonObject v = Stream(Probe(out), QStringLiteral("video"));
+    const QJsonObject v = Stream(ProbeJson(out), QStringLiteral("video"));
     QCOMPARE(v.value(QStringLiteral("pix_fmt")).toString(), pixFmt);
     QCOMPARE(QStringLiteral("%1x%2")
                  .arg(v.value(QStringLiteral("width")).toInt())
@@ -684,7 +679,7 @@ void tst_libm9s::stopLeavesPlayableFile()
     QVERIFY(!FfmpegRunningFor(out));
     if (playable) {
         QVERIFY(Playable(out));
-        QVERIFY(Duration(Probe(out)) < 2.8);
+        QVERIFY(Duration(ProbeJson(out)) < 2.8);
     }
 }
 
@@ -922,7 +917,7 @@ void tst_libm9s::awkwardPaths()
     const QString out2 = sub.filePath(QFileInfo(name).completeBaseName() + QStringLiteral(" turned.avi"));
     r = Run({"-i", avs, "-y", "-f", "avi", out2});
     QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
-    QCOMPARE(Stream(Probe(out2), QStringLiteral("video")).value(QStringLiteral("width")).toInt(), 120);
+    QCOMPARE(Stream(ProbeJson(out2), QStringLiteral("video")).value(QStringLiteral("width")).toInt(), 120);
 }
 
 QTEST_GUILESS_MAIN(tst_libm9s)

@@ -7,17 +7,19 @@
 #include "profiles/ProfileFolder.h"
 #include "profiles/TProfileCatalogue.h"
 #include "profiles/VideoProfile.h"
+#include "support/Media.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+using TestSupport::ProbeJson;
 
 namespace {
 QString AppFolder()
@@ -56,16 +58,6 @@ QString DemuxerOf(const QString& muxer)
         {"mp4", "mp4"},  {"psp", "mp4"},   {"ipod", "mp4"},          {"3gp", "3gp"},   {"vob", "mpeg"},
         {"dvd", "mpeg"}, {"mpeg", "mpeg"}, {"matroska", "matroska"}, {"webm", "webm"}, {"mp2", "mp3"}};
     return demuxers.value(muxer, muxer);
-}
-
-QJsonObject Probe(const QString& path)
-{
-    QProcess p;
-    p.start(QStringLiteral("ffprobe"),
-            {"-v", "error", "-print_format", "json", "-show_format", "-show_streams", path});
-    if (!p.waitForFinished(30000) || p.exitCode() != 0)
-        return {};
-    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 } // namespace
 
@@ -165,7 +157,7 @@ void tst_ProfilesConvert::convert()
     QVERIFY2(encoder.exitStatus() == QProcess::NormalExit && encoder.exitCode() == 0,
              qPrintable(job.commandLine + "\n" + log.right(3000)));
 
-    const QJsonObject probe = Probe(output);
+    const QJsonObject probe = ProbeJson(output);
     QVERIFY2(!probe.isEmpty(), qPrintable("ffprobe cannot read the output of " + job.commandLine));
     const QStringList demuxers = probe["format"].toObject()["format_name"].toString().split(',');
     QVERIFY2(demuxers.contains(DemuxerOf(profile.ContainerFormat())),

@@ -2,11 +2,14 @@
 // write leaves in it.
 #include "platform/AppError.h"
 #include "platform/IniFile.h"
+#include "support/TestFiles.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+
+using TestSupport::ReadAll;
 
 namespace {
 
@@ -15,12 +18,6 @@ void WriteFile(const QString& path, const QByteArray& data)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     QCOMPARE(file.write(data), data.size());
-}
-
-QByteArray ReadFile(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace
@@ -224,7 +221,7 @@ void TestIniFile::unusualFiles()
     // A write keeps whatever was there and adds the entry readably.
     ini.WriteInteger(QStringLiteral("skin"), QStringLiteral("skin"), 3);
     QCOMPARE(ini.ReadInteger(QStringLiteral("skin"), QStringLiteral("skin"), 10), 3);
-    QVERIFY(ReadFile(path).startsWith(content));
+    QVERIFY(ReadAll(path).startsWith(content));
 }
 
 void TestIniFile::write_data()
@@ -290,7 +287,7 @@ void TestIniFile::write()
     if (!before.isEmpty())
         WriteFile(path, before);
     IniFile(path).WriteString(section, key, value);
-    QCOMPARE(ReadFile(path), after);
+    QCOMPARE(ReadAll(path), after);
 }
 
 void TestIniFile::writeThenRead()
@@ -306,7 +303,7 @@ void TestIniFile::writeThenRead()
     QCOMPARE(ini.ReadInteger(QStringLiteral("setting"), QStringLiteral("icomboxformatindex"), 0), -1);
     QCOMPARE(ini.ReadString(QStringLiteral("other"), QStringLiteral("long"), QString()),
              longValue.left(2047));
-    QCOMPARE(ReadFile(path).count("[setting]"), 1);
+    QCOMPARE(ReadAll(path).count("[setting]"), 1);
 }
 
 void TestIniFile::nothingIsCached()
