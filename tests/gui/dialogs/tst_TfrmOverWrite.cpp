@@ -4,7 +4,7 @@
 
 #include "dialogs/TfrmOverWrite.h"
 #include "engine/OutputNames.h"
-#include "gui/dialogs/ModalAnswer.h"
+#include "support/ModalAnswer.h"
 
 #include <QCheckBox>
 #include <QFile>

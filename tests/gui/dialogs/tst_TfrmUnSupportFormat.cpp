@@ -3,11 +3,12 @@
 // 127.0.0.1 (the body byte for byte), including servers that fail, stay silent or hang up.
 
 #include "dialogs/TfrmUnSupportFormat.h"
-#include "gui/dialogs/ModalAnswer.h"
+#include "support/ModalAnswer.h"
 #include "platform/ExceptionReport.h"
 #include "platform/TfrmCommon.h"
 #include "support/ReportServer.h"
 
+#include <QMessageBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>

@@ -1,11 +1,12 @@
 // The time-window editor of the real main window, driven by mouse and key events.
 
-#include "gui/shell/ShellFixture.h"
-#include "gui/shell/TestMain.h"
+#include "support/ShellFixture.h"
+#include "support/TestMain.h"
 
 #include "joblist/TMessageBox.h"
 #include "joblist/TTimeWindowEditor.h"
 
+#include <QTest>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>

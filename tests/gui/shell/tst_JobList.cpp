@@ -1,13 +1,14 @@
 // The job list of the real main window: intake, duplicates, moves, clear all, the file-open
 // dialog, drops through real drop events and the add-folder window.
 
-#include "gui/shell/ShellFixture.h"
-#include "gui/shell/TestMain.h"
+#include "support/ShellFixture.h"
+#include "support/TestMain.h"
 
 #include "joblist/TFolderTree.h"
 #include "joblist/TFrmBatchAdd.h"
 #include "joblist/TMessageBox.h"
 
+#include <QTest>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>

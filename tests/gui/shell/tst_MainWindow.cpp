@@ -1,8 +1,8 @@
 // The real main window: language loading, its controls and menus, the first show's set-up, the
 // output folder saved and restored across two starts, and errors shown by the event loop.
 
-#include "gui/shell/ShellFixture.h"
-#include "gui/shell/TestMain.h"
+#include "support/ShellFixture.h"
+#include "support/TestMain.h"
 
 #include "joblist/TFolderTree.h"
 #include "joblist/TFrmBatchAdd.h"
@@ -11,6 +11,7 @@
 #include "joblist/TTimeWindowEditor.h"
 #include "platform/AppError.h"
 
+#include <QTest>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>

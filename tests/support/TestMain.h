@@ -2,15 +2,17 @@
 // Window tests run inside the program's own application object, so an error that escapes a
 // handler is reported as the program reports it (through TMessageBox) instead of ending the test.
 
-#include "shell/TApplication.h"
+#include <QObject>
 
-#include <QTest>
+namespace TestSupport {
+
+// Creates the program's application object and runs the test object's slots in it.
+int RunGuiTest(int argc, char** argv, QObject* (*makeTest)());
+
+} // namespace TestSupport
 
 #define VELMORA_GUI_TEST_MAIN(TestClass)                                                                     \
     int main(int argc, char** argv)                                                                          \
     {                                                                                                        \
-        TApplication app(argc, argv);                                                                        \
-        TestClass test;                                                                                      \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                           \
-        return QTest::qExec(&test, argc, argv);                                                              \
+        return TestSupport::RunGuiTest(argc, argv, [] { return static_cast<QObject*>(new TestClass); });     \
     }

@@ -1,8 +1,8 @@
 // The batch run end to end: the real main window (offscreen), a private copy of the program
 // folder, the real libm9s.exe and ffmpeg, media made by ffmpeg's test sources.
 
-#include "e2e/conversion/ConversionFixture.h"
-#include "gui/dialogs/ModalAnswer.h"
+#include "support/ConversionFixture.h"
+#include "support/ModalAnswer.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
@@ -20,6 +20,8 @@
 #include "shell/TApplication.h"
 #include "shell/TfrmMain.h"
 
+#include <QApplication>
+#include <QMessageBox>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>

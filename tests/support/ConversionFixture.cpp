@@ -1,17 +1,10 @@
-#pragma once
-// What the conversion tests and benchmarks share beyond tests/support: a look for processes
-// that outlived their run.
+#include "support/ConversionFixture.h"
 
 #include "support/TestFiles.h"
 
 #include <QDir>
-#include <QString>
-#include <QStringList>
 
-namespace ConversionFixture {
-
-// Processes still alive in the process group that the encoder led (its ffmpeg included).
-inline QStringList ProcessesInGroup(qint64 groupId)
+QStringList ConversionFixture::ProcessesInGroup(qint64 groupId)
 {
     QStringList alive;
     if (groupId <= 0)
@@ -34,5 +27,3 @@ inline QStringList ProcessesInGroup(qint64 groupId)
     }
     return alive;
 }
-
-} // namespace ConversionFixture

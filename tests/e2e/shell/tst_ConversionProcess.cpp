@@ -2,7 +2,7 @@
 // its ffmpeg never outlive it. The test runs itself a second time as the program (main window,
 // signal handling and event loop as the program's entry sets them up) and signals that copy.
 
-#include "e2e/conversion/ConversionFixture.h"
+#include "support/ConversionFixture.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"

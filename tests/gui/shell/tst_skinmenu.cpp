@@ -3,8 +3,8 @@
 // entries open the edition's links and the update entry starts the updater and closes the
 // program; the welcome window follows [setting] displayHelpDialog.
 
-#include "gui/shell/ShellFixture.h"
-#include "gui/shell/TestMain.h"
+#include "support/ShellFixture.h"
+#include "support/TestMain.h"
 
 #include "dialogs/TfrmHelpDialog.h"
 #include "joblist/TMessageBox.h"
@@ -12,6 +12,7 @@
 #include "skin/TSkinEngine.h"
 #include "skin/TSkinFile.h"
 
+#include <QTest>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
