@@ -9,7 +9,7 @@
 #include "support/ProgramFolder.h"
 
 #include "engine/TConsoleIO.h"
-#include "joblist/TMessageBox.h"
+#include "dialogs/TMessageBox.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"

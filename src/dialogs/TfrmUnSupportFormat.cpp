@@ -1,5 +1,6 @@
 #include "dialogs/TfrmUnSupportFormat.h"
 
+#include "dialogs/TMessageBox.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
@@ -13,7 +14,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -28,14 +28,7 @@ namespace {
 // loop shows any other error.
 void ReportAfterShow(QObject* context)
 {
-    QString text;
-    try {
-        throw;
-    } catch (const AppError& e) {
-        text = e.Text();
-    } catch (const std::exception& e) {
-        text = QString::fromLocal8Bit(e.what());
-    }
+    const QString text = CurrentExceptionText();
     QTimer::singleShot(0, context, [text] { ReportException(text); });
 }
 
@@ -258,6 +251,5 @@ void TfrmUnSupportFormat::ButtonSendErrorReportClick()
 
 void TfrmUnSupportFormat::ShowMessage(const QString& text)
 {
-    QMessageBox box(QMessageBox::NoIcon, applicationTitle, text, QMessageBox::Ok, this);
-    box.exec();
+    TMessageBox::ShowTitled(this, applicationTitle, text, QMessageBox::Ok, QMessageBox::NoIcon);
 }

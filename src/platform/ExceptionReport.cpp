@@ -25,17 +25,22 @@ void ReportException(const QString& text)
         std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
 }
 
-void ReportCurrentException()
+QString CurrentExceptionText()
 {
     try {
         throw;
     } catch (const AppError& e) {
-        ReportException(e.Text());
+        return e.Text();
     } catch (const std::exception& e) {
-        ReportException(QString::fromLocal8Bit(e.what()));
+        return QString::fromLocal8Bit(e.what());
     } catch (...) {
-        ReportException(QStringLiteral("Unknown error."));
+        return QStringLiteral("Unknown error.");
     }
+}
+
+void ReportCurrentException()
+{
+    ReportException(CurrentExceptionText());
 }
 
 TExceptionReporter SetExceptionReporter(TExceptionReporter reporter)

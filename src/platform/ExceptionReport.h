@@ -11,6 +11,9 @@ using TExceptionReporter = std::function<void(const QString& text)>;
 // Shows the text of a caught error through the installed reporter.
 void ReportException(const QString& text);
 
+// The text of the exception being handled; call only inside a catch block.
+QString CurrentExceptionText();
+
 // Reports the exception being handled; call only inside a catch block.
 void ReportCurrentException();
 

@@ -1,11 +1,12 @@
 #include "shell/TApplication.h"
 
-#include "joblist/TMessageBox.h"
-#include "platform/AppError.h"
+#include "dialogs/TMessageBox.h"
 #include "platform/ExceptionReport.h"
 
+#include <QLibraryInfo>
+#include <QTranslator>
+
 #include <cstdio>
-#include <exception>
 
 bool TApplication::reportOnConsole = false;
 
@@ -19,12 +20,30 @@ bool TApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
-    } catch (const AppError& error) {
-        ShowException(error.Text());
-    } catch (const std::exception& error) {
-        ShowException(QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        ShowException(CurrentExceptionText());
     }
     return false;
+}
+
+bool TApplication::InstallQtTranslations(bool chineseEdition)
+{
+    if (qtTranslator) {
+        removeTranslator(qtTranslator);
+        delete qtTranslator;
+        qtTranslator = nullptr;
+    }
+    if (!chineseEdition)
+        return false;
+    auto* translator = new QTranslator(this);
+    if (!translator->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !installTranslator(translator)) {
+        delete translator;
+        return false;
+    }
+    qtTranslator = translator;
+    return true;
 }
 
 void TApplication::ShowException(const QString& text)

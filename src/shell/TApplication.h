@@ -4,6 +4,8 @@
 
 #include <QApplication>
 
+class QTranslator;
+
 class TApplication : public QApplication
 {
     Q_OBJECT
@@ -13,6 +15,11 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Qt's own texts (dialog buttons, the file dialog, edit menus) in the edition's language:
+    // Simplified Chinese for the Chinese edition, Qt's English otherwise. Returns whether a
+    // translation was installed.
+    bool InstallQtTranslations(bool chineseEdition);
+
     // Shows one error; tests answer it through TMessageBox.
     static void ShowException(const QString& text);
     // From now on errors go to standard error instead of a message box: the program is ending
@@ -21,4 +28,5 @@ public:
 
 private:
     static bool reportOnConsole;
+    QTranslator* qtTranslator = nullptr;
 };

@@ -1,10 +1,11 @@
 #include "shell/TfrmMain.h"
 
+#include "dialogs/TMessageBox.h"
 #include "joblist/TFrmBatchAdd.h"
 #include "joblist/TFrmDirectory.h"
-#include "joblist/TMessageBox.h"
 #include "joblist/TTimeWindowEditor.h"
 #include "platform/AppError.h"
+#include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
 
@@ -362,16 +363,12 @@ void TfrmMain::FormCreate()
     overwriteAnswer = 0;
     CreateConversionParts();
     keepRunning = true;
-    // The window is created before the event loop runs, so an error here (a profile that does
-    // not load) is handed to the loop, which reports it once it runs; start-up goes on.
+    // The window is not on the screen yet: an error here (a profile that does not load) is
+    // kept and shown with the first show's errors, over the window; start-up goes on.
     try {
-        ActionLoadProfile->trigger();
-    } catch (const AppError& error) {
-        const QString text = error.Text();
-        QTimer::singleShot(0, this, [text] { throw AppError(text); });
-    } catch (const std::exception& error) {
-        const QString text = QString::fromLocal8Bit(error.what());
-        QTimer::singleShot(0, this, [text] { throw AppError(text); });
+        ActionLoadProfileExecute();
+    } catch (...) {
+        startupErrors << CurrentExceptionText();
     }
 }
 
@@ -403,22 +400,23 @@ void TfrmMain::FormShow()
     setProperty(doneProperty, true);
     // Each step stands on its own: an error in one (a skin that does not load, a config.ini
     // that cannot be written) is reported once the window is up, and the other steps still run.
-    QStringList errors;
+    QStringList errors = startupErrors;
+    startupErrors.clear();
     auto step = [&errors](const std::function<void()>& work) {
         try {
             work();
-        } catch (const AppError& error) {
-            errors << error.Text();
-        } catch (const std::exception& error) {
-            errors << QString::fromLocal8Bit(error.what());
+        } catch (...) {
+            errors << CurrentExceptionText();
         }
     };
     step([this] { LoadLanguage(frmCommon->languageFile); });
     step([this] { ApplySkinAtStart(); });
     step([this] { editOutputFolder->setText(ReadOutputFolder()); });
     step([this] { RestoreFormatIndex(); });
+    // Shown once the window is on the screen, over it and with the application title that
+    // the language file just gave.
     for (const QString& text : errors)
-        QTimer::singleShot(0, this, [text] { throw AppError(text); });
+        QTimer::singleShot(0, this, [this, text] { TMessageBox::ShowError(this, text); });
 }
 
 void TfrmMain::paintEvent(QPaintEvent* event)

@@ -316,4 +316,6 @@ private:
     bool jobIndexStale = false;
     bool addingJob = false;
     bool formCloseDone = false;
+    // Errors met while the window was created, shown after its first show.
+    QStringList startupErrors;
 };

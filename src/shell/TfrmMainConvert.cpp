@@ -3,6 +3,7 @@
 
 #include "shell/TfrmMain.h"
 
+#include "dialogs/TMessageBox.h"
 #include "dialogs/TfrmOverWrite.h"
 #include "dialogs/TfrmUnSupportFormat.h"
 #include "engine/OutputNames.h"
@@ -11,7 +12,6 @@
 #include "engine/TFFMpeg.h"
 #include "engine/TJobSetup.h"
 #include "engine/TProgressState.h"
-#include "joblist/TMessageBox.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
@@ -212,7 +212,7 @@ void TfrmMain::ActionLoadProfileExecute()
         ActionChangeProfileExecute();
     }
     if (!failures.isEmpty())
-        TMessageBox::ShowError(this, failures.join(u'\n'));
+        throw AppError(failures.join(u'\n'));
 }
 
 void TfrmMain::ActionChangeProfileExecute()

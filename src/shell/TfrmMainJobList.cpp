@@ -3,12 +3,12 @@
 
 #include "shell/TfrmMain.h"
 
+#include "dialogs/TMessageBox.h"
 #include "joblist/JobFiles.h"
 #include "joblist/TFolderScan.h"
 #include "joblist/TFolderTree.h"
 #include "joblist/TFrmBatchAdd.h"
 #include "joblist/TFrmDirectory.h"
-#include "joblist/TMessageBox.h"
 #include "joblist/TTimeWindowEditor.h"
 #include "joblist/TimeWindowText.h"
 #include "platform/IniFile.h"

@@ -1,7 +1,7 @@
 // The program's entry: services object, splash, main window, the other windows, then the
 // event loop. Paths on the command line join the job list once the window is shown.
 
-#include "platform/AppError.h"
+#include "platform/ExceptionReport.h"
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"
 #include "shell/TSignalCloser.h"
@@ -24,13 +24,13 @@ int main(int argc, char** argv)
     paths.removeAll(QStringLiteral("--"));
 
     auto frmCommon = std::make_unique<TfrmCommon>();
+    app.InstallQtTranslations(frmCommon->IsChineseEdition());
     // No error before the event loop may end the start-up: each is shown and start-up goes on.
     TfrmSplash* frmSplash = nullptr;
     try {
         frmSplash = TfrmMain::CreateSplash(frmCommon.get());
-    } catch (const std::exception& error) {
-        const auto* appError = dynamic_cast<const AppError*>(&error);
-        TApplication::ShowException(appError ? appError->Text() : QString::fromLocal8Bit(error.what()));
+    } catch (...) {
+        TApplication::ShowException(CurrentExceptionText());
     }
 
     TfrmMain frmMain(frmCommon.get());

@@ -11,7 +11,7 @@
 #include "dialogs/TfrmUnSupportFormat.h"
 #include "engine/OutputNames.h"
 #include "engine/TConsoleIO.h"
-#include "joblist/TMessageBox.h"
+#include "dialogs/TMessageBox.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"

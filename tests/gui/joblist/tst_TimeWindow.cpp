@@ -3,7 +3,7 @@
 #include "support/ShellFixture.h"
 #include "support/TestMain.h"
 
-#include "joblist/TMessageBox.h"
+#include "dialogs/TMessageBox.h"
 #include "joblist/TTimeWindowEditor.h"
 
 #include <QTest>

@@ -6,7 +6,7 @@
 
 #include "joblist/TFolderTree.h"
 #include "joblist/TFrmBatchAdd.h"
-#include "joblist/TMessageBox.h"
+#include "dialogs/TMessageBox.h"
 
 #include <QTest>
 #include <QAction>

@@ -1,27 +1,32 @@
 // The real main window: language loading, its controls and menus, the first show's set-up, the
 // output folder saved and restored across two starts, and errors shown by the event loop.
 
+#include "support/ModalAnswer.h"
 #include "support/ShellFixture.h"
 #include "support/TestMain.h"
 
+#include "dialogs/TMessageBox.h"
 #include "joblist/TFolderTree.h"
 #include "joblist/TFrmBatchAdd.h"
 #include "joblist/TFrmDirectory.h"
-#include "joblist/TMessageBox.h"
 #include "joblist/TTimeWindowEditor.h"
 #include "platform/AppError.h"
+#include "shell/TApplication.h"
 
-#include <QTest>
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -413,13 +418,62 @@ private slots:
         QVERIFY(profile.open(QIODevice::WriteOnly));
         profile.write("not a profile\n");
         profile.close();
-        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        // The real box: it comes once the window is on the screen, over it, with the
+        // application title of the language file (not the program's file name).
+        QString text;
+        QString caption;
+        QWidget* parent = nullptr;
+        bool windowShown = false;
+        WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            QVERIFY(box);
+            text = box->text();
+            caption = box->windowTitle();
+            parent = box->parentWidget();
+            windowShown = fixture.window && fixture.window->isVisible();
+            box->button(QMessageBox::Ok)->click();
+        });
         TfrmMain* w = fixture.Start();
-        QTRY_COMPARE(TMessageBox::shownTexts.size(), 1);
-        QVERIFY(w->isVisible());
+        QTRY_VERIFY(!text.isEmpty());
+        QVERIFY2(text.startsWith(QStringLiteral("broken.pf: ")), qPrintable(text));
+        QCOMPARE(caption, QStringLiteral("Velmora MP4 Converter"));
+        QCOMPARE(parent, static_cast<QWidget*>(w));
+        QVERIFY(windowShown);
         QCOMPARE(w->windowTitle(), QStringLiteral("Velmora MP4 Converter"));
         w->AddJobFile(QStringLiteral("/v/a.avi"));
         QCOMPARE(w->JobCount(), 1);
+    }
+
+    void qtOwnTextsFollowTheEdition_data()
+    {
+        QTest::addColumn<int>("language");
+        QTest::addColumn<QStringList>("buttons");
+        QTest::newRow("Chinese") << 1 << QStringList{"确定", "取消", "是(&Y)", "否(&N)"};
+        QTest::newRow("English") << 2 << QStringList{"OK", "Cancel", "&Yes", "&No"};
+    }
+
+    void qtOwnTextsFollowTheEdition()
+    {
+        QFETCH(int, language);
+        QFETCH(QStringList, buttons);
+        ShellFixture fixture(
+            QStringLiteral("[setting]\ndisplayHelpDialog=0\n[common]\nlanguage=%1\n").arg(language));
+        auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
+        QVERIFY(app);
+        TfrmMain* w = fixture.Start();
+        QCOMPARE(app->InstallQtTranslations(w->frmCommon->IsChineseEdition()), language == 1);
+        QMessageBox box(QMessageBox::Question, QString(), QString(),
+                        QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No, w);
+        const QStringList shown{box.button(QMessageBox::Ok)->text(), box.button(QMessageBox::Cancel)->text(),
+                                box.button(QMessageBox::Yes)->text(), box.button(QMessageBox::No)->text()};
+        QCOMPARE(shown, buttons);
+        // The file dialog's own labels follow as well.
+        QFileDialog dialog(w);
+        dialog.setOption(QFileDialog::DontUseNativeDialog, true);
+        auto* lookIn = dialog.findChild<QLabel*>(QStringLiteral("lookInLabel"));
+        QVERIFY(lookIn);
+        QCOMPARE(lookIn->text() == QStringLiteral("Look in:"), language != 1);
+        app->InstallQtTranslations(false);
     }
 
     void closingEmptiesTheList()

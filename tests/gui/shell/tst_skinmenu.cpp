@@ -7,7 +7,7 @@
 #include "support/TestMain.h"
 
 #include "dialogs/TfrmHelpDialog.h"
-#include "joblist/TMessageBox.h"
+#include "dialogs/TMessageBox.h"
 #include "skin/SkinChoice.h"
 #include "skin/TSkinEngine.h"
 #include "skin/TSkinFile.h"
