@@ -89,6 +89,17 @@ QString OneLine(QString value)
     return value;
 }
 
+// The reader strips the blanks around a value and one pair of matching quotes; a value that
+// would lose something that way gets one more pair of quotes, so it reads back as written.
+QString StoredForm(const QString& value)
+{
+    const bool quoted = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+                        value.back() == value.front();
+    if (quoted || value != value.trimmed())
+        return u'"' + value + u'"';
+    return value;
+}
+
 bool IsHexDigit(QChar c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
@@ -161,7 +172,7 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
         fail();
     QList<QByteArray>& lines = file.lines;
     const QByteArray lineEnd = !lines.isEmpty() && lines.front().endsWith("\r\n") ? "\r\n" : "\n";
-    const QByteArray entry = (key + u'=' + OneLine(value)).toUtf8();
+    const QByteArray entry = (key + u'=' + StoredForm(OneLine(value))).toUtf8();
 
     qsizetype sectionLine = -1;
     qsizetype lastEntryLine = -1;

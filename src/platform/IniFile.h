@@ -21,7 +21,9 @@ public:
     // Anything else, or a missing key, gives the default.
     int ReadInteger(const QString& section, const QString& key, int defaultValue) const;
 
-    // Replaces the key's line in place, or adds the key (and the section) when missing.
+    // Replaces the key's line in place, or adds the key (and the section) when missing. A value
+    // with blanks at either end, or quoted already, is written inside quotes so that it reads
+    // back exactly; a line break inside it becomes a blank.
     // Raises AppError "Unable to write to <path>" when the file cannot be written.
     void WriteString(const QString& section, const QString& key, const QString& value) const;
     void WriteInteger(const QString& section, const QString& key, int value) const;

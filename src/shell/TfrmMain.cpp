@@ -535,6 +535,7 @@ void TfrmMain::LoadLanguage(const QString& fileName)
     msgFolderView = read("frmMain", "msgFolderView");
     msgFinishInfo = read("frmMain", "msgFinishInfo");
     msgNoProfile = read("frmMain", "msgNoProfile");
+    msgFolderLineBreak = read("frmMain", "msgFolderLineBreak");
     N_1->setTitle(read("frmMain", "N_1"));
     N_Skin->setTitle(read("frmMain", "N_Skin"));
     for (int i = 0; i < SkinChoice::SkinCount; ++i)

@@ -201,6 +201,7 @@ public:
     QString msgFolderView;
     QString msgFinishInfo;
     QString msgNoProfile;
+    QString msgFolderLineBreak;
 
     // Controls, top to bottom.
     QWidget* clientArea = nullptr;

@@ -12,6 +12,7 @@
 #include "joblist/TTimeWindowEditor.h"
 #include "joblist/TimeWindowText.h"
 #include "platform/IniFile.h"
+#include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
 
 #include <QAction>
@@ -286,8 +287,17 @@ void TfrmMain::ActionSetDirectoryExecute()
     FrmDirectory->chosenFolder.clear();
     if (FrmDirectory->ShellTreeView1->SelectedFolder().isEmpty())
         FrmDirectory->ShellTreeView1->SelectFolder(editOutputFolder->text());
-    if (FrmDirectory->exec() == QDialog::Accepted)
-        editOutputFolder->setText(FrmDirectory->chosenFolder);
+    if (FrmDirectory->exec() != QDialog::Accepted)
+        return;
+    const QString chosen = FrmDirectory->chosenFolder;
+    // config.ini keeps one line per value: such a name could not be saved, and the next start
+    // would convert into another folder.
+    if (chosen.contains(u'\n') || chosen.contains(u'\r')) {
+        TMessageBox::Show(this, SafeFormat(msgFolderLineBreak, chosen), QMessageBox::Ok,
+                          QMessageBox::Warning);
+        return;
+    }
+    editOutputFolder->setText(chosen);
 }
 
 void TfrmMain::editOutputFolderChange(const QString& text)

@@ -333,11 +333,22 @@ private slots:
         }
     }
 
+    void outputFolderSavedAndRestored_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("blank and Chinese") << QStringLiteral("Out put 视频");
+        // Legal on Linux, and lost by a reader that strips blanks unless written quoted.
+        QTest::newRow("leading blank") << QStringLiteral(" out");
+        QTest::newRow("trailing blank") << QStringLiteral("out ");
+        QTest::newRow("quoted") << QStringLiteral("\"out\"");
+    }
+
     void outputFolderSavedAndRestored()
     {
+        QFETCH(QString, name);
         ShellFixture fixture(QStringLiteral("[setting]\ndisplayHelpDialog=0\n"));
         QTemporaryDir out;
-        const QString chosen = out.filePath(QStringLiteral("Out put 视频"));
+        const QString chosen = out.filePath(name);
         QVERIFY(QDir().mkpath(chosen));
         {
             TfrmMain* w = fixture.Start();
@@ -371,6 +382,30 @@ private slots:
         }
         TfrmMain* again = fixture.Start();
         QCOMPARE(again->editOutputFolder->text(), chosen);
+    }
+
+    void folderWithLineBreakIsRefused()
+    {
+        ShellFixture fixture;
+        QTemporaryDir out;
+        const QString chosen = out.filePath(QStringLiteral("two\nlines"));
+        QVERIFY(QDir().mkpath(chosen));
+        TfrmMain* w = fixture.Start();
+        const QString before = w->editOutputFolder->text();
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
+        QTimer::singleShot(0, this, [chosen] {
+            QTRY_VERIFY(qobject_cast<TFrmDirectory*>(QApplication::activeModalWidget()) != nullptr);
+            auto* dialog = qobject_cast<TFrmDirectory*>(QApplication::activeModalWidget());
+            dialog->ShellTreeView1->SelectFolder(chosen);
+            dialog->ButtonOK->click();
+        });
+        w->BitBtnOutput->click();
+        QCOMPARE(TMessageBox::shownTexts.size(), 1);
+        QVERIFY2(TMessageBox::shownTexts[0].contains(chosen), qPrintable(TMessageBox::shownTexts[0]));
+        QVERIFY2(TMessageBox::shownTexts[0].contains(QStringLiteral("line break")),
+                 qPrintable(TMessageBox::shownTexts[0]));
+        QCOMPARE(w->editOutputFolder->text(), before);
+        QCOMPARE(fixture.Config().ReadString("setting", "outputFolder", "missing"), before);
     }
 
     void savedOutputFolderKeptAsWritten()

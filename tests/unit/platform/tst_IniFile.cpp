@@ -37,6 +37,8 @@ private slots:
     void write_data();
     void write();
     void writeThenRead();
+    void valuesReadBackExactly_data();
+    void valuesReadBackExactly();
     void nothingIsCached();
     void writeFailure_data();
     void writeFailure();
@@ -304,6 +306,31 @@ void TestIniFile::writeThenRead()
     QCOMPARE(ini.ReadString(QStringLiteral("other"), QStringLiteral("long"), QString()),
              longValue.left(2047));
     QCOMPARE(ReadAll(path).count("[setting]"), 1);
+}
+
+void TestIniFile::valuesReadBackExactly_data()
+{
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("line");
+    QTest::newRow("plain") << "/home/me/Videos" << QByteArray("k=/home/me/Videos");
+    QTest::newRow("leading blank") << " /home/me/out" << QByteArray("k=\" /home/me/out\"");
+    QTest::newRow("trailing blank") << "/home/me/out " << QByteArray("k=\"/home/me/out \"");
+    QTest::newRow("trailing tab") << "/home/me/out\t" << QByteArray("k=\"/home/me/out\t\"");
+    QTest::newRow("quoted already") << "\"/a b\"" << QByteArray("k=\"\"/a b\"\"");
+    QTest::newRow("single quotes around") << "'x'" << QByteArray("k=\"'x'\"");
+    QTest::newRow("one quote only") << "\"/a" << QByteArray("k=\"/a");
+    QTest::newRow("only blanks") << "   " << QByteArray("k=\"   \"");
+    QTest::newRow("empty") << "" << QByteArray("k=");
+}
+
+void TestIniFile::valuesReadBackExactly()
+{
+    QFETCH(QString, value);
+    QFETCH(QByteArray, line);
+    const IniFile ini(path);
+    ini.WriteString(QStringLiteral("s"), QStringLiteral("k"), value);
+    QCOMPARE(ReadAll(path), QByteArray("[s]\n") + line + '\n');
+    QCOMPARE(ini.ReadString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("default")), value);
 }
 
 void TestIniFile::nothingIsCached()
