@@ -30,6 +30,15 @@ void TFolderTree::EnsureModel()
     setRootIndex(model->index(QStringLiteral("/")).parent());
 }
 
+void TFolderTree::RevealChosen()
+{
+    if (!model || revealFolder.isEmpty())
+        return;
+    const QModelIndex index = model->index(revealFolder);
+    if (index.isValid())
+        scrollTo(index, QAbstractItemView::PositionAtCenter);
+}
+
 void TFolderTree::showEvent(QShowEvent* event)
 {
     EnsureModel();
@@ -39,6 +48,18 @@ void TFolderTree::showEvent(QShowEvent* event)
         SelectFolder(folder);
     }
     QTreeView::showEvent(event);
+}
+
+void TFolderTree::updateGeometries()
+{
+    QTreeView::updateGeometries();
+    // The rows are laid out late and in batches, as the model lists folders in the background:
+    // only now does the scroll range reach the chosen folder, so it is scrolled to again.
+    if (!revealing) {
+        revealing = true;
+        RevealChosen();
+        revealing = false;
+    }
 }
 
 QString TFolderTree::SelectedFolder() const
@@ -66,11 +87,26 @@ void TFolderTree::SelectFolder(const QString& folder)
         return;
     setCurrentIndex(index);
     selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    scrollTo(index, QAbstractItemView::PositionAtCenter);
+    revealFolder = path;
+    RevealChosen();
+}
+
+void TFolderTree::keyPressEvent(QKeyEvent* event)
+{
+    // The user browses now: folders loading late must not move the view away.
+    revealFolder.clear();
+    QTreeView::keyPressEvent(event);
+}
+
+void TFolderTree::wheelEvent(QWheelEvent* event)
+{
+    revealFolder.clear();
+    QTreeView::wheelEvent(event);
 }
 
 void TFolderTree::mousePressEvent(QMouseEvent* event)
 {
+    revealFolder.clear();
     // Right click selects, as a left click does.
     if (event->button() == Qt::RightButton) {
         const QModelIndex index = indexAt(event->position().toPoint());

@@ -20,12 +20,18 @@ public:
     void SelectFolder(const QString& folder);
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void updateGeometries() override;
 
 private:
     void EnsureModel();
+    void RevealChosen();
 
     QFileSystemModel* model = nullptr;
     QString pendingFolder;
+    QString revealFolder; // kept in view until the user takes over
+    bool revealing = false;
 };

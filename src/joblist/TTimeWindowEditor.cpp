@@ -13,7 +13,8 @@
 
 TTimeWindowEditor::TTimeWindowEditor(QWidget* parent) : QGroupBox(parent)
 {
-    setFlat(false);
+    // A flat panel without a caption over the list, as the window is meant to look.
+    setFlat(true);
     setAutoFillBackground(true);
 
     LabelEditItemFile = new QLabel(QStringLiteral("File"), this);

@@ -3,6 +3,7 @@
 #include "dialogs/TMessageBox.h"
 #include "joblist/TFrmBatchAdd.h"
 #include "joblist/TFrmDirectory.h"
+#include "joblist/TJobListDelegate.h"
 #include "joblist/TTimeWindowEditor.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
@@ -141,6 +142,8 @@ void TfrmMain::CreateControls()
     listViewFiles->setEditTriggers(QAbstractItemView::NoEditTriggers);
     listViewFiles->setTextElideMode(Qt::ElideMiddle);
     listViewFiles->setMouseTracking(true);
+    listViewFiles->setAttribute(Qt::WA_Hover);
+    listViewFiles->setItemDelegate(new TJobListDelegate(listViewFiles));
     listViewFiles->header()->setStretchLastSection(false);
     listViewFiles->header()->setSectionsMovable(false);
     listViewFiles->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -6,11 +6,11 @@
 #include "dialogs/TMessageBox.h"
 #include "joblist/TTimeWindowEditor.h"
 
-#include <QTest>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QTest>
 #include <QTreeWidget>
 
 class TestTimeWindow : public QObject

@@ -4,11 +4,11 @@
 #include "support/ShellFixture.h"
 #include "support/TestMain.h"
 
+#include "dialogs/TMessageBox.h"
 #include "joblist/TFolderTree.h"
 #include "joblist/TFrmBatchAdd.h"
-#include "dialogs/TMessageBox.h"
+#include "joblist/TJobListDelegate.h"
 
-#include <QTest>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -18,6 +18,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -104,6 +105,32 @@ private slots:
             QCOMPARE(Row(w, i).at(1), QStringLiteral("00:00:00"));
             QCOMPARE(Row(w, i).at(2), QString());
         }
+    }
+
+    void rowsHaveGridLinesAndFollowThePointer()
+    {
+        for (const char* name : {"/v/a.avi", "/v/b.avi", "/v/c.avi"})
+            w->AddJobFile(QString::fromLatin1(name));
+        QTreeWidget* list = w->listViewFiles;
+        const QRect first = list->visualItemRect(list->topLevelItem(0));
+        const QRect second = list->visualItemRect(list->topLevelItem(1));
+        const QRect third = list->visualItemRect(list->topLevelItem(2));
+        const QColor grid = TJobListDelegate::GridColor(list->palette());
+
+        // The pointer over the second row.
+        QTest::mouseMove(list->viewport(), second.center());
+        QTRY_VERIFY(list->viewport()->underMouse());
+        const QImage shown = list->viewport()->grab().toImage();
+        // A line under each row across the whole width, and between the columns.
+        for (int x : {2, first.width() / 2, list->columnWidth(0) + 10})
+            QCOMPARE(shown.pixel(x, first.bottom()), grid.rgb());
+        QCOMPARE(shown.pixel(list->columnWidth(0) - 1, first.center().y()), grid.rgb());
+        // The row under the pointer is tinted; the others keep the list's background.
+        const QPoint blank(list->columnWidth(0) + 40, 0);
+        const QRgb hovered = shown.pixel(blank + QPoint(0, second.center().y()));
+        const QRgb plain = shown.pixel(blank + QPoint(0, third.center().y()));
+        QCOMPARE(plain, list->palette().color(QPalette::Base).rgb());
+        QVERIFY(hovered != plain);
     }
 
     void indexFollowsEveryChange()
