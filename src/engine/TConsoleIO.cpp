@@ -251,6 +251,25 @@ void TConsoleIO::Stop()
     KillGroup();
 }
 
+void TConsoleIO::StopSoon()
+{
+    if (!process)
+        return;
+    if (!TerminateCommand.isEmpty()) {
+        try {
+            SendLine(TerminateCommand);
+        } catch (const AppError&) {
+            // A child that is ending takes no more input; the kill below still makes sure.
+        }
+    }
+    if (!EnableKill)
+        return;
+    QTimer::singleShot(qMax(0, WaitTimeout), this, [this, child = process, pid = processId] {
+        if (process == child && processId == pid && !childEnded && process->state() != QProcess::NotRunning)
+            KillGroup();
+    });
+}
+
 bool TConsoleIO::WaitForChildEnd(int milliseconds)
 {
     if (childEnded || process->state() == QProcess::NotRunning)

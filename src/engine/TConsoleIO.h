@@ -66,6 +66,11 @@ public:
     // loop, like any other end.
     void Stop();
 
+    // Stop without waiting: the terminate command goes now and, with EnableKill, the process
+    // group is killed WaitTimeout later unless the child has ended by then. For callers that
+    // must never block, such as a run with several children to stop at once.
+    void StopSoon();
+
     // True from Start until the end of the child has been handled (OnProcessStatusChange false).
     bool IsRunning() const;
 

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -19,13 +20,22 @@ QString BitrateOf(const QString& boxText)
     return TJobSetup::IsAuto(boxText) ? QString() : boxText + u'k';
 }
 
-// An AviSynth string literal; a path holding a quotation mark or a line break needs the
-// triple-quoted form, as a plain string ends at either.
-QString ScriptString(const QString& text)
+// A plain name for a link to path in folder, keeping a short extension the encoder may go by.
+QString LinkTo(const QString& path, const QString& folder)
 {
-    if (text.contains(u'"') || text.contains(u'\n') || text.contains(u'\r'))
-        return QStringLiteral("\"\"\"") + text + QStringLiteral("\"\"\"");
-    return u'"' + text + u'"';
+    if (folder.isEmpty())
+        throw AppError(QStringLiteral("Cannot name \"%1\" in a script.").arg(path));
+    QString suffix = QFileInfo(path).suffix();
+    static const QRegularExpression plain(QStringLiteral("^[A-Za-z0-9]{1,8}$"));
+    suffix = plain.match(suffix).hasMatch() ? u'.' + suffix : QString();
+    const QString base = folder.endsWith(u'/') ? folder : folder + u'/';
+    for (int number = 1;; ++number) {
+        const QString link = base + QStringLiteral("source%1").arg(number) + suffix;
+        if (QFile::link(path, link))
+            return link;
+        if (!QFileInfo(link).isSymLink())
+            throw AppError(QStringLiteral("Cannot create file \"%1\".").arg(link));
+    }
 }
 
 // The temporary folder is shared with everybody: whatever lies at the script's name (a link
@@ -42,6 +52,17 @@ void WriteScript(const QString& scriptPath, const QByteArray& content)
 }
 
 } // namespace
+
+QString TJobSetup::ScriptString(const QString& path)
+{
+    // A plain string ends at a quotation mark or a line break; the three-quote form holds both
+    // but ends at the first three quotes, so a quote next to its ends would be misread.
+    if (!path.contains(u'"') && !path.contains(u'\n') && !path.contains(u'\r'))
+        return u'"' + path + u'"';
+    if (!path.contains(QStringLiteral("\"\"\"")) && !path.startsWith(u'"') && !path.endsWith(u'"'))
+        return QStringLiteral("\"\"\"") + path + QStringLiteral("\"\"\"");
+    return QString();
+}
 
 bool TJobSetup::IsRotatingFrameSize(const QString& frameSize)
 {
@@ -85,14 +106,20 @@ TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& 
 
     job.inputFile = files.sourcePath;
     if (IsRotatingFrameSize(frameSize)) {
-        const QString scriptPath = ScriptPath(settings.tempFolder);
+        const QString scriptPath = files.scriptPath.isEmpty() ? ScriptPath(settings.tempFolder) : files.scriptPath;
         // A source that is a script itself is imported rather than changed: the user's file
         // stays as it is, and its relative paths still count from its own folder.
         const bool sourceIsScript = QFileInfo(files.sourcePath).suffix().toLower() == QLatin1String("avs");
-        const QString firstLine =
-            sourceIsScript
-                ? QStringLiteral("Import(%1)").arg(ScriptString(files.sourcePath))
-                : QStringLiteral("DirectShowSource(%1,convertfps=true)").arg(ScriptString(files.sourcePath));
+        // A name no script string can hold must not end the string early and add lines of
+        // its own: the script names a link with a plain name instead.
+        QString sourceText = ScriptString(files.sourcePath);
+        if (sourceText.isEmpty())
+            sourceText = ScriptString(LinkTo(files.sourcePath, files.privateFolder));
+        if (sourceText.isEmpty())
+            throw AppError(QStringLiteral("Cannot name \"%1\" in a script.").arg(files.sourcePath));
+        const QString firstLine = sourceIsScript
+                                      ? QStringLiteral("Import(%1)").arg(sourceText)
+                                      : QStringLiteral("DirectShowSource(%1,convertfps=true)").arg(sourceText);
         WriteScript(scriptPath, (firstLine + QStringLiteral("\r\nturnleft()\r\n")).toUtf8());
         job.inputFile = scriptPath;
         job.scriptWritten = true;

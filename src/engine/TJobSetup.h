@@ -35,6 +35,8 @@ struct TJobFiles
     QString outputPath; // the output file, created already
     QString startText;  // "HH:MM:SS"
     QString durationText;
+    QString scriptPath;    // where a rotation script goes; empty: ScriptPath(tempFolder)
+    QString privateFolder; // the run's own folder, for a link to a source the script cannot name
 };
 
 struct TJobCommand
@@ -51,8 +53,18 @@ class TJobSetup
 public:
     static QString EncoderFileName() { return QStringLiteral("libm9s.exe"); }
 
-    // The rotation script in the temporary folder.
-    static QString ScriptPath(const QString& tempFolder) { return tempFolder + QStringLiteral("m9s.avs"); }
+    // The rotation script in the temporary folder; number 2 and up for items that need one
+    // while the first is in use.
+    static QString ScriptPath(const QString& tempFolder, int number = 1)
+    {
+        return number <= 1 ? tempFolder + QStringLiteral("m9s.avs")
+                           : tempFolder + QStringLiteral("m9s-%1.avs").arg(number);
+    }
+
+    // The text of a script string naming path, or an empty text when no script string can
+    // hold it (a path holding three quotes in a row, or one that begins or ends with a quote
+    // and needs the three-quote form).
+    static QString ScriptString(const QString& path);
 
     // Portrait device sizes that the encoder reads through a script turning the picture.
     static bool IsRotatingFrameSize(const QString& frameSize);
@@ -64,8 +76,9 @@ public:
     static bool IsAuto(const QString& text);
 
     // Fills ffmpeg for the item (every option handled here is written on every call) and
-    // writes the rotation script when the frame size needs it. Raises AppError when the
-    // script cannot be written.
+    // writes the rotation script when the frame size needs it. A source the script cannot name
+    // is named through a link in files.privateFolder. Raises AppError when the script or the
+    // link cannot be written.
     static TJobCommand BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& settings,
                                            const TJobFiles& files);
 };

@@ -14,6 +14,8 @@ const QString durationOpening = QStringLiteral("ffmpeg_release_duration=");
 const QString durationClosing = QStringLiteral("=ffmpeg_release_duration");
 const QString timeOpening = QStringLiteral("ffmpeg_release_time=");
 const QString timeClosing = QStringLiteral("=ffmpeg_release_time");
+const QString speedOpening = QStringLiteral("ffmpeg_release_speed=");
+const QString speedClosing = QStringLiteral("=ffmpeg_release_speed");
 
 // Nearest integer, halves to the even neighbour.
 qint64 RoundToEven(double value)
@@ -23,27 +25,42 @@ qint64 RoundToEven(double value)
 
 } // namespace
 
-TProgressView TProgressState::ParseEncoderOutput(const QString& text, const TProgressItem& item,
-                                                 const QString& statusRunFormat)
+void TProgressState::TakeMarkers(const QString& text)
 {
     const QString durationValue = TrimText(ExtractLastBetween(durationOpening, durationClosing, text));
     if (!durationValue.isEmpty())
         TotalSeconds = TimeTextToSeconds(durationValue);
 
-    qint64 currentSeconds = ReachedSeconds;
     const QString timeValue = TrimText(ExtractLastBetween(timeOpening, timeClosing, text));
     if (!timeValue.isEmpty()) {
         currentSeconds = RoundToEven(TextToFloat(timeValue));
         if (currentSeconds > ReachedSeconds)
             ReachedSeconds = currentSeconds;
+    } else {
+        currentSeconds = ReachedSeconds;
     }
 
+    const QString speedValue = TrimText(ExtractLastBetween(speedOpening, speedClosing, text));
+    if (!speedValue.isEmpty()) {
+        const double speed = TextToFloat(speedValue);
+        // Nothing sensible comes of a speed that is not a positive finite number.
+        if (std::isfinite(speed) && speed > 0)
+            Speed = speed;
+    }
+}
+
+qint64 TProgressState::WindowSeconds(const QString& startText, const QString& durationText) const
+{
+    const qint64 startSeconds = TimeTextToSeconds(startText + QStringLiteral(".0"));
+    const qint64 length = durationText.isEmpty() ? TotalSeconds - startSeconds
+                                                 : TimeTextToSeconds(durationText + QStringLiteral(".0"));
+    return length == 0 ? 1 : length;
+}
+
+TProgressView TProgressState::View(const TProgressItem& item, const QString& statusRunFormat) const
+{
     const qint64 startSeconds = TimeTextToSeconds(item.startText + QStringLiteral(".0"));
-    qint64 windowLength = item.durationText.isEmpty()
-                              ? TotalSeconds - startSeconds
-                              : TimeTextToSeconds(item.durationText + QStringLiteral(".0"));
-    if (windowLength == 0)
-        windowLength = 1;
+    const qint64 windowLength = WindowSeconds(item.startText, item.durationText);
     const QString endText = SecondsToTimeText(startSeconds + windowLength);
 
     qint64 position = RoundToEven(double(currentSeconds) / double(windowLength) * 100.0);
@@ -61,4 +78,11 @@ TProgressView TProgressState::ParseEncoderOutput(const QString& text, const TPro
     }
     view.statusText = runText + QStringLiteral(" [%1-%2]").arg(item.startText, endText) + u' ' + item.caption;
     return view;
+}
+
+TProgressView TProgressState::ParseEncoderOutput(const QString& text, const TProgressItem& item,
+                                                 const QString& statusRunFormat)
+{
+    TakeMarkers(text);
+    return View(item, statusRunFormat);
 }

@@ -1,6 +1,6 @@
 #pragma once
-// Per-file progress of the running encoder: the figures taken from its two progress markers
-// and the run-time ticks, and the progress bar position and status line made from them.
+// Per-file progress of a running encoder: the figures taken from its progress markers and the
+// run-time ticks, and the progress bar position and status line made from them.
 
 #include <QString>
 
@@ -23,22 +23,38 @@ struct TProgressView
 class TProgressState
 {
 public:
-    qint64 TotalSeconds = 0;
-    qint64 ReachedSeconds = 0;
+    qint64 TotalSeconds = 0;   // the input's duration, once the encoder told it
+    qint64 ReachedSeconds = 0; // output time reached; only rises
+    double Speed = 0;          // times real time, 0 while unknown
     int RunTicks = 0;
 
     void Reset()
     {
         TotalSeconds = 0;
         ReachedSeconds = 0;
+        Speed = 0;
         RunTicks = 0;
+        currentSeconds = 0;
     }
 
-    // Takes one piece of encoder output, keeps what its markers report and gives the bar
-    // position and status line for item. statusRunFormat holds at most one "%s" (the counter).
-    // Raises AppError for a marker value that is not a number; the state keeps what was
-    // taken before the bad value. A status format that does not format is no reason to lose
-    // the progress: it is returned in formatError, for the caller to report once.
+    // Takes the markers of one piece of encoder output. Raises AppError for a marker value
+    // that is not a number; the state keeps what was taken before the bad value. Lines that
+    // carry no marker, or a marker this version does not know, change nothing.
+    void TakeMarkers(const QString& text);
+
+    // The length in seconds of the part of the input the item converts: its duration text,
+    // or the input's duration from its start on; at least 1.
+    qint64 WindowSeconds(const QString& startText, const QString& durationText) const;
+
+    // The bar position and status line for item. statusRunFormat holds at most one "%s" (the
+    // counter). A status format that does not format is no reason to lose the progress: it is
+    // returned in formatError, for the caller to report once.
+    TProgressView View(const TProgressItem& item, const QString& statusRunFormat) const;
+
+    // TakeMarkers, then View.
     TProgressView ParseEncoderOutput(const QString& text, const TProgressItem& item,
                                      const QString& statusRunFormat);
+
+private:
+    qint64 currentSeconds = 0; // the time the last piece reported (the bar follows it)
 };

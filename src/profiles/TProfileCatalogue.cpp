@@ -1,5 +1,7 @@
 #include "profiles/TProfileCatalogue.h"
 
+#include "platform/AppError.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
@@ -26,6 +28,47 @@ QStringList TProfileCatalogue::ListProfileFiles(const QString& profileFolder)
     for (const QString& name : names)
         paths << prefix + name;
     return paths;
+}
+
+QString TProfileEntry::FileName() const
+{
+    return QFileInfo(file).fileName();
+}
+
+QString TProfileEntry::EntryText() const
+{
+    return TProfileCatalogue::EntryText(profile.DisplayName(), profile.Extension());
+}
+
+TProfileCatalogue TProfileCatalogue::Load(const QString& profileFolder)
+{
+    TProfileCatalogue catalogue;
+    for (const QString& path : ListProfileFiles(profileFolder)) {
+        // One broken file must not hide the profiles after it; it is left out and named.
+        TProfileEntry entry;
+        entry.file = path;
+        try {
+            entry.profile.LoadFromFile(path);
+        } catch (const AppError& error) {
+            catalogue.failures << QFileInfo(path).fileName() + QStringLiteral(": ") + error.Text();
+            continue;
+        }
+        catalogue.entries << entry;
+    }
+    return catalogue;
+}
+
+int TProfileCatalogue::IndexOf(const QString& name) const
+{
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries[i].FileName() == name)
+            return int(i);
+    }
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (entries[i].profile.DisplayName() == name)
+            return int(i);
+    }
+    return -1;
 }
 
 TChoiceItems TProfileCatalogue::MakeChoiceItems(const QString& value, const QString& choices)

@@ -1,0 +1,426 @@
+#include "engine/TBatchRun.h"
+
+#include "engine/OutputFile.h"
+#include "engine/OutputNames.h"
+#include "engine/TConsoleIO.h"
+#include "engine/TEncoderLog.h"
+#include "engine/TFFMpeg.h"
+#include "platform/AppError.h"
+#include "platform/ExceptionReport.h"
+#include "platform/Paths.h"
+#include "platform/TfrmCommon.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <vector>
+
+struct TBatchRun::TSlot
+{
+    int index = -1;
+    TConsoleIO* runner = nullptr;
+    TProgressState progress;
+    QString output;
+    QString script;     // the rotation script this item reads, if any
+    bool stopped = false; // by Stop or Close: the end is no failure
+    bool logging = false;
+    QStringList logLines; // held until the item ends when several items run at once
+};
+
+TBatchRun::TBatchRun(const TfrmCommon& common, QObject* parent)
+    : QObject(parent), common(common), ffmpeg(new TFFMpeg(this))
+{
+    ticker = new QTimer(this);
+    ticker->setInterval(1000);
+    connect(ticker, &QTimer::timeout, this, &TBatchRun::Tick);
+}
+
+TBatchRun::~TBatchRun()
+{
+    Close();
+}
+
+void TBatchRun::Start(const QList<TBatchItem>& newItems, const TJobSettings& newSettings,
+                      const QString& folder, int newSimultaneous, TSettleOutput settle)
+{
+    if (running)
+        throw AppError(QStringLiteral("A conversion is running already."));
+    closed = false;
+    QString path = folder;
+    while (path.size() > 1 && path.endsWith(u'/'))
+        path.chop(1);
+    if (!path.isEmpty() && !QFileInfo(path).isDir())
+        QDir().mkpath(path);
+    if (!path.isEmpty() && !QFileInfo(path).isDir())
+        throw AppError(QStringLiteral("Cannot create folder \"%1\".").arg(path));
+
+    items = newItems;
+    settings = newSettings;
+    outputFolder = path.endsWith(u'/') ? path : path + u'/';
+    simultaneous = qMax(1, newSimultaneous);
+    settleOutput = std::move(settle);
+    outputs = QList<QString>(items.size());
+    errorLines = QList<QStringList>(items.size());
+    nextIndex = 0;
+    failedExtensions.clear();
+    endError.clear();
+    stopping = false;
+    settling = false;
+    logFailureReported = false;
+    privateFolder.reset();
+    running = true;
+    TEncoderLog(common).ClearLog();
+
+    // The first encoder starts from the event loop, so the caller sees every signal after
+    // Start has returned.
+    startQueued = true;
+    QTimer::singleShot(0, this, [this] {
+        startQueued = false;
+        StartNext();
+    });
+}
+
+void TBatchRun::StartNext()
+{
+    if (!running || closed || settling)
+        return;
+    while (!stopping && endError.isEmpty() && nextIndex < items.size() && int(active.size()) < simultaneous) {
+        const int index = nextIndex++;
+        bool started = false;
+        try {
+            started = StartItem(index);
+        } catch (...) {
+            if (closed)
+                return;
+            EndRunWithError(CurrentExceptionText());
+            break;
+        }
+        if (closed || !running)
+            return;
+        // An item the question was still open for when a stop came was not skipped: it was
+        // never started, like the items after it.
+        if (!started && !stopping)
+            emit ItemFinished(index, TItemResult::Skipped);
+        if (closed)
+            return;
+    }
+    if (!active.empty())
+        ticker->start();
+    FinishIfDone();
+}
+
+bool TBatchRun::StartItem(int index)
+{
+    const TBatchItem& item = items[index];
+    const QString sourceShort = ShortPath(item.source);
+    const QString outputPath = outputFolder + OutputNameFor(item.source, settings.currentExtension);
+
+    QString target;
+    if (!sourceShort.isEmpty() && SameFile(outputPath, sourceShort)) {
+        // Writing the placeholder would destroy the source before the encoder reads it.
+        target = MakeAutoName(outputPath);
+    } else if (OutputPathTaken(outputPath) && settleOutput) {
+        settling = true;
+        try {
+            target = settleOutput(index, outputPath);
+        } catch (...) {
+            settling = false;
+            throw;
+        }
+        settling = false;
+        // The question ran an event loop: a stop or a close may have come meanwhile.
+        if (closed || stopping)
+            return false;
+    } else {
+        target = outputPath;
+    }
+    if (target.isEmpty())
+        return false;
+
+    CreatePlaceholder(target);
+    auto slot = std::make_unique<TSlot>();
+    slot->index = index;
+    slot->output = target;
+    outputs[index] = target;
+    // From here on a failure must not leave the placeholder behind.
+    const auto dropPlaceholder = [&target] {
+        if (StillPlaceholder(target))
+            QFile::remove(target);
+    };
+    try {
+        if (!privateFolder) {
+            privateFolder = std::make_unique<QTemporaryDir>(TempFolder() + QStringLiteral("velmora-XXXXXX"));
+            if (!privateFolder->isValid())
+                throw AppError(QStringLiteral("Cannot create a temporary folder in \"%1\". %2")
+                                   .arg(TempFolder(), privateFolder->errorString()));
+        }
+        TJobFiles files{sourceShort, ShortPath(target), item.startText, item.durationText,
+                        FreeScriptPath(), privateFolder->path()};
+        const TJobCommand job = TJobSetup::BuildJobCommandLine(*ffmpeg, settings, files);
+        if (job.scriptWritten) {
+            slot->script = job.inputFile;
+            if (!scriptsWritten.contains(job.inputFile))
+                scriptsWritten << job.inputFile;
+        }
+        slot->logging = TEncoderLog(common).Enabled();
+        TSlot* raw = slot.get();
+        active.push_back(std::move(slot));
+        Log(index, job.commandLine);
+
+        auto* runner = new TConsoleIO(this);
+        runner->EnableKill = true;
+        runner->StopProcessOnFree = true;
+        runner->TerminateCommand = QStringLiteral("quit");
+        runner->WaitTimeout = stopGraceMs;
+        runner->SplitMode = smSplitchar;
+        runner->SplitChar = '\n';
+        runner->OnReceiveOutput = [this, index](TConsoleIO*, const QString& text) { ItemOutput(index, text); };
+        runner->OnReceiveError = [this, index](TConsoleIO*, const QString& text) { ItemError(index, text); };
+        runner->OnProcessStatusChange = [this, index](TConsoleIO*, bool isRunning) {
+            if (!isRunning)
+                ItemEnded(index);
+        };
+        raw->runner = runner;
+        try {
+            runner->Start(job.program, job.arguments, QString());
+        } catch (...) {
+            raw->runner = nullptr;
+            runner->deleteLater();
+            throw;
+        }
+        emit ItemStarted(index, target);
+    } catch (...) {
+        std::erase_if(active, [index](const std::unique_ptr<TSlot>& s) { return s->index == index; });
+        dropPlaceholder();
+        throw;
+    }
+    return true;
+}
+
+TBatchRun::TSlot* TBatchRun::SlotOf(int index) const
+{
+    for (const auto& slot : active) {
+        if (slot->index == index)
+            return slot.get();
+    }
+    return nullptr;
+}
+
+QString TBatchRun::FreeScriptPath() const
+{
+    // The first keeps the usual name; an item that needs one while it is in use gets the next.
+    for (int number = 1;; ++number) {
+        const QString path = TJobSetup::ScriptPath(settings.tempFolder, number);
+        const bool inUse = std::any_of(active.begin(), active.end(),
+                                       [&path](const std::unique_ptr<TSlot>& s) { return s->script == path; });
+        if (!inUse)
+            return path;
+    }
+}
+
+void TBatchRun::ItemOutput(int index, const QString& text)
+{
+    TSlot* slot = SlotOf(index);
+    if (!slot)
+        return;
+    Log(index, text);
+    slot->progress.TakeMarkers(text);
+    TItemProgress progress;
+    progress.reachedSeconds = slot->progress.ReachedSeconds;
+    progress.windowSeconds =
+        slot->progress.TotalSeconds > 0 || !items[index].durationText.isEmpty()
+            ? slot->progress.WindowSeconds(items[index].startText, items[index].durationText)
+            : 0;
+    progress.speed = slot->progress.Speed;
+    progress.runTicks = slot->progress.RunTicks;
+    emit ItemProgress(index, progress);
+}
+
+void TBatchRun::ItemError(int index, const QString& text)
+{
+    Log(index, text);
+    QStringList& kept = errorLines[index];
+    for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts)) {
+        const QString trimmed = line.trimmed();
+        if (trimmed.isEmpty())
+            continue;
+        kept << trimmed;
+        if (kept.size() > KeptErrorLines)
+            kept.removeFirst();
+    }
+}
+
+void TBatchRun::ItemEnded(int index)
+{
+    TSlot* slot = SlotOf(index);
+    if (!slot)
+        return;
+    TConsoleIO* runner = slot->runner;
+    // An encoder that ended with an error, or was killed, failed; one that was stopped did not.
+    // One that reports success but never wrote the output failed all the same.
+    const bool unwritten = StillPlaceholder(slot->output);
+    const bool failed =
+        !slot->stopped && (runner->ExitCrashed() || runner->ExitCode() != 0 || unwritten);
+    // A placeholder that no encoder wrote to is no output: leave no 6-byte "video" behind.
+    if (unwritten)
+        QFile::remove(slot->output);
+    if (failed)
+        failedExtensions << ExtensionWithDot(ShortPath(items[index].source));
+    FlushLog(index);
+    const TItemResult result = slot->stopped ? TItemResult::Stopped
+                               : failed      ? TItemResult::Failed
+                                             : TItemResult::Converted;
+    // The runner is inside its own notice: it goes once the notice is over.
+    runner->deleteLater();
+    std::erase_if(active, [index](const std::unique_ptr<TSlot>& s) { return s->index == index; });
+    if (active.empty())
+        ticker->stop();
+    emit ItemFinished(index, result);
+    if (closed)
+        return;
+    StartNext();
+}
+
+void TBatchRun::Tick()
+{
+    for (const auto& slot : active)
+        ++slot->progress.RunTicks;
+}
+
+void TBatchRun::FinishIfDone()
+{
+    if (!running || !active.empty() || settling || startQueued)
+        return;
+    if (!stopping && endError.isEmpty() && nextIndex < items.size())
+        return;
+    running = false;
+    ticker->stop();
+    // The links a script named are needed only while encoders read them.
+    privateFolder.reset();
+    QStringList extensions = failedExtensions;
+    const bool stopped = stopping;
+    const QString error = endError;
+    stopping = false;
+    emit RunFinished(extensions.join(u','), stopped, error);
+}
+
+void TBatchRun::EndRunWithError(const QString& text)
+{
+    // The items that run already go on to their end; nothing new starts.
+    endError = text;
+}
+
+void TBatchRun::Stop()
+{
+    if (!running || stopping)
+        return;
+    stopping = true;
+    for (const auto& slot : active) {
+        slot->stopped = true;
+        try {
+            slot->runner->SendLine(QStringLiteral("q"));
+        } catch (const AppError&) {
+            // The encoder is ending already and takes no more input; the stop still makes sure.
+        }
+        slot->runner->WaitTimeout = stopGraceMs;
+        slot->runner->StopSoon();
+    }
+    FinishIfDone();
+}
+
+void TBatchRun::Close()
+{
+    if (closed)
+        return;
+    closed = true;
+    stopping = true;
+    // Every encoder hears "q" before any is waited for, so they finish their files together.
+    for (const auto& slot : active) {
+        slot->stopped = true;
+        try {
+            slot->runner->SendLine(QStringLiteral("q"));
+        } catch (const AppError&) {
+        }
+    }
+    for (const auto& slot : active) {
+        TConsoleIO* runner = slot->runner;
+        runner->OnReceiveOutput = nullptr;
+        runner->OnReceiveError = nullptr;
+        runner->OnProcessStatusChange = nullptr;
+        try {
+            runner->Stop();
+        } catch (const AppError&) {
+        }
+        delete runner;
+        if (StillPlaceholder(slot->output))
+            QFile::remove(slot->output);
+        FlushLog(slot->index);
+    }
+    active.clear();
+    ticker->stop();
+    for (const QString& script : scriptsWritten)
+        QFile::remove(script);
+    scriptsWritten.clear();
+    privateFolder.reset();
+    running = false;
+}
+
+int TBatchRun::RunningCount() const
+{
+    return int(active.size());
+}
+
+qint64 TBatchRun::ProcessId(int index) const
+{
+    const TSlot* slot = SlotOf(index);
+    return slot && slot->runner ? slot->runner->ProcessId() : 0;
+}
+
+QString TBatchRun::OutputOf(int index) const
+{
+    return index >= 0 && index < outputs.size() ? outputs[index] : QString();
+}
+
+QStringList TBatchRun::ErrorLinesOf(int index) const
+{
+    return index >= 0 && index < errorLines.size() ? errorLines[index] : QStringList();
+}
+
+void TBatchRun::Log(int index, const QString& text)
+{
+    TSlot* slot = SlotOf(index);
+    if (!slot || !slot->logging)
+        return;
+    // Several items at once would mix their lines: each item's block is written when it ends.
+    if (simultaneous > 1) {
+        slot->logLines << text;
+        return;
+    }
+    if (logFailureReported)
+        return;
+    try {
+        TEncoderLog(common).AppendLog(text);
+    } catch (const AppError& error) {
+        // Told once per run, not for every line the encoder prints; the run goes on without it.
+        logFailureReported = true;
+        ReportException(error.Text());
+    }
+}
+
+void TBatchRun::FlushLog(int index)
+{
+    TSlot* slot = SlotOf(index);
+    if (!slot || slot->logLines.isEmpty() || logFailureReported)
+        return;
+    try {
+        TEncoderLog(common).AppendLog(slot->logLines.join(QStringLiteral("\r\n")));
+    } catch (const AppError& error) {
+        logFailureReported = true;
+        ReportException(error.Text());
+    }
+    slot->logLines.clear();
+}

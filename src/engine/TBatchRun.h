@@ -1,0 +1,147 @@
+#pragma once
+// The conversion of a list of items: output names, existing outputs, placeholders, the job
+// set-up, one encoder per running item (up to a chosen number at once), progress, the failure
+// rule, clean-up, stop and close. It never blocks and never runs an event loop of its own: it
+// reports through its signals while the caller's event loop runs.
+
+#include "engine/TJobSetup.h"
+#include "engine/TProgressState.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QTemporaryDir;
+class QTimer;
+class TConsoleIO;
+class TFFMpeg;
+class TfrmCommon;
+
+// One item of the run, as the list held it when the run started.
+struct TBatchItem
+{
+    QString source;       // the path as added
+    QString startText;    // "HH:MM:SS"
+    QString durationText; // empty: up to the end
+};
+
+enum class TItemResult
+{
+    Converted,
+    Failed,
+    Skipped,
+    Stopped,
+};
+
+// What the encoder has told about one running item.
+struct TItemProgress
+{
+    qint64 reachedSeconds = 0; // output time reached
+    qint64 windowSeconds = 0;  // length of the part being converted; 0 while unknown
+    double speed = 0;          // times real time; 0 while unknown
+    int runTicks = 0;          // seconds the item has been running
+};
+
+class TBatchRun : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Settles an output that exists already: returns the path to write, or an empty text to
+    // skip the item. Called one item at a time, in list order; it may show a modal question.
+    using TSettleOutput = std::function<QString(int index, const QString& outputPath)>;
+
+    // common gives the program folder, the log and its switch; it must outlive the run.
+    explicit TBatchRun(const TfrmCommon& common, QObject* parent = nullptr);
+    // Ends whatever still runs as Close does.
+    ~TBatchRun() override;
+
+    // Starts a run over items (each converted once, in list order as active free). settings
+    // carries the applied profile and the panel's choices; outputFolder is made when missing.
+    // Raises AppError when the output folder cannot be made, and nothing starts then. The first
+    // encoder starts once the caller's event loop runs.
+    void Start(const QList<TBatchItem>& items, const TJobSettings& settings, const QString& outputFolder,
+               int simultaneous, TSettleOutput settleOutput);
+
+    // Stops the run: no item starts any more, every running encoder gets "q" at once and then
+    // the runner's stop; their items end as stopped. Never waits.
+    void Stop();
+
+    // The caller is going away: stops every encoder now (waiting at most about a second in
+    // all), removes placeholders no encoder wrote to, every script the run wrote and its
+    // private folder. No signal comes after this.
+    void Close();
+
+    bool IsRunning() const { return running; }
+    bool IsStopping() const { return stopping; }
+    int RunningCount() const;
+    int ItemCount() const { return int(items.size()); }
+    // The encoder's process id (its process group) for a running item, 0 otherwise.
+    qint64 ProcessId(int index) const;
+    // The output being written for a running or finished item (empty when skipped or not
+    // started yet).
+    QString OutputOf(int index) const;
+    // The last lines the encoder wrote to its standard error for an item.
+    QStringList ErrorLinesOf(int index) const;
+    // Every rotation script the run (any run of this object) wrote and that still exists.
+    QStringList ScriptsWritten() const { return scriptsWritten; }
+
+    // How long stop waits between "q" and the kill; the runner's WaitTimeout.
+    int stopGraceMs = 1000;
+    // How many of an item's last error lines ErrorLinesOf keeps.
+    static constexpr int KeptErrorLines = 8;
+
+signals:
+    void ItemStarted(int index, const QString& outputPath);
+    void ItemProgress(int index, const TItemProgress& progress);
+    void ItemFinished(int index, TItemResult result);
+    // The run is over: the extensions of the failed items as the failed-format notice takes
+    // them ("avi,.mkv" style, joined by ","), whether it was stopped, and the error that
+    // ended it early (empty when none). Failed items before the error are reported as well.
+    void RunFinished(const QString& failedExtensions, bool stopped, const QString& error);
+
+private:
+    struct TSlot;
+
+    void StartNext();
+    bool StartItem(int index);
+    void ItemOutput(int index, const QString& text);
+    void ItemError(int index, const QString& text);
+    void ItemEnded(int index);
+    void Tick();
+    void FinishIfDone();
+    void EndRunWithError(const QString& text);
+    void Log(int index, const QString& text);
+    void FlushLog(int index);
+    QString FreeScriptPath() const;
+    TSlot* SlotOf(int index) const;
+
+    const TfrmCommon& common;
+    QList<TBatchItem> items;
+    TJobSettings settings;
+    QString outputFolder; // ends in "/"
+    int simultaneous = 1;
+    TSettleOutput settleOutput;
+
+    std::vector<std::unique_ptr<TSlot>> active; // the running items
+    QList<QString> outputs;                    // per item
+    QList<QStringList> errorLines;             // per item
+    int nextIndex = 0;
+    QStringList failedExtensions;
+    QString endError;
+    bool running = false;
+    bool stopping = false;
+    bool settling = false; // inside settleOutput: nothing else starts meanwhile
+    bool closed = false;
+    bool startQueued = false;
+    bool logFailureReported = false;
+    QStringList scriptsWritten;
+    std::unique_ptr<QTemporaryDir> privateFolder;
+    QTimer* ticker = nullptr;
+    TFFMpeg* ffmpeg = nullptr;
+};
