@@ -73,7 +73,9 @@ void CreatePlaceholder(const QString& path)
     if (written != text.size() || !closed) {
         // A full disk leaves no empty file that looks like an output.
         ::unlink(name.constData());
-        CannotCreate(path, SystemText(written < 0 ? writeError : written != text.size() ? ENOSPC : closeError));
+        CannotCreate(path, SystemText(written < 0              ? writeError
+                                      : written != text.size() ? ENOSPC
+                                                               : closeError));
     }
 }
 

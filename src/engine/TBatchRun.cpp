@@ -25,7 +25,7 @@ struct TBatchRun::TSlot
     TConsoleIO* runner = nullptr;
     TProgressState progress;
     QString output;
-    QString script;     // the rotation script this item reads, if any
+    QString script;       // the rotation script this item reads, if any
     bool stopped = false; // by Stop or Close: the end is no failure
     bool logging = false;
     QStringList logLines; // held until the item ends when several items run at once
@@ -158,8 +158,8 @@ bool TBatchRun::StartItem(int index)
                 throw AppError(QStringLiteral("Cannot create a temporary folder in \"%1\". %2")
                                    .arg(TempFolder(), privateFolder->errorString()));
         }
-        TJobFiles files{sourceShort, ShortPath(target), item.startText, item.durationText,
-                        FreeScriptPath(), privateFolder->path()};
+        TJobFiles files{sourceShort,       ShortPath(target), item.startText,
+                        item.durationText, FreeScriptPath(),  privateFolder->path()};
         const TJobCommand job = TJobSetup::BuildJobCommandLine(*ffmpeg, settings, files);
         if (job.scriptWritten) {
             slot->script = job.inputFile;
@@ -178,7 +178,9 @@ bool TBatchRun::StartItem(int index)
         runner->WaitTimeout = stopGraceMs;
         runner->SplitMode = smSplitchar;
         runner->SplitChar = '\n';
-        runner->OnReceiveOutput = [this, index](TConsoleIO*, const QString& text) { ItemOutput(index, text); };
+        runner->OnReceiveOutput = [this, index](TConsoleIO*, const QString& text) {
+            ItemOutput(index, text);
+        };
         runner->OnReceiveError = [this, index](TConsoleIO*, const QString& text) { ItemError(index, text); };
         runner->OnProcessStatusChange = [this, index](TConsoleIO*, bool isRunning) {
             if (!isRunning)
@@ -215,8 +217,9 @@ QString TBatchRun::FreeScriptPath() const
     // The first keeps the usual name; an item that needs one while it is in use gets the next.
     for (int number = 1;; ++number) {
         const QString path = TJobSetup::ScriptPath(settings.tempFolder, number);
-        const bool inUse = std::any_of(active.begin(), active.end(),
-                                       [&path](const std::unique_ptr<TSlot>& s) { return s->script == path; });
+        const bool inUse =
+            std::any_of(active.begin(), active.end(),
+                        [&path](const std::unique_ptr<TSlot>& s) { return s->script == path; });
         if (!inUse)
             return path;
     }
@@ -263,8 +266,7 @@ void TBatchRun::ItemEnded(int index)
     // An encoder that ended with an error, or was killed, failed; one that was stopped did not.
     // One that reports success but never wrote the output failed all the same.
     const bool unwritten = StillPlaceholder(slot->output);
-    const bool failed =
-        !slot->stopped && (runner->ExitCrashed() || runner->ExitCode() != 0 || unwritten);
+    const bool failed = !slot->stopped && (runner->ExitCrashed() || runner->ExitCode() != 0 || unwritten);
     // A placeholder that no encoder wrote to is no output: leave no 6-byte "video" behind.
     if (unwritten)
         QFile::remove(slot->output);

@@ -129,8 +129,8 @@ private:
     TSettleOutput settleOutput;
 
     std::vector<std::unique_ptr<TSlot>> active; // the running items
-    QList<QString> outputs;                    // per item
-    QList<QStringList> errorLines;             // per item
+    QList<QString> outputs;                     // per item
+    QList<QStringList> errorLines;              // per item
     int nextIndex = 0;
     QStringList failedExtensions;
     QString endError;

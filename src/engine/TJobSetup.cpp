@@ -106,7 +106,8 @@ TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& 
 
     job.inputFile = files.sourcePath;
     if (IsRotatingFrameSize(frameSize)) {
-        const QString scriptPath = files.scriptPath.isEmpty() ? ScriptPath(settings.tempFolder) : files.scriptPath;
+        const QString scriptPath =
+            files.scriptPath.isEmpty() ? ScriptPath(settings.tempFolder) : files.scriptPath;
         // A source that is a script itself is imported rather than changed: the user's file
         // stays as it is, and its relative paths still count from its own folder.
         const bool sourceIsScript = QFileInfo(files.sourcePath).suffix().toLower() == QLatin1String("avs");
@@ -117,9 +118,9 @@ TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& 
             sourceText = ScriptString(LinkTo(files.sourcePath, files.privateFolder));
         if (sourceText.isEmpty())
             throw AppError(QStringLiteral("Cannot name \"%1\" in a script.").arg(files.sourcePath));
-        const QString firstLine = sourceIsScript
-                                      ? QStringLiteral("Import(%1)").arg(sourceText)
-                                      : QStringLiteral("DirectShowSource(%1,convertfps=true)").arg(sourceText);
+        const QString firstLine =
+            sourceIsScript ? QStringLiteral("Import(%1)").arg(sourceText)
+                           : QStringLiteral("DirectShowSource(%1,convertfps=true)").arg(sourceText);
         WriteScript(scriptPath, (firstLine + QStringLiteral("\r\nturnleft()\r\n")).toUtf8());
         job.inputFile = scriptPath;
         job.scriptWritten = true;

@@ -6,7 +6,6 @@
 #include "platform/TrimText.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
@@ -39,8 +38,10 @@ TfrmCommon::TfrmCommon(const QString& appFolderOverride)
             QProcess::startDetached(program.absoluteFilePath(), {}, program.absolutePath());
             return;
         }
+        // The desktop's own opener, as the desktop services would call it; no display library
+        // is needed for that, so the command-line program links none.
         const QUrl target = QUrl::fromUserInput(url, QDir::currentPath(), QUrl::AssumeLocalFile);
-        QDesktopServices::openUrl(target);
+        QProcess::startDetached(QStringLiteral("xdg-open"), {target.toString()});
     };
     InitPaths(appFolderOverride);
 }

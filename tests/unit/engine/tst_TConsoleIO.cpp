@@ -3,6 +3,7 @@
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 
+#include <QPointer>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
