@@ -245,7 +245,8 @@ void TBatchRun::ItemOutput(int index, const QString& text)
 
 void TBatchRun::ItemError(int index, const QString& text)
 {
-    Log(index, text);
+    // Both channels are read for markers, as an encoder may report on either.
+    ItemOutput(index, text);
     QStringList& kept = errorLines[index];
     for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts)) {
         const QString trimmed = line.trimmed();
