@@ -5,10 +5,11 @@
 // The machine may be shared: besides totals, the best round of each way is compared, and the
 // CPU time of the converting processes shows whether a difference is work or waiting.
 
+#include "support/FindChild.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 
-#include "engine/TConsoleIO.h"
+#include "engine/TBatchRun.h"
 #include "dialogs/TMessageBox.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
@@ -17,6 +18,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -69,10 +71,10 @@ TMeasure RunThroughWindow(const QString& appFolder, const QStringList& clips)
     frm.CreateOtherWindows();
     frm.show();
     QCoreApplication::processEvents();
-    for (int i = 0; i < frm.ComboBoxFormatSelect->count(); ++i) {
-        if (frm.ComboBoxFormatSelect->itemData(i).toString().endsWith(
-                QLatin1String("/01-mp4-mpeg4-aac.pf"))) {
-            frm.ComboBoxFormatSelect->setCurrentIndex(i);
+    auto* formats = Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"));
+    for (int i = 0; i < formats->count(); ++i) {
+        if (formats->itemData(i).toString().endsWith(QLatin1String("/01-mp4-mpeg4-aac.pf"))) {
+            formats->setCurrentIndex(i);
             frm.ComboBoxFormatSelectChange(i);
         }
     }
@@ -80,12 +82,17 @@ TMeasure RunThroughWindow(const QString& appFolder, const QStringList& clips)
         frm.AddJobFile(clip);
     TMessageBox::nextAnswers = {QMessageBox::No};
 
-    const TMeasure m = Measure([&frm](TMeasure& measure, QElapsedTimer& sincePress) {
-        QObject::connect(frm.ConsoleIO, &TConsoleIO::ProcessStatusChanged, &frm, [&](bool running) {
-            if (running && measure.toStartMs < 0)
+    auto* run = Child<TBatchRun>(&frm, QStringLiteral("BatchRun"));
+    const TMeasure m = Measure([&frm, run](TMeasure& measure, QElapsedTimer& sincePress) {
+        QObject::connect(run, &TBatchRun::ItemStarted, &frm, [&] {
+            if (measure.toStartMs < 0)
                 measure.toStartMs = double(sincePress.nsecsElapsed()) / 1e6;
         });
-        frm.buttonConvert->click();
+        // The run goes on in the window's event loop; the measure ends with it.
+        QEventLoop wait;
+        QObject::connect(run, &TBatchRun::RunFinished, &wait, &QEventLoop::quit);
+        Child<QPushButton>(&frm, QStringLiteral("buttonConvert"))->click();
+        wait.exec();
     });
     frm.close();
     return m;

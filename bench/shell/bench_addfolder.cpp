@@ -4,6 +4,7 @@
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"
 #include "shell/TfrmMain.h"
+#include "support/FindChild.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 
@@ -49,7 +50,7 @@ int main(int argc, char** argv)
     window.AddFolderFiles(media, true, QStringLiteral("*"));
     const qint64 added = timer.elapsed();
     // Until the list has been laid out and painted once with all items.
-    window.listViewFiles->scrollToBottom();
+    TestSupport::Child<QTreeWidget>(&window, QStringLiteral("listViewFiles"))->scrollToBottom();
     window.repaint();
     QCoreApplication::processEvents();
     const qint64 shown = timer.elapsed();

@@ -53,10 +53,9 @@ void TBatchRun::Start(const QList<TBatchItem>& newItems, const TJobSettings& new
     QString path = folder;
     while (path.size() > 1 && path.endsWith(u'/'))
         path.chop(1);
+    // A folder that cannot be made shows at the first item, whose file cannot be created.
     if (!path.isEmpty() && !QFileInfo(path).isDir())
         QDir().mkpath(path);
-    if (!path.isEmpty() && !QFileInfo(path).isDir())
-        throw AppError(QStringLiteral("Cannot create folder \"%1\".").arg(path));
 
     items = newItems;
     settings = newSettings;
@@ -194,12 +193,13 @@ bool TBatchRun::StartItem(int index)
             runner->deleteLater();
             throw;
         }
-        emit ItemStarted(index, target);
     } catch (...) {
         std::erase_if(active, [index](const std::unique_ptr<TSlot>& s) { return s->index == index; });
         dropPlaceholder();
         throw;
     }
+    // Outside the clean-up above: whatever a receiver does, the encoder runs now.
+    emit ItemStarted(index, target);
     return true;
 }
 
@@ -234,6 +234,7 @@ void TBatchRun::ItemOutput(int index, const QString& text)
     slot->progress.TakeMarkers(text);
     TItemProgress progress;
     progress.reachedSeconds = slot->progress.ReachedSeconds;
+    progress.totalSeconds = slot->progress.TotalSeconds;
     progress.windowSeconds =
         slot->progress.TotalSeconds > 0 || !items[index].durationText.isEmpty()
             ? slot->progress.WindowSeconds(items[index].startText, items[index].durationText)
@@ -308,7 +309,7 @@ void TBatchRun::FinishIfDone()
     const bool stopped = stopping;
     const QString error = endError;
     stopping = false;
-    emit RunFinished(extensions.join(u','), stopped, error);
+    emit RunFinished(extensions, stopped, error);
 }
 
 void TBatchRun::EndRunWithError(const QString& text)

@@ -42,6 +42,7 @@ enum class TItemResult
 struct TItemProgress
 {
     qint64 reachedSeconds = 0; // output time reached
+    qint64 totalSeconds = 0;   // the input's whole duration; 0 while unknown
     qint64 windowSeconds = 0;  // length of the part being converted; 0 while unknown
     double speed = 0;          // times real time; 0 while unknown
     int runTicks = 0;          // seconds the item has been running
@@ -62,9 +63,9 @@ public:
     ~TBatchRun() override;
 
     // Starts a run over items (each converted once, in list order as active free). settings
-    // carries the applied profile and the panel's choices; outputFolder is made when missing.
-    // Raises AppError when the output folder cannot be made, and nothing starts then. The first
-    // encoder starts once the caller's event loop runs.
+    // carries the applied profile and the panel's choices; outputFolder is made when missing
+    // (one that cannot be made ends the run at the first item, whose file cannot be created).
+    // The first encoder starts once the caller's event loop runs.
     void Start(const QList<TBatchItem>& items, const TJobSettings& settings, const QString& outputFolder,
                int simultaneous, TSettleOutput settleOutput);
 
@@ -100,10 +101,10 @@ signals:
     void ItemStarted(int index, const QString& outputPath);
     void ItemProgress(int index, const TItemProgress& progress);
     void ItemFinished(int index, TItemResult result);
-    // The run is over: the extensions of the failed items as the failed-format notice takes
-    // them ("avi,.mkv" style, joined by ","), whether it was stopped, and the error that
-    // ended it early (empty when none). Failed items before the error are reported as well.
-    void RunFinished(const QString& failedExtensions, bool stopped, const QString& error);
+    // The run is over: the extension (with its dot, empty for a source that is gone) of each
+    // failed item in the order they failed, whether it was stopped, and the error that ended it
+    // early (empty when none). Items that failed before the error are reported as well.
+    void RunFinished(const QStringList& failedExtensions, bool stopped, const QString& error);
 
 private:
     struct TSlot;

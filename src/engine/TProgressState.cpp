@@ -49,18 +49,24 @@ void TProgressState::TakeMarkers(const QString& text)
     }
 }
 
-qint64 TProgressState::WindowSeconds(const QString& startText, const QString& durationText) const
+qint64 TProgressState::WindowSeconds(qint64 totalSeconds, const QString& startText, const QString& durationText)
 {
     const qint64 startSeconds = TimeTextToSeconds(startText + QStringLiteral(".0"));
-    const qint64 length = durationText.isEmpty() ? TotalSeconds - startSeconds
+    const qint64 length = durationText.isEmpty() ? totalSeconds - startSeconds
                                                  : TimeTextToSeconds(durationText + QStringLiteral(".0"));
     return length == 0 ? 1 : length;
 }
 
 TProgressView TProgressState::View(const TProgressItem& item, const QString& statusRunFormat) const
 {
+    return MakeView(TotalSeconds, currentSeconds, item, statusRunFormat);
+}
+
+TProgressView TProgressState::MakeView(qint64 totalSeconds, qint64 currentSeconds, const TProgressItem& item,
+                                       const QString& statusRunFormat)
+{
     const qint64 startSeconds = TimeTextToSeconds(item.startText + QStringLiteral(".0"));
-    const qint64 windowLength = WindowSeconds(item.startText, item.durationText);
+    const qint64 windowLength = WindowSeconds(totalSeconds, item.startText, item.durationText);
     const QString endText = SecondsToTimeText(startSeconds + windowLength);
 
     qint64 position = RoundToEven(double(currentSeconds) / double(windowLength) * 100.0);

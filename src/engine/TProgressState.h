@@ -44,12 +44,20 @@ public:
 
     // The length in seconds of the part of the input the item converts: its duration text,
     // or the input's duration from its start on; at least 1.
-    qint64 WindowSeconds(const QString& startText, const QString& durationText) const;
+    qint64 WindowSeconds(const QString& startText, const QString& durationText) const
+    {
+        return WindowSeconds(TotalSeconds, startText, durationText);
+    }
+    static qint64 WindowSeconds(qint64 totalSeconds, const QString& startText, const QString& durationText);
 
     // The bar position and status line for item. statusRunFormat holds at most one "%s" (the
     // counter). A status format that does not format is no reason to lose the progress: it is
     // returned in formatError, for the caller to report once.
     TProgressView View(const TProgressItem& item, const QString& statusRunFormat) const;
+
+    // View for figures kept elsewhere: the input's duration and the output time reached.
+    static TProgressView MakeView(qint64 totalSeconds, qint64 currentSeconds, const TProgressItem& item,
+                                  const QString& statusRunFormat);
 
     // TakeMarkers, then View.
     TProgressView ParseEncoderOutput(const QString& text, const TProgressItem& item,

@@ -23,7 +23,9 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
+#include <QActionGroup>
 #include <QTreeWidget>
 
 #include <functional>
@@ -69,7 +71,9 @@ TfrmMain::TfrmMain(TfrmCommon* common, QWidget* parent) : QMainWindow(parent), f
 
 TfrmMain::~TfrmMain()
 {
-    DestroyConversionParts();
+    // No encoder outlives the window, and no run signal reaches a window going away.
+    if (BatchRun)
+        BatchRun->Close();
 }
 
 void TfrmMain::CreateActions()
@@ -289,10 +293,6 @@ void TfrmMain::CreateControls()
     OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog->setSizeGripEnabled(true);
 
-    TimerRunTime = new QTimer(this);
-    TimerRunTime->setObjectName(QStringLiteral("TimerRunTime"));
-    TimerRunTime->setInterval(1000);
-    connect(TimerRunTime, &QTimer::timeout, this, &TfrmMain::TimerRunTimeTimer);
 }
 
 void TfrmMain::CreateMenus()
@@ -308,6 +308,24 @@ void TfrmMain::CreateMenus()
     N_1->addAction(ActionFileMoveDown);
     N_1->addSeparator();
     N_1->addAction(ActionConvertNow);
+    // How many files convert at once: 1 up to the processor count.
+    N_Simultaneous = N_1->addMenu(QStringLiteral("Simultaneous conversions"));
+    N_Simultaneous->setObjectName(QStringLiteral("N_Simultaneous"));
+    N_SimultaneousGroup = new QActionGroup(this);
+    N_SimultaneousGroup->setExclusive(true);
+    for (int count = 1; count <= qMax(1, QThread::idealThreadCount()); ++count) {
+        QAction* entry = N_Simultaneous->addAction(QString::number(count));
+        entry->setObjectName(QStringLiteral("N_Simultaneous%1").arg(count));
+        entry->setCheckable(true);
+        N_SimultaneousGroup->addAction(entry);
+        connect(entry, &QAction::triggered, this, [this, count] { N_SimultaneousClick(count); });
+    }
+    // The saved choice is shown each time the menu opens: config.ini may change meanwhile.
+    connect(N_Simultaneous, &QMenu::aboutToShow, this, [this] {
+        const int count = ReadSimultaneous();
+        for (QAction* entry : N_SimultaneousGroup->actions())
+            entry->setChecked(entry->text() == QString::number(count));
+    });
     N_1->addSeparator();
     N_1->addAction(ActionExit);
 
@@ -365,7 +383,6 @@ void TfrmMain::FormCreate()
     setAcceptDrops(true);
     overwriteAnswer = 0;
     CreateConversionParts();
-    keepRunning = true;
     // The window is not on the screen yet: an error here (a profile that does not load) is
     // kept and shown with the first show's errors, over the window; start-up goes on.
     try {
@@ -528,18 +545,20 @@ void TfrmMain::LoadLanguage(const QString& fileName)
     labelSampleRate->setText(read("frmMain", "labelSampleRate"));
     labelChannel->setText(read("frmMain", "labelChannel"));
     LabelVideoAspect->setText(read("frmMain", "LabelVideoAspect"));
-    StringStartCaption = read("frmMain", "StringStartCaption");
-    StringStopCaption = read("frmMain", "StringStopCaption");
-    msgStatusReady = read("frmMain", "msgStatusReady");
-    labelCurrentInfo->setText(msgStatusReady);
-    labelCurrentInfo->setToolTip(msgStatusReady);
-    msgStatusRun = read("frmMain", "msgStatusRun");
-    msgClearAll = read("frmMain", "msgClearAll");
-    msgFolderView = read("frmMain", "msgFolderView");
-    msgFinishInfo = read("frmMain", "msgFinishInfo");
-    msgNoProfile = read("frmMain", "msgNoProfile");
-    msgFolderLineBreak = read("frmMain", "msgFolderLineBreak");
+    messages.StringStartCaption = read("frmMain", "StringStartCaption");
+    messages.StringStopCaption = read("frmMain", "StringStopCaption");
+    messages.msgStatusReady = read("frmMain", "msgStatusReady");
+    labelCurrentInfo->setText(messages.msgStatusReady);
+    labelCurrentInfo->setToolTip(messages.msgStatusReady);
+    messages.msgStatusRun = read("frmMain", "msgStatusRun");
+    messages.msgStatusRunMany = read("frmMain", "msgStatusRunMany");
+    messages.msgClearAll = read("frmMain", "msgClearAll");
+    messages.msgFolderView = read("frmMain", "msgFolderView");
+    messages.msgFinishInfo = read("frmMain", "msgFinishInfo");
+    messages.msgNoProfile = read("frmMain", "msgNoProfile");
+    messages.msgFolderLineBreak = read("frmMain", "msgFolderLineBreak");
     N_1->setTitle(read("frmMain", "N_1"));
+    N_Simultaneous->setTitle(read("frmMain", "N_Simultaneous"));
     N_Skin->setTitle(read("frmMain", "N_Skin"));
     for (int i = 0; i < SkinChoice::SkinCount; ++i)
         N_SkinItems[i]->setText(

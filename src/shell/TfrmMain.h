@@ -1,18 +1,25 @@
 #pragma once
 // The main window: job list, progress, output format and settings panel, output folder and the
-// menus. It is the meeting point of every subsystem, so its methods live beside their subsystem:
+// menus. It is the meeting point of every subsystem and holds no rules of its own: it reads its
+// controls, hands them to the libraries and shows what they report. One class over four files:
 // TfrmMain.cpp (creation, controls, language, start-up and closing), TfrmMainJobList.cpp (job
-// list, time window, folder choosers), TfrmMainConvert.cpp (progress, profiles, batch run) and
-// TfrmMainSkin.cpp (skins, Help menu, splash and welcome window).
+// list, time window, folder choosers), TfrmMainConvert.cpp (profiles, settings panel and the
+// batch run) and TfrmMainSkin.cpp (skins, Help menu, splash and welcome window).
+// Controls and state are private; tests find controls by their object names.
 
-#include "engine/TProgressState.h"
+#include "engine/TBatchProgress.h"
+#include "engine/TBatchRun.h"
+#include "profiles/TProfileCatalogue.h"
 #include "skin/SkinChoice.h"
 
+#include <QList>
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QSet>
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdint>
 
 class QAction;
@@ -25,7 +32,6 @@ class QLineEdit;
 class QMenu;
 class QProgressBar;
 class QPushButton;
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 
@@ -33,16 +39,26 @@ class TfrmCommon;
 class TFrmBatchAdd;
 class TFrmDirectory;
 class TTimeWindowEditor;
-
-// Parts created and owned by the conversion and skin sides (see their Create... methods).
-class TFFMpeg;
-class TConsoleIO;
-class TVideoProfile;
 class TfrmOverWrite;
 class TfrmUnSupportFormat;
 class TfrmHelpDialog;
 class TfrmSplash;
 class TSkinEngine;
+
+// The window's message texts, as the language file gave them; named by their keys.
+struct TMainMessages
+{
+    QString StringStartCaption;
+    QString StringStopCaption;
+    QString msgStatusReady;
+    QString msgStatusRun;
+    QString msgStatusRunMany;
+    QString msgClearAll;
+    QString msgFolderView;
+    QString msgFinishInfo;
+    QString msgNoProfile;
+    QString msgFolderLineBreak;
+};
 
 class TfrmMain : public QMainWindow
 {
@@ -53,13 +69,22 @@ public:
     explicit TfrmMain(TfrmCommon* common, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
-    // Start-up step 5: the other windows, created hidden, in their fixed order.
+    // The other windows, created hidden once the main window exists, in their fixed order.
     void CreateOtherWindows();
+    // The splash window main() made; the window destroys it when it closes.
+    void SetSplash(TfrmSplash* splash) { frmSplash = splash; }
+    TfrmCommon* Common() const { return frmCommon; }
+    const TMainMessages& Messages() const { return messages; }
+    // The applied profile, whose format and extension the next run writes.
+    const TVideoProfile& AppliedProfile() const { return VideoProfile; }
+    QString CurrentExtension() const { return currentExtension; }
 
     // ---- creation, start-up and closing (TfrmMain.cpp) ----
     void FormCreate();
     void FormShow();
     void FormPaint();
+    // The first paint has happened (and with it the welcome window's turn).
+    bool FirstPaintDone() const { return firstPaintDone; }
     void FormClose();
     void ActionExitExecute();
     void LoadLanguage(const QString& fileName);
@@ -86,87 +111,94 @@ public:
     QString ReadOutputFolder() const;
     void WriteOutputFolder(const QString& folder) const;
     static QString DefaultOutputFolder();
-    // Empties the list (closing step 1 and clear all).
+    // Empties the list (when the window closes, and clear all).
     void ClearJobList();
     int JobCount() const;
     // The selected item's row, -1 when none.
     int SelectedIndex() const;
 
-    // ---- conversion side (TfrmMainConvert.cpp) ----
-    // FormCreate: creates FFMpeg, ConsoleIO (EnableKill, StopProcessOnFree, TerminateCommand
-    // "quit", smSplitchar), VideoProfile and connects the runner's events.
-    void CreateConversionParts();
-    // Start-up step 5: TfrmUnSupportFormat, then TfrmOverWrite, hidden.
-    void CreateConversionWindows();
-    // Language sections frmOverWrite and frmUnSupportFormat.
-    void LoadLanguageConversionWindows(const QString& fileName);
-    // FormShow step 4: restore the saved output format.
-    void RestoreFormatIndex();
-    // FormClose steps 2 to 4 (after the list is emptied).
-    void FormCloseConversion();
-    // Frees what CreateConversionParts made (destructor).
-    void DestroyConversionParts();
-
-    void ConsoleIOReceiveOutput(QObject* Sender, const QString& Cmd);
-    void ConsoleIOReceiveError(QObject* Sender, const QString& Cmd);
-    void ConsoleIOProcessStatusChange(bool running);
-    void ParseEncoderOutput(const QString& text);
-    void AppendLog(const QString& text);
-    void ClearLog();
-    void TimerRunTimeTimer();
+    // ---- profiles, settings panel and the batch run (TfrmMainConvert.cpp) ----
     void ActionLoadProfileExecute();
     void ActionChangeProfileExecute();
     void ComboBoxFormatSelectChange(int index);
     void FillChoiceBox(QComboBox* box, const QString& value, const QString& choices, bool enabled);
     int ReadFormatIndex() const;
     void WriteFormatIndex(int index) const;
-    QString BuildJobCommandLine(const QString& sourceShort, const QString& outputShort,
-                                const QString& startText, const QString& durationText);
+    // The saved output format, applied at the first show.
+    void RestoreFormatIndex();
+    // How many items may convert at once: [setting] simultaneous, 1 when missing or unreadable,
+    // at most the processor count.
+    int ReadSimultaneous() const;
+    void WriteSimultaneous(int count) const;
+    void N_SimultaneousClick(int count);
+    // The settings panel and the applied profile as the run takes them.
+    TJobSettings ReadJobSettings() const;
+
     void ActionConvertNowExecute();
     void RunBatch();
     void StopBatch();
+    // The run's controls: locked while encoders run, and the Convert button's caption.
+    void ConsoleIOProcessStatusChange(bool running);
     void SetRunControlsEnabled(bool enabled);
     void ShowStatusReady();
-    void EnsureOutputFolder(const QString& folder);
     void OpenOutputFolder(const QString& folder);
-    // The path to write, or an empty text to skip the item.
+    // The path to write for an output that exists already, or an empty text to skip the item.
     QString ResolveOutputName(const QString& outputPath);
 
-    // ---- conversion side: run state (TfrmMainConvert.cpp) ----
-    // The system's temporary folder, ending in "/".
-    static QString TempFolder();
-    QString jobProgram; // the encoder and its arguments, from the last BuildJobCommandLine
-    QStringList jobArguments;
-    int appliedFormatIndex = -1; // the format list entry whose profile the panel shows
-    bool batchRunning = false;
-    bool stopRequested = false; // the current encoder was stopped by the user or by closing
-    bool closingDown = false;
-    bool statusFormatReported = false; // a broken msgStatusRun was shown in this run
-    bool logFailureReported = false;   // the encoder log could not be written in this run
-    // ---- end of conversion side: run state ----
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // Queued skin requests (WM_APPLYSKIN) arrive here; defined with the skin side.
+    void customEvent(QEvent* event) override;
 
-    // ---- skin side, Help menu, splash and welcome (TfrmMainSkin.cpp) ----
-    // Start-up step 3, before the main window exists.
+private:
+    void CreateControls();
+    void CreateActions();
+    void CreateMenus();
+    void ConnectJobList();
+    void RebuildJobIndex();
+
+    // Conversion side (TfrmMainConvert.cpp).
+    void CreateConversionParts();
+    void CreateConversionWindows();
+    void LoadLanguageConversionWindows(const QString& fileName);
+    void FormCloseConversion();
+    void BatchItemStarted(int index, const QString& outputPath);
+    void BatchItemProgress(int index, const TItemProgress& progress);
+    void BatchItemFinished(int index, TItemResult result);
+    void BatchRunFinished(const QStringList& failedExtensions, bool stopped, const QString& error);
+    QTreeWidgetItem* RunItem(int index) const;
+    void ShowBatchProgress();
+    // The settings panel's boxes, in the order of the profile's choices (ChoiceFields).
+    std::array<QComboBox*, 8> SettingBoxes() const;
+
+    // Skin side, Help menu, splash and welcome (TfrmMainSkin.cpp).
+public:
+    // Made before the main window exists.
     static TfrmSplash* CreateSplash(TfrmCommon* common);
-    // Start-up step 6.
     static void HideSplash(TfrmSplash* splash);
-    // Closing step 5.
     static void DestroySplash(TfrmSplash* splash);
-    // Start-up step 5: TfrmHelpDialog, hidden (the first of the other windows).
-    void CreateHelpDialog();
-    void LoadLanguageHelpDialog(const QString& fileName);
-    // LoadLanguage step 3.
-    void RepaintHelpDialog();
-    // FormShow step 2: ApplySkin with ReadSkinIndex.
-    void ApplySkinAtStart();
-    // FormPaint: the welcome window, modeless.
-    void ShowHelpDialog();
     void N_SkinClick(int skinNumber);
     void N_LocalHelpClick();
     void N_HomePageClick();
     void N_SupportClick();
     void N_FeedBackClick();
     void N_UpdateClick();
+    // The welcome window, modeless, after the first paint.
+    void ShowHelpDialog();
+
+private:
+    void CreateHelpDialog();
+    void LoadLanguageHelpDialog(const QString& fileName);
+    void RepaintHelpDialog();
+    // The saved skin, applied at the first show.
+    void ApplySkinAtStart();
+    TSkinEngine& SkinEngine();
 
     // ---- fields ----
     TfrmCommon* frmCommon;
@@ -174,16 +206,24 @@ public:
     TSkinEngine* suiSkinEngine = nullptr; // made on first use; restyles every window
     bool firstPaintDone = false;
 
-    // Conversion state.
-    bool keepRunning = true;
-    std::uint8_t overwriteAnswer = 0;
-    TProgressState progress; // of the running item
+    // Profiles and the run.
+    TProfileCatalogue catalogue;
+    int appliedFormatIndex = -1; // the format list entry whose profile the panel shows
+    TVideoProfile VideoProfile;  // the applied profile
     QString currentFormat;
     QString currentExtension;
-    TFFMpeg* FFMpeg = nullptr;
-    TConsoleIO* ConsoleIO = nullptr;
-    TVideoProfile* VideoProfile = nullptr;
-    QTimer* TimerRunTime = nullptr;
+    std::uint8_t overwriteAnswer = 0;
+    TBatchRun* BatchRun = nullptr;
+    QList<QPersistentModelIndex> runRows; // the list's rows of the run's items
+    QList<TItemProgress> runProgress;     // per item of the run
+    QList<bool> runFinished;              // per item of the run
+    TBatchProgress batchProgress;         // the whole run, when several items convert at once
+    int runFinishedCount = 0;
+    int runSimultaneous = 1;
+    int shownItem = -1; // the item the status line follows when one converts at a time
+    QString runFolderShort;
+    bool statusFormatReported = false; // a broken status format was shown in this run
+    bool closingDown = false;
 
     // Other windows (all exist from start-up on; hidden between uses).
     TfrmHelpDialog* frmHelpDialog = nullptr;
@@ -192,16 +232,7 @@ public:
     TFrmBatchAdd* FrmBatchAdd = nullptr;
     TFrmDirectory* FrmDirectory = nullptr;
 
-    // Message fields filled by LoadLanguage.
-    QString StringStartCaption;
-    QString StringStopCaption;
-    QString msgStatusReady;
-    QString msgStatusRun;
-    QString msgClearAll;
-    QString msgFolderView;
-    QString msgFinishInfo;
-    QString msgNoProfile;
-    QString msgFolderLineBreak;
+    TMainMessages messages; // filled by LoadLanguage
 
     // Controls, top to bottom.
     QWidget* clientArea = nullptr;
@@ -280,6 +311,8 @@ public:
 
     // Menus.
     QMenu* N_1 = nullptr;
+    QMenu* N_Simultaneous = nullptr;
+    QActionGroup* N_SimultaneousGroup = nullptr;
     QMenu* N_Skin = nullptr;
     QAction* N_SkinItems[SkinChoice::SkinCount] = {}; // N_Skin1 ... N_Skin18
     QMenu* N_Tools = nullptr;
@@ -292,24 +325,6 @@ public:
     QAction* N_FeedBack = nullptr;
     QAction* N_Update = nullptr;
     QMenu* PopupMenu = nullptr;
-
-protected:
-    void showEvent(QShowEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    // Queued skin requests (WM_APPLYSKIN) arrive here; defined with the skin side.
-    void customEvent(QEvent* event) override;
-
-private:
-    void CreateControls();
-    void CreateActions();
-    void CreateMenus();
-    void ConnectJobList();
-    void RebuildJobIndex();
 
     // IsInJobList answers from this index of captions; any change of the list not made by
     // AddJobFile marks it stale, and the next question rebuilds it.

@@ -1,98 +1,44 @@
-// Conversion side of the main window: progress and log, profile catalogue and settings panel,
-// per-file job set-up and the batch run.
+// Conversion side of the main window: the profile catalogue and settings panel, and the batch
+// run, which TBatchRun does; the window reads its controls for it and shows what it reports.
 
 #include "shell/TfrmMain.h"
 
 #include "dialogs/TMessageBox.h"
 #include "dialogs/TfrmOverWrite.h"
 #include "dialogs/TfrmUnSupportFormat.h"
-#include "engine/OutputNames.h"
-#include "engine/TConsoleIO.h"
-#include "engine/TEncoderLog.h"
-#include "engine/TFFMpeg.h"
-#include "engine/TJobSetup.h"
 #include "engine/TProgressState.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
-#include "profiles/TProfileCatalogue.h"
-#include "profiles/VideoProfile.h"
+#include "profiles/ProfileSettings.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QComboBox>
-#include <QDir>
-#include <QEventLoop>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
-#include <sys/stat.h>
-
-namespace {
-
-// True when both paths reach the same file (the same file under another name or link included).
-bool SameFile(const QString& a, const QString& b)
-{
-    struct stat first;
-    struct stat second;
-    if (::stat(QFile::encodeName(a).constData(), &first) != 0 ||
-        ::stat(QFile::encodeName(b).constData(), &second) != 0)
-        return false;
-    return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-// The source's file name with the profile's extension in place of its own.
-QString OutputNameFor(const QString& sourcePath, const QString& extension)
-{
-    const QString name = QFileInfo(sourcePath).fileName();
-    const qsizetype dot = name.lastIndexOf(u'.');
-    // A name that only starts with a dot has no extension to replace.
-    const QString base = dot > 0 ? name.left(dot) : name;
-    return base + u'.' + extension;
-}
-
-const QByteArray placeholderText = QByteArrayLiteral("temp\r\n");
-
-// True while the output still holds nothing but the placeholder: no encoder wrote to it.
-bool StillPlaceholder(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    return file.size() == placeholderText.size() && file.readAll() == placeholderText;
-}
-
-} // namespace
+#include <array>
 
 // ---- parts and windows -------------------------------------------------------------------
 
 void TfrmMain::CreateConversionParts()
 {
-    FFMpeg = new TFFMpeg(this);
-    VideoProfile = new TVideoProfile;
-    ConsoleIO = new TConsoleIO(this);
-    ConsoleIO->EnableKill = true;
-    ConsoleIO->StopProcessOnFree = true;
-    ConsoleIO->TerminateCommand = QStringLiteral("quit");
-    ConsoleIO->WaitTimeout = 1000;
-    ConsoleIO->SplitMode = smSplitchar;
-    ConsoleIO->SplitChar = '\n';
-    ConsoleIO->OnReceiveOutput = [this](TConsoleIO* sender, const QString& cmd) {
-        ConsoleIOReceiveOutput(sender, cmd);
-    };
-    ConsoleIO->OnReceiveError = [this](TConsoleIO* sender, const QString& cmd) {
-        ConsoleIOReceiveError(sender, cmd);
-    };
-    ConsoleIO->OnProcessStatusChange = [this](TConsoleIO*, bool running) {
-        ConsoleIOProcessStatusChange(running);
-    };
+    BatchRun = new TBatchRun(*frmCommon, this);
+    BatchRun->setObjectName(QStringLiteral("BatchRun"));
+    connect(BatchRun, &TBatchRun::ItemStarted, this, &TfrmMain::BatchItemStarted);
+    connect(BatchRun, &TBatchRun::ItemProgress, this, &TfrmMain::BatchItemProgress);
+    connect(BatchRun, &TBatchRun::ItemFinished, this, &TfrmMain::BatchItemFinished);
+    connect(BatchRun, &TBatchRun::RunFinished, this, &TfrmMain::BatchRunFinished);
 }
 
 void TfrmMain::CreateConversionWindows()
@@ -111,147 +57,46 @@ void TfrmMain::LoadLanguageConversionWindows(const QString& fileName)
         frmUnSupportFormat->LoadLanguage(fileName);
 }
 
-void TfrmMain::DestroyConversionParts()
-{
-    if (ConsoleIO) {
-        // No event may reach a window that is going away; the runner still ends its child.
-        ConsoleIO->OnReceiveOutput = nullptr;
-        ConsoleIO->OnReceiveError = nullptr;
-        ConsoleIO->OnProcessStatusChange = nullptr;
-        delete ConsoleIO;
-        ConsoleIO = nullptr;
-    }
-    delete VideoProfile;
-    VideoProfile = nullptr;
-}
-
-// ---- encoder output, progress and log ----------------------------------------------------
-
-void TfrmMain::ConsoleIOReceiveOutput(QObject*, const QString& Cmd)
-{
-    if (frmCommon->LogFileEnabled())
-        AppendLog(Cmd);
-    ParseEncoderOutput(Cmd);
-}
-
-void TfrmMain::ConsoleIOReceiveError(QObject*, const QString& Cmd)
-{
-    if (frmCommon->LogFileEnabled())
-        AppendLog(Cmd);
-    ParseEncoderOutput(Cmd);
-}
-
-void TfrmMain::ParseEncoderOutput(const QString& text)
-{
-    const int row = SelectedIndex();
-    if (row < 0)
-        return;
-    const QTreeWidgetItem* item = listViewFiles->topLevelItem(row);
-    const TProgressItem current{item->text(0), item->text(1), item->text(2), row, JobCount()};
-
-    // A bad marker value raises; what the piece held before it is kept, as for a good piece.
-    const TProgressView view = progress.ParseEncoderOutput(text, current, msgStatusRun);
-
-    // A negative position shows as an empty bar.
-    progressBarCurrent->setValue(qMax(0, view.position));
-    labelCurrentInfo->setText(view.statusText);
-    labelCurrentInfo->setToolTip(view.statusText);
-    // Told once per run, not for every line the encoder prints.
-    if (!view.formatError.isEmpty() && !statusFormatReported) {
-        statusFormatReported = true;
-        throw AppError(view.formatError);
-    }
-}
-
-void TfrmMain::AppendLog(const QString& text)
-{
-    // A log that cannot be written is told once per run, not for every line the encoder
-    // prints; the rest of the run goes on without it.
-    if (logFailureReported)
-        return;
-    try {
-        TEncoderLog(*frmCommon).AppendLog(text);
-    } catch (const AppError&) {
-        logFailureReported = true;
-        throw;
-    }
-}
-
-void TfrmMain::ClearLog()
-{
-    TEncoderLog(*frmCommon).ClearLog();
-}
-
-void TfrmMain::TimerRunTimeTimer()
-{
-    ++progress.RunTicks;
-}
-
 // ---- profile catalogue and settings panel ------------------------------------------------
+
+std::array<QComboBox*, 8> TfrmMain::SettingBoxes() const
+{
+    // In the order of ChoiceFields: each box shows one choice of the profile and gives one job
+    // setting back.
+    return {ComboBoxVideoCodec, comboBoxVideoBitrate, comboBoxFrameRate,  comboBoxVideoSize,
+            ComboBoxAudioCodec, comboBoxAudioBitrate, comboBoxSampleRate, comboBoxChannel};
+}
 
 void TfrmMain::ActionLoadProfileExecute()
 {
+    catalogue = TProfileCatalogue::Load(TProfileCatalogue::ProfileFolder(frmCommon->appFolder));
     ComboBoxFormatSelect->clear();
     appliedFormatIndex = -1;
-    QStringList failures;
-    for (const QString& path :
-         TProfileCatalogue::ListProfileFiles(TProfileCatalogue::ProfileFolder(frmCommon->appFolder))) {
-        // One broken file must not hide the profiles after it; it is left out and named.
-        TVideoProfile profile;
-        try {
-            profile.LoadFromFile(path);
-        } catch (const AppError& error) {
-            failures << QFileInfo(path).fileName() + QStringLiteral(": ") + error.Text();
-            continue;
-        }
-        ComboBoxFormatSelect->addItem(
-            TProfileCatalogue::EntryText(profile.DisplayName(), profile.Extension()), path);
-    }
+    for (const TProfileEntry& entry : catalogue.entries)
+        ComboBoxFormatSelect->addItem(entry.EntryText(), entry.file);
     if (ComboBoxFormatSelect->count() > 0) {
         ComboBoxFormatSelect->setCurrentIndex(0);
         ActionChangeProfileExecute();
     }
-    if (!failures.isEmpty())
-        throw AppError(failures.join(u'\n'));
+    // A broken file is left out and named; the profiles after it are still there.
+    if (!catalogue.failures.isEmpty())
+        throw AppError(catalogue.failures.join(u'\n'));
 }
 
 void TfrmMain::ActionChangeProfileExecute()
 {
     const int index = ComboBoxFormatSelect->currentIndex();
-    if (index < 0)
+    if (index < 0 || index >= catalogue.entries.size())
         return;
-    const QString path = ComboBoxFormatSelect->itemData(index).toString();
-
-    // Loaded aside first: a profile that fails leaves the panel, the current format and the
-    // profile object as the previous one left them, and the list shows that one again.
-    TVideoProfile loaded;
-    try {
-        loaded.LoadFromFile(path);
-    } catch (...) {
-        ComboBoxFormatSelect->setCurrentIndex(appliedFormatIndex);
-        throw;
+    const TVideoProfile& profile = catalogue.entries[index].profile;
+    VideoProfile = profile;
+    const std::array<QComboBox*, 8> boxes = SettingBoxes();
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        const ProfileChoice choice = (profile.*ChoiceFields[i].choice)();
+        FillChoiceBox(boxes[i], choice.Value, choice.Choices, choice.Enabled);
     }
-    *VideoProfile = loaded;
-
-    FillChoiceBox(ComboBoxVideoCodec, loaded.VideoCodec().Value, loaded.VideoCodec().Choices,
-                  loaded.VideoCodec().Enabled);
-    FillChoiceBox(comboBoxVideoBitrate, loaded.VideoBitrate().Value, loaded.VideoBitrate().Choices,
-                  loaded.VideoBitrate().Enabled);
-    FillChoiceBox(comboBoxFrameRate, loaded.FrameRate().Value, loaded.FrameRate().Choices,
-                  loaded.FrameRate().Enabled);
-    FillChoiceBox(comboBoxVideoSize, loaded.VideoSize().Value, loaded.VideoSize().Choices,
-                  loaded.VideoSize().Enabled);
-    FillChoiceBox(ComboBoxAudioCodec, loaded.AudioCodec().Value, loaded.AudioCodec().Choices,
-                  loaded.AudioCodec().Enabled);
-    FillChoiceBox(comboBoxAudioBitrate, loaded.AudioBitrate().Value, loaded.AudioBitrate().Choices,
-                  loaded.AudioBitrate().Enabled);
-    FillChoiceBox(comboBoxSampleRate, loaded.SampleRate().Value, loaded.SampleRate().Choices,
-                  loaded.SampleRate().Enabled);
-    FillChoiceBox(comboBoxChannel, loaded.Channel().Value, loaded.Channel().Choices,
-                  loaded.Channel().Enabled);
-
-    currentFormat = loaded.ContainerFormat();
-    currentExtension = loaded.Extension();
+    currentFormat = profile.ContainerFormat();
+    currentExtension = profile.Extension();
     appliedFormatIndex = index;
 }
 
@@ -274,6 +119,22 @@ void TfrmMain::FillChoiceBox(QComboBox* box, const QString& value, const QString
             box->setEditText(value);
     }
     box->setEnabled(enabled);
+}
+
+TJobSettings TfrmMain::ReadJobSettings() const
+{
+    TJobSettings settings;
+    const std::array<QComboBox*, 8> boxes = SettingBoxes();
+    for (size_t i = 0; i < boxes.size(); ++i)
+        settings.*ChoiceFields[i].setting = boxes[i]->currentText();
+    settings.aspect = ComboBoxAspect->currentText();
+    ApplyProfileFormat(VideoProfile, settings);
+    // The applied profile's format as the window keeps it (the list may show another entry).
+    settings.currentFormat = currentFormat;
+    settings.currentExtension = currentExtension;
+    settings.appFolder = frmCommon->appFolder;
+    settings.tempFolder = TempFolder();
+    return settings;
 }
 
 int TfrmMain::ReadFormatIndex() const
@@ -303,58 +164,38 @@ void TfrmMain::RestoreFormatIndex()
     ActionChangeProfileExecute();
 }
 
-// ---- per-file job set-up -----------------------------------------------------------------
+// ---- simultaneous conversions ------------------------------------------------------------
 
-QString TfrmMain::BuildJobCommandLine(const QString& sourceShort, const QString& outputShort,
-                                      const QString& startText, const QString& durationText)
+int TfrmMain::ReadSimultaneous() const
 {
-    TJobSettings settings;
-    settings.videoCodec = ComboBoxVideoCodec->currentText();
-    settings.videoBitrate = comboBoxVideoBitrate->currentText();
-    settings.frameRate = comboBoxFrameRate->currentText();
-    settings.videoSize = comboBoxVideoSize->currentText();
-    settings.aspect = ComboBoxAspect->currentText();
-    settings.audioCodec = ComboBoxAudioCodec->currentText();
-    settings.audioBitrate = comboBoxAudioBitrate->currentText();
-    settings.sampleRate = comboBoxSampleRate->currentText();
-    settings.channel = comboBoxChannel->currentText();
-    settings.currentFormat = currentFormat;
-    settings.currentExtension = currentExtension;
-    settings.hasVideo = VideoProfile->HasVideo();
-    settings.appFolder = frmCommon->appFolder;
-    settings.tempFolder = TempFolder();
-
-    const TJobCommand job = TJobSetup::BuildJobCommandLine(
-        *FFMpeg, settings, TJobFiles{sourceShort, outputShort, startText, durationText});
-    jobProgram = job.program;
-    jobArguments = job.arguments;
-    if (frmCommon->LogFileEnabled())
-        AppendLog(job.commandLine);
-    return job.commandLine;
+    const int count = IniFile(frmCommon->configFile)
+                          .ReadInteger(QStringLiteral("setting"), QStringLiteral("simultaneous"), 1);
+    // A value from a larger machine, or nonsense, must not start more than this one can take.
+    return qBound(1, count, qMax(1, QThread::idealThreadCount()));
 }
 
-QString TfrmMain::TempFolder()
+void TfrmMain::WriteSimultaneous(int count) const
 {
-    QString folder = QDir::tempPath();
-    if (!folder.endsWith(u'/'))
-        folder += u'/';
-    return folder;
+    IniFile(frmCommon->configFile).WriteInteger(QStringLiteral("setting"), QStringLiteral("simultaneous"), count);
+}
+
+void TfrmMain::N_SimultaneousClick(int count)
+{
+    WriteSimultaneous(count);
 }
 
 // ---- batch run ---------------------------------------------------------------------------
 
 void TfrmMain::ActionConvertNowExecute()
 {
-    if (JobCount() == 0)
-        return;
-    if (ConsoleIO->IsRunning()) {
+    if (BatchRun->IsRunning()) {
         StopBatch();
         return;
     }
-    if (batchRunning)
+    if (JobCount() == 0)
         return;
     if (ComboBoxFormatSelect->count() == 0) {
-        TMessageBox::Show(this, msgNoProfile, QMessageBox::Ok, QMessageBox::Warning);
+        TMessageBox::Show(this, messages.msgNoProfile, QMessageBox::Ok, QMessageBox::Warning);
         return;
     }
     RunBatch();
@@ -362,22 +203,6 @@ void TfrmMain::ActionConvertNowExecute()
 
 void TfrmMain::RunBatch()
 {
-    // Whatever ends the run, an error included, leaves the window idle.
-    struct RunGuard
-    {
-        TfrmMain* window;
-        explicit RunGuard(TfrmMain* w) : window(w) { window->batchRunning = true; }
-        ~RunGuard()
-        {
-            window->TimerRunTime->stop();
-            window->batchRunning = false;
-            window->keepRunning = true;
-        }
-    } guard(this);
-
-    ClearLog();
-    statusFormatReported = false;
-    logFailureReported = false;
     QString folderText = editOutputFolder->text();
     if (folderText.trimmed().isEmpty()) {
         // No folder would put every output into the root of the file system: the default
@@ -385,117 +210,141 @@ void TfrmMain::RunBatch()
         folderText = DefaultOutputFolder();
         editOutputFolder->setText(folderText);
     }
-    EnsureOutputFolder(folderText);
-    const QString folderShort = ShortPath(folderText);
-    if (!folderText.endsWith(u'/'))
-        folderText += u'/';
 
-    const int itemCount = JobCount();
-    QString failedExtensions;
-    for (int index = 0; index < itemCount; ++index) {
-        // A stop, or a window that closed (and emptied the list), ends the run here.
-        if (!keepRunning || closingDown || index >= JobCount()) {
-            if (!closingDown)
-                ShowStatusReady();
-            return;
-        }
-        progress.Reset();
-        TimerRunTime->start();
+    // The run works on the list as it is now.
+    QList<TBatchItem> items;
+    runRows.clear();
+    for (int row = 0; row < JobCount(); ++row) {
+        const QTreeWidgetItem* item = listViewFiles->topLevelItem(row);
+        items << TBatchItem{item->text(0), item->text(1), item->text(2)};
+        runRows << QPersistentModelIndex(listViewFiles->model()->index(row, 0));
+    }
+    runProgress = QList<TItemProgress>(items.size());
+    runFinished = QList<bool>(items.size(), false);
+    runFinishedCount = 0;
+    runSimultaneous = ReadSimultaneous();
+    shownItem = -1;
+    statusFormatReported = false;
+    batchProgress.Reset(int(items.size()));
 
-        QTreeWidgetItem* item = listViewFiles->topLevelItem(index);
+    BatchRun->Start(items, ReadJobSettings(), folderText, runSimultaneous,
+                    [this](int, const QString& outputPath) { return ResolveOutputName(outputPath); });
+    runFolderShort = ShortPath(folderText);
+    ConsoleIOProcessStatusChange(true);
+    ShowBatchProgress();
+}
+
+QTreeWidgetItem* TfrmMain::RunItem(int index) const
+{
+    if (index < 0 || index >= runRows.size() || !runRows[index].isValid())
+        return nullptr;
+    return listViewFiles->topLevelItem(runRows[index].row());
+}
+
+void TfrmMain::BatchItemStarted(int index, const QString&)
+{
+
+    // The list shows which file converts (the latest one when several do).
+    if (QTreeWidgetItem* item = RunItem(index)) {
         listViewFiles->setCurrentItem(item);
         item->setSelected(true);
         listViewFiles->scrollToItem(item);
-        const QString sourcePath = item->text(0);
-        const QString sourceShort = ShortPath(sourcePath);
-        const QString startText = item->text(1);
-        const QString durationText = item->text(2);
+    }
+    shownItem = index;
+    runProgress[index] = TItemProgress();
+    ShowBatchProgress();
+}
 
-        const QString outputPath = folderText + OutputNameFor(sourcePath, currentExtension);
-        QString target;
-        if (!sourceShort.isEmpty() && SameFile(outputPath, sourceShort)) {
-            // Writing the placeholder would destroy the source before the encoder reads it.
-            target = MakeAutoName(outputPath);
-        } else {
-            target = ResolveOutputName(outputPath);
-        }
-        if (target.isEmpty()) {
-            TimerRunTime->stop();
-            continue;
-        }
-        if (closingDown)
+void TfrmMain::BatchItemProgress(int index, const TItemProgress& progress)
+{
+    runProgress[index] = progress;
+    batchProgress.SetWindow(index, progress.windowSeconds);
+    batchProgress.SetReached(index, progress.reachedSeconds);
+    if (runSimultaneous > 1 || index == shownItem)
+        ShowBatchProgress();
+}
+
+void TfrmMain::BatchItemFinished(int index, TItemResult)
+{
+
+    if (!runFinished[index]) {
+        runFinished[index] = true;
+        ++runFinishedCount;
+    }
+    batchProgress.SetFinished(index);
+    if (runSimultaneous > 1)
+        ShowBatchProgress();
+}
+
+void TfrmMain::ShowBatchProgress()
+{
+    if (!BatchRun->IsRunning() || BatchRun->IsStopping())
+        return;
+    QString statusText;
+    QString formatError;
+    int position = 0;
+    if (runSimultaneous == 1) {
+        // One file at a time: the bar and the line follow that file, as they always did.
+        if (shownItem < 0)
             return;
-
-        // Opening a pipe or a device that stands at the output's name would wait for a reader
-        // for ever, or write where no file is meant to be.
-        const QFileInfo targetInfo(target);
-        if (targetInfo.exists() && !targetInfo.isFile())
-            throw AppError(
-                QStringLiteral("Cannot create file \"%1\". It is not a regular file.").arg(target));
-        QFile placeholder(target);
-        if (!placeholder.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            placeholder.write(placeholderText) != placeholderText.size() || !placeholder.flush())
-            throw AppError(
-                QStringLiteral("Cannot create file \"%1\". %2").arg(target, placeholder.errorString()));
-        placeholder.close();
-        const QString outputShort = ShortPath(target);
-
-        BuildJobCommandLine(sourceShort, outputShort, startText, durationText);
-        stopRequested = false;
-        ConsoleIO->Start(jobProgram, jobArguments, QString());
-
-        // The window stays alive while the encoder runs; the loop sleeps until an event comes.
-        if (ConsoleIO->IsRunning()) {
-            QEventLoop wait;
-            connect(ConsoleIO, &TConsoleIO::ProcessStatusChanged, &wait, [&wait](bool running) {
-                if (!running)
-                    wait.quit();
-            });
-            wait.exec();
+        const TItemProgress& progress = runProgress[shownItem];
+        const QTreeWidgetItem* item = RunItem(shownItem);
+        const TProgressItem current{item ? item->text(0) : QString(), item ? item->text(1) : QString(),
+                                    item ? item->text(2) : QString(), shownItem, int(runRows.size())};
+        const TProgressView view =
+            TProgressState::MakeView(progress.totalSeconds, progress.reachedSeconds, current, messages.msgStatusRun);
+        position = view.position;
+        statusText = view.statusText;
+        formatError = view.formatError;
+    } else {
+        // Several at once: the bar shows the whole batch, the line counts the finished files.
+        position = batchProgress.Position();
+        try {
+            statusText = SafeFormat(messages.msgStatusRunMany,
+                                    QStringLiteral("%1/%2").arg(runFinishedCount).arg(runRows.size()));
+        } catch (const AppError& error) {
+            formatError = error.Text();
         }
-        TimerRunTime->stop();
-
-        // An encoder that ended with an error, or was killed, failed; one the user stopped did not.
-        // One that reports success but never wrote the output failed all the same.
-        const bool unwritten = StillPlaceholder(target);
-        const bool failed =
-            !stopRequested && (ConsoleIO->ExitCrashed() || ConsoleIO->ExitCode() != 0 || unwritten);
-        if (failed)
-            failedExtensions += ExtensionWithDot(sourceShort) + u',';
-        // A placeholder that no encoder wrote to is no output: leave no 6-byte "video" behind.
-        if (unwritten)
-            QFile::remove(target);
     }
+    // A negative position shows as an empty bar.
+    progressBarCurrent->setValue(qBound(0, position, 100));
+    labelCurrentInfo->setText(statusText);
+    labelCurrentInfo->setToolTip(statusText);
+    // Told once per run, not for every line the encoder prints, and after the run's own step
+    // is over.
+    if (!formatError.isEmpty() && !statusFormatReported) {
+        statusFormatReported = true;
+        QTimer::singleShot(0, this, [formatError] { ReportException(formatError); });
+    }
+}
 
-    // A stop during the last item ends the run like a stop anywhere else: the run did not
-    // convert every file, so neither the "all converted" question nor the notice may claim so.
-    const bool stopped = !keepRunning;
+void TfrmMain::BatchRunFinished(const QStringList& failedExtensions, bool stopped, const QString& error)
+{
+    ConsoleIOProcessStatusChange(false);
     ShowStatusReady();
-    keepRunning = true;
-    if (closingDown || stopped)
+    runRows.clear();
+    if (closingDown)
         return;
-
-    if (!failedExtensions.isEmpty()) {
-        failedExtensions.chop(1);
-        frmUnSupportFormat->ShowFailedFormats(failedExtensions);
+    // An error that ended the run comes first; the files that failed before it still count.
+    if (!error.isEmpty())
+        TMessageBox::ShowError(this, error);
+    if (!failedExtensions.isEmpty() && (!stopped || !error.isEmpty())) {
+        // A source that is gone has no extension: the notice still comes, with what is known.
+        frmUnSupportFormat->ShowFailedFormats(failedExtensions.join(u','));
         return;
     }
-    if (TMessageBox::Show(this, msgFolderView + QStringLiteral("\n\n") + msgFinishInfo,
+    // A stop, or an error, means the run did not convert every file: no "all converted".
+    if (stopped || !error.isEmpty())
+        return;
+    if (TMessageBox::Show(this, messages.msgFolderView + QStringLiteral("\n\n") + messages.msgFinishInfo,
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) == QMessageBox::Yes)
-        OpenOutputFolder(folderShort);
+        OpenOutputFolder(runFolderShort);
 }
 
 void TfrmMain::StopBatch()
 {
-    keepRunning = false;
-    stopRequested = true;
     ShowStatusReady();
-    try {
-        ConsoleIO->SendLine(QStringLiteral("q"));
-    } catch (const AppError&) {
-        // The encoder is ending already and takes no more input; Stop still makes sure of it.
-    }
-    ConsoleIO->Stop();
+    BatchRun->Stop();
 }
 
 void TfrmMain::ConsoleIOProcessStatusChange(bool running)
@@ -518,23 +367,20 @@ void TfrmMain::SetRunControlsEnabled(bool enabled)
                                   ActionFileBatchAdd};
     for (QAction* action : actions)
         action->setEnabled(enabled);
-    ActionConvertNow->setText(enabled ? StringStartCaption : StringStopCaption);
+    // A profile's locked boxes stay locked when the run gives the controls back.
+    if (enabled && appliedFormatIndex >= 0) {
+        const std::array<QComboBox*, 8> boxes = SettingBoxes();
+        for (size_t i = 0; i < boxes.size(); ++i)
+            boxes[i]->setEnabled((VideoProfile.*ChoiceFields[i].choice)().Enabled);
+    }
+    ActionConvertNow->setText(enabled ? messages.StringStartCaption : messages.StringStopCaption);
 }
 
 void TfrmMain::ShowStatusReady()
 {
-    labelCurrentInfo->setText(msgStatusReady);
-    labelCurrentInfo->setToolTip(msgStatusReady);
+    labelCurrentInfo->setText(messages.msgStatusReady);
+    labelCurrentInfo->setToolTip(messages.msgStatusReady);
     progressBarCurrent->setValue(0);
-}
-
-void TfrmMain::EnsureOutputFolder(const QString& folder)
-{
-    QString path = folder;
-    while (path.size() > 1 && (path.endsWith(u'/') || path.endsWith(u'\\')))
-        path.chop(1);
-    if (!path.isEmpty() && !QFileInfo(path).isDir())
-        QDir().mkpath(path);
 }
 
 void TfrmMain::OpenOutputFolder(const QString& folder)
@@ -555,10 +401,8 @@ QString TfrmMain::ResolveOutputName(const QString& outputPath)
 void TfrmMain::FormCloseConversion()
 {
     closingDown = true;
-    if (ConsoleIO && ConsoleIO->IsRunning()) {
-        stopRequested = true;
-        ConsoleIO->Stop();
-    }
-    QFile::remove(TJobSetup::ScriptPath(TempFolder()));
+    // Every encoder stops, placeholders nobody wrote to and the run's scripts go.
+    BatchRun->Close();
+    batchProgress = TBatchProgress();
     WriteFormatIndex(ComboBoxFormatSelect->currentIndex());
 }

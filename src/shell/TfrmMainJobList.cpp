@@ -156,7 +156,7 @@ void TfrmMain::ClearJobList()
 
 void TfrmMain::ActionFileClearAllExecute()
 {
-    if (TMessageBox::Show(this, msgClearAll, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question) ==
+    if (TMessageBox::Show(this, messages.msgClearAll, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question) ==
         QMessageBox::Ok)
         ClearJobList();
 }
@@ -293,7 +293,7 @@ void TfrmMain::ActionSetDirectoryExecute()
     // config.ini keeps one line per value: such a name could not be saved, and the next start
     // would convert into another folder.
     if (chosen.contains(u'\n') || chosen.contains(u'\r')) {
-        TMessageBox::Show(this, SafeFormat(msgFolderLineBreak, chosen), QMessageBox::Ok,
+        TMessageBox::Show(this, SafeFormat(messages.msgFolderLineBreak, chosen), QMessageBox::Ok,
                           QMessageBox::Warning);
         return;
     }

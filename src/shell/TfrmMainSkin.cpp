@@ -29,14 +29,16 @@ public:
     const int lParam; // always 0
 };
 
-TSkinEngine& SkinEngineOf(TfrmMain* window)
-{
-    if (!window->suiSkinEngine)
-        window->suiSkinEngine = new TSkinEngine(window);
-    return *window->suiSkinEngine;
-}
-
 } // namespace
+
+TSkinEngine& TfrmMain::SkinEngine()
+{
+    if (!suiSkinEngine) {
+        suiSkinEngine = new TSkinEngine(this);
+        suiSkinEngine->setObjectName(QStringLiteral("suiSkinEngine"));
+    }
+    return *suiSkinEngine;
+}
 
 TfrmSplash* TfrmMain::CreateSplash(TfrmCommon* common)
 {
@@ -83,7 +85,7 @@ void TfrmMain::ApplySkinAtStart()
     // A bad skin file raises its error to FormShow, which reports it once the window is on the
     // screen and still runs the rest of the first show (without it the saved format would be
     // overwritten with another choice when the window closes).
-    ApplySkin(*frmCommon, SkinEngineOf(this), frmCommon->ReadSkinIndex());
+    ApplySkin(*frmCommon, SkinEngine(), frmCommon->ReadSkinIndex());
 }
 
 void TfrmMain::ShowHelpDialog()
@@ -95,7 +97,7 @@ void TfrmMain::ShowHelpDialog()
 void TfrmMain::customEvent(QEvent* event)
 {
     if (event->type() == applySkinEventType) {
-        ApplySkin(*frmCommon, SkinEngineOf(this), static_cast<TApplySkinEvent*>(event)->wParam);
+        ApplySkin(*frmCommon, SkinEngine(), static_cast<TApplySkinEvent*>(event)->wParam);
         return;
     }
     QMainWindow::customEvent(event);

@@ -34,7 +34,7 @@ int main(int argc, char** argv)
     }
 
     TfrmMain frmMain(frmCommon.get());
-    frmMain.frmSplash = frmSplash;
+    frmMain.SetSplash(frmSplash);
     frmMain.CreateOtherWindows();
     TfrmMain::HideSplash(frmSplash);
 

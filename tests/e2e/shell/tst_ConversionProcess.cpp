@@ -3,11 +3,12 @@
 // signal handling and event loop as the program's entry sets them up) and signals that copy.
 
 #include "support/ConversionFixture.h"
+#include "support/FindChild.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 
-#include "engine/TConsoleIO.h"
+#include "engine/TBatchRun.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"
@@ -22,6 +23,7 @@
 #include <QTimer>
 
 #include <csignal>
+#include <memory>
 #include <cstdio>
 
 using namespace ConversionFixture;
@@ -47,27 +49,28 @@ int RunAsProgram(int argc, char** argv)
     frmMain.show();
 
     QTimer::singleShot(0, &frmMain, [&frmMain, arguments] {
-        for (int i = 0; i < frmMain.ComboBoxFormatSelect->count(); ++i) {
-            if (frmMain.ComboBoxFormatSelect->itemData(i).toString().endsWith(QLatin1String(profileName))) {
-                frmMain.ComboBoxFormatSelect->setCurrentIndex(i);
+        auto* formats = Child<QComboBox>(&frmMain, QStringLiteral("ComboBoxFormatSelect"));
+        for (int i = 0; i < formats->count(); ++i) {
+            if (formats->itemData(i).toString().endsWith(QLatin1String(profileName))) {
+                formats->setCurrentIndex(i);
                 frmMain.ComboBoxFormatSelectChange(i);
             }
         }
-        std::printf("format:%d\n", frmMain.ComboBoxFormatSelect->currentIndex());
-        frmMain.comboBoxVideoSize->setEditText(QStringLiteral("1280x720")); // slow enough to be caught
+        std::printf("format:%d\n", formats->currentIndex());
+        // Slow enough to be caught.
+        Child<QComboBox>(&frmMain, QStringLiteral("comboBoxVideoSize"))->setEditText(QStringLiteral("1280x720"));
         for (const QString& path : arguments.mid(1))
             frmMain.AddJobFile(path);
-        auto* poll = new QTimer(&frmMain);
-        poll->setInterval(10);
-        QObject::connect(poll, &QTimer::timeout, &frmMain, [&frmMain, poll] {
-            if (frmMain.progress.TotalSeconds <= 0 || !frmMain.ConsoleIO->IsRunning())
+        auto* run = Child<TBatchRun>(&frmMain, QStringLiteral("BatchRun"));
+        auto told = std::make_shared<bool>(false);
+        QObject::connect(run, &TBatchRun::ItemProgress, &frmMain, [run, told](int index, const TItemProgress& progress) {
+            if (*told || progress.totalSeconds <= 0)
                 return;
-            poll->stop();
-            std::printf("encoder:%lld\n", frmMain.ConsoleIO->ProcessId());
+            *told = true;
+            std::printf("encoder:%lld\n", run->ProcessId(index));
             std::fflush(stdout);
         });
-        poll->start();
-        frmMain.ActionConvertNow->trigger();
+        Child<QAction>(&frmMain, QStringLiteral("ActionConvertNow"))->trigger();
     });
     return app.exec();
 }

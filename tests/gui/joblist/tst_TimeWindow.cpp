@@ -1,5 +1,6 @@
 // The time-window editor of the real main window, driven by mouse and key events.
 
+#include "support/FindChild.h"
 #include "support/ShellFixture.h"
 #include "support/TestMain.h"
 
@@ -22,15 +23,15 @@ class TestTimeWindow : public QObject
 
     QPoint RowCentre(int row)
     {
-        return w->listViewFiles->visualItemRect(w->listViewFiles->topLevelItem(row)).center();
+        return TestSupport::Child<QTreeWidget>(w, "listViewFiles")->visualItemRect(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(row)).center();
     }
     void ClickRow(int row, Qt::MouseButton button = Qt::LeftButton)
     {
-        QTest::mouseClick(w->listViewFiles->viewport(), button, Qt::NoModifier, RowCentre(row));
+        QTest::mouseClick(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->viewport(), button, Qt::NoModifier, RowCentre(row));
     }
     QStringList Row(int row)
     {
-        QTreeWidgetItem* item = w->listViewFiles->topLevelItem(row);
+        QTreeWidgetItem* item = TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(row);
         return {item->text(1), item->text(2)};
     }
     // Replaces an edit's text the way a user does: select all, then type.
@@ -58,22 +59,22 @@ private slots:
     void opensOnlyForLeftButtonWithSelection()
     {
         // Release on empty space with nothing selected: nothing opens.
-        QTest::mouseClick(w->listViewFiles->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 120));
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QTest::mouseClick(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->viewport(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 120));
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
         ClickRow(1, Qt::RightButton);
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
         ClickRow(1);
-        QVERIFY(w->GroupBoxEditItem->isVisible());
-        QCOMPARE(w->LabelEditItemFileName->text(), QStringLiteral("/v/second.mkv"));
+        QVERIFY(TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
+        QCOMPARE(TestSupport::Child<QLabel>(w, "LabelEditItemFileName")->text(), QStringLiteral("/v/second.mkv"));
         // A new item opens with start zero and its empty duration shown as zero.
-        QCOMPARE(w->MaskEditFileStartTime->text(), QStringLiteral("00:00:00"));
-        QCOMPARE(w->MaskEditItemFileDuration->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->text(), QStringLiteral("00:00:00"));
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->text(), QStringLiteral("00:00:00"));
         // The panel's top edge follows the pointer.
-        const int pointerInList = w->listViewFiles->viewport()->mapTo(w->listViewFiles, RowCentre(1)).y();
-        QCOMPARE(w->GroupBoxEditItem->y(), qMin(w->listViewFiles->y() + pointerInList, 479 - 65));
+        const int pointerInList = TestSupport::Child<QTreeWidget>(w, "listViewFiles")->viewport()->mapTo(TestSupport::Child<QTreeWidget>(w, "listViewFiles"), RowCentre(1)).y();
+        QCOMPARE(TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->y(), qMin(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->y() + pointerInList, 479 - 65));
         // An open panel is refilled for another item.
         ClickRow(0);
-        QCOMPARE(w->LabelEditItemFileName->text(), QStringLiteral("/v/first clip.avi"));
+        QCOMPARE(TestSupport::Child<QLabel>(w, "LabelEditItemFileName")->text(), QStringLiteral("/v/first clip.avi"));
     }
 
     void okStoresTexts_data()
@@ -98,17 +99,17 @@ private slots:
         QFETCH(QString, durationKeys);
         QFETCH(QStringList, stored);
         ClickRow(0);
-        Type(w->MaskEditFileStartTime, startKeys);
-        Type(w->MaskEditItemFileDuration, durationKeys);
-        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        Type(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), startKeys);
+        Type(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), durationKeys);
+        QTest::mouseClick(TestSupport::Child<QPushButton>(w, "ButtonEditItemOK"), Qt::LeftButton);
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
         QCOMPARE(Row(0), stored);
         QCOMPARE(Row(1), (QStringList{"00:00:00", ""}));
         QVERIFY(TMessageBox::shownTexts.isEmpty());
         // Reopening shows what was stored.
         ClickRow(0);
-        QCOMPARE(w->MaskEditFileStartTime->text(), stored.at(0));
-        QCOMPARE(w->MaskEditItemFileDuration->text(),
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->text(), stored.at(0));
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->text(),
                  stored.at(1).isEmpty() ? QStringLiteral("00:00:00") : stored.at(1));
     }
 
@@ -116,77 +117,77 @@ private slots:
     {
         ClickRow(0);
         // The optional hour digit left empty (deleted), then 1:02:03.
-        w->MaskEditFileStartTime->setFocus();
-        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Home);
-        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Delete);
-        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Right);
+        TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->setFocus();
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), Qt::Key_Home);
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), Qt::Key_Delete);
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), Qt::Key_Right);
         for (char c : QByteArray("10203"))
-            QTest::keyClick(w->MaskEditFileStartTime, c);
-        QCOMPARE(w->MaskEditFileStartTime->displayText(), QStringLiteral("_1:02:03"));
+            QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), c);
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->displayText(), QStringLiteral("_1:02:03"));
         // The same for the duration, all zero: trimmed it is "0:00:00", not "00:00:00".
-        w->MaskEditItemFileDuration->setFocus();
-        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Home);
-        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Delete);
-        QCOMPARE(w->MaskEditItemFileDuration->displayText(), QStringLiteral("_0:00:00"));
-        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
+        TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->setFocus();
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), Qt::Key_Home);
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), Qt::Key_Delete);
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->displayText(), QStringLiteral("_0:00:00"));
+        QTest::mouseClick(TestSupport::Child<QPushButton>(w, "ButtonEditItemOK"), Qt::LeftButton);
         QCOMPARE(Row(0), (QStringList{"1:02:03", "0:00:00"}));
         // Reopened, the single hour digit stays in its place.
         ClickRow(0);
-        QCOMPARE(w->MaskEditFileStartTime->displayText(), QStringLiteral("_1:02:03"));
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->displayText(), QStringLiteral("_1:02:03"));
     }
 
     void cancelKeepsTheItem()
     {
         ClickRow(1);
-        Type(w->MaskEditFileStartTime, QStringLiteral("000500"));
-        Type(w->MaskEditItemFileDuration, QStringLiteral("000010"));
-        QTest::mouseClick(w->ButtonEditItemCancel, Qt::LeftButton);
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        Type(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), QStringLiteral("000500"));
+        Type(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), QStringLiteral("000010"));
+        QTest::mouseClick(TestSupport::Child<QPushButton>(w, "ButtonEditItemCancel"), Qt::LeftButton);
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
         QCOMPARE(Row(1), (QStringList{"00:00:00", ""}));
     }
 
     void removedItemWhileOpen()
     {
         ClickRow(1);
-        Type(w->MaskEditItemFileDuration, QStringLiteral("000010"));
-        w->ActionFileDelete->trigger();
+        Type(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), QStringLiteral("000010"));
+        TestSupport::Child<QAction>(w, "ActionFileDelete")->trigger();
         QCOMPARE(w->JobCount(), 1);
-        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QTest::mouseClick(TestSupport::Child<QPushButton>(w, "ButtonEditItemOK"), Qt::LeftButton);
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
         QCOMPARE(Row(0), (QStringList{"00:00:00", ""}));
     }
 
     void incompleteEditIsRefused()
     {
         ClickRow(0);
-        w->MaskEditFileStartTime->setFocus();
-        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_End);
-        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Backspace);
-        QVERIFY(!w->MaskEditFileStartTime->hasAcceptableInput());
+        TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->setFocus();
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), Qt::Key_End);
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), Qt::Key_Backspace);
+        QVERIFY(!TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->hasAcceptableInput());
         TMessageBox::nextAnswers = {QMessageBox::Ok};
-        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
+        QTest::mouseClick(TestSupport::Child<QPushButton>(w, "ButtonEditItemOK"), Qt::LeftButton);
         QTRY_COMPARE(TMessageBox::shownTexts,
                      QStringList{"Invalid input value.  Use escape key to abandon changes"});
         // Nothing stored, the panel stays open, the edit has the focus back.
-        QVERIFY(w->GroupBoxEditItem->isVisible());
+        QVERIFY(TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
         QCOMPARE(Row(0), (QStringList{"00:00:00", ""}));
-        QTRY_VERIFY(w->MaskEditFileStartTime->hasFocus());
+        QTRY_VERIFY(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->hasFocus());
         // Escape restores the previous text; then OK goes through.
-        QTest::keyClick(w->MaskEditFileStartTime, Qt::Key_Escape);
-        QCOMPARE(w->MaskEditFileStartTime->text(), QStringLiteral("00:00:00"));
-        QTest::mouseClick(w->ButtonEditItemOK, Qt::LeftButton);
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime"), Qt::Key_Escape);
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "MaskEditFileStartTime")->text(), QStringLiteral("00:00:00"));
+        QTest::mouseClick(TestSupport::Child<QPushButton>(w, "ButtonEditItemOK"), Qt::LeftButton);
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
     }
 
     void cancelAbandonsAnIncompleteEdit()
     {
         ClickRow(0);
-        w->MaskEditItemFileDuration->setFocus();
-        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_End);
-        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Backspace);
-        QVERIFY(!w->MaskEditItemFileDuration->hasAcceptableInput());
-        QTest::mouseClick(w->ButtonEditItemCancel, Qt::LeftButton);
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
+        TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->setFocus();
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), Qt::Key_End);
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), Qt::Key_Backspace);
+        QVERIFY(!TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->hasAcceptableInput());
+        QTest::mouseClick(TestSupport::Child<QPushButton>(w, "ButtonEditItemCancel"), Qt::LeftButton);
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
         QTest::qWait(50);
         QVERIFY(TMessageBox::shownTexts.isEmpty());
         QCOMPARE(Row(0), (QStringList{"00:00:00", ""}));
@@ -195,23 +196,23 @@ private slots:
     void leavingAnIncompleteEditIsRefused()
     {
         ClickRow(0);
-        w->MaskEditItemFileDuration->setFocus();
-        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_End);
-        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Backspace);
+        TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->setFocus();
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), Qt::Key_End);
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), Qt::Key_Backspace);
         TMessageBox::nextAnswers = {QMessageBox::Ok};
         // Tab moves on to the next control; the edit takes the focus back and reports.
-        QTest::keyClick(w->MaskEditItemFileDuration, Qt::Key_Tab);
+        QTest::keyClick(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration"), Qt::Key_Tab);
         QTRY_COMPARE(TMessageBox::shownTexts,
                      QStringList{"Invalid input value.  Use escape key to abandon changes"});
-        QTRY_VERIFY(w->MaskEditItemFileDuration->hasFocus());
+        QTRY_VERIFY(TestSupport::Child<QLineEdit>(w, "MaskEditItemFileDuration")->hasFocus());
     }
 
     void languageTexts()
     {
         ClickRow(0);
-        QCOMPARE(w->LabelEditItemFile->text(), QStringLiteral("File:"));
-        QCOMPARE(w->ButtonEditItemOK->text(), QStringLiteral("OK"));
-        QCOMPARE(w->ButtonEditItemCancel->text(), QStringLiteral("Cancel"));
+        QCOMPARE(TestSupport::Child<QLabel>(w, "LabelEditItemFile")->text(), QStringLiteral("File:"));
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "ButtonEditItemOK")->text(), QStringLiteral("OK"));
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "ButtonEditItemCancel")->text(), QStringLiteral("Cancel"));
     }
 
     void longOrMultiLineNameStaysOnOneLine()
@@ -221,14 +222,14 @@ private slots:
             QStringLiteral("/v/") + QString(u'x').repeated(300) + QStringLiteral("/two\nlines 视频.avi");
         w->AddJobFile(name);
         ClickRow(2);
-        QVERIFY(w->GroupBoxEditItem->isVisible());
-        const QString shown = w->LabelEditItemFileName->text();
+        QVERIFY(TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
+        const QString shown = TestSupport::Child<QLabel>(w, "LabelEditItemFileName")->text();
         QVERIFY(!shown.contains(u'\n'));
-        QVERIFY(w->LabelEditItemFileName->fontMetrics().horizontalAdvance(shown) <=
-                w->LabelEditItemFileName->width());
+        QVERIFY(TestSupport::Child<QLabel>(w, "LabelEditItemFileName")->fontMetrics().horizontalAdvance(shown) <=
+                TestSupport::Child<QLabel>(w, "LabelEditItemFileName")->width());
         // The end of the name, which tells files apart, stays in sight; the whole name is the tip.
         QVERIFY(shown.endsWith(QStringLiteral("lines 视频.avi")));
-        QCOMPARE(w->LabelEditItemFileName->toolTip(), name);
+        QCOMPARE(TestSupport::Child<QLabel>(w, "LabelEditItemFileName")->toolTip(), name);
     }
 };
 

@@ -1,6 +1,7 @@
 // The job list of the real main window: intake, duplicates, moves, clear all, the file-open
 // dialog, drops through real drop events and the add-folder window.
 
+#include "support/FindChild.h"
 #include "support/ShellFixture.h"
 #include "support/TestMain.h"
 
@@ -28,14 +29,14 @@ namespace {
 QStringList Captions(TfrmMain* w)
 {
     QStringList list;
-    for (int i = 0; i < w->listViewFiles->topLevelItemCount(); ++i)
-        list << w->listViewFiles->topLevelItem(i)->text(0);
+    for (int i = 0; i < TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItemCount(); ++i)
+        list << TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(i)->text(0);
     return list;
 }
 
 QStringList Row(TfrmMain* w, int row)
 {
-    QTreeWidgetItem* item = w->listViewFiles->topLevelItem(row);
+    QTreeWidgetItem* item = TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(row);
     return {item->text(0), item->text(1), item->text(2)};
 }
 
@@ -111,7 +112,7 @@ private slots:
     {
         for (const char* name : {"/v/a.avi", "/v/b.avi", "/v/c.avi"})
             w->AddJobFile(QString::fromLatin1(name));
-        QTreeWidget* list = w->listViewFiles;
+        QTreeWidget* list = TestSupport::Child<QTreeWidget>(w, "listViewFiles");
         const QRect first = list->visualItemRect(list->topLevelItem(0));
         const QRect second = list->visualItemRect(list->topLevelItem(1));
         const QRect third = list->visualItemRect(list->topLevelItem(2));
@@ -137,16 +138,16 @@ private slots:
     {
         w->AddJobFile(QStringLiteral("/v/a.avi"));
         w->AddJobFile(QStringLiteral("/v/b.avi"));
-        w->listViewFiles->setCurrentItem(w->listViewFiles->topLevelItem(0));
-        w->ActionFileDelete->trigger();
+        TestSupport::Child<QTreeWidget>(w, "listViewFiles")->setCurrentItem(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(0));
+        TestSupport::Child<QAction>(w, "ActionFileDelete")->trigger();
         QCOMPARE(Captions(w), QStringList{"/v/b.avi"});
         QVERIFY(!w->IsInJobList(QStringLiteral("/v/a.avi")));
         w->AddJobFile(QStringLiteral("/v/a.avi"));
         QCOMPARE(Captions(w), (QStringList{"/v/b.avi", "/v/a.avi"}));
         // A change made straight on the list, not through AddJobFile, is seen too.
-        w->listViewFiles->clear();
+        TestSupport::Child<QTreeWidget>(w, "listViewFiles")->clear();
         QVERIFY(!w->IsInJobList(QStringLiteral("/v/b.avi")));
-        w->listViewFiles->addTopLevelItem(new QTreeWidgetItem(QStringList{"/v/c.avi", "00:00:00", ""}));
+        TestSupport::Child<QTreeWidget>(w, "listViewFiles")->addTopLevelItem(new QTreeWidgetItem(QStringList{"/v/c.avi", "00:00:00", ""}));
         QVERIFY(w->IsInJobList(QStringLiteral("/v/c.avi")));
         w->AddJobFile(QStringLiteral("/v/c.avi"));
         QCOMPARE(Captions(w), QStringList{"/v/c.avi"});
@@ -174,12 +175,12 @@ private slots:
             w->AddJobFile(QStringLiteral("/v/%1.avi").arg(QLatin1String(name)));
         // Each row carries its own time window, which must travel with the file.
         for (int i = 0; i < 3; ++i) {
-            w->listViewFiles->topLevelItem(i)->setText(1, QStringLiteral("00:00:0%1").arg(i));
-            w->listViewFiles->topLevelItem(i)->setText(2, QStringLiteral("00:01:0%1").arg(i));
+            TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(i)->setText(1, QStringLiteral("00:00:0%1").arg(i));
+            TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(i)->setText(2, QStringLiteral("00:01:0%1").arg(i));
         }
         if (selected >= 0)
-            w->listViewFiles->setCurrentItem(w->listViewFiles->topLevelItem(selected));
-        (up ? w->buttonMoveUp : w->buttonMoveDown)->click();
+            TestSupport::Child<QTreeWidget>(w, "listViewFiles")->setCurrentItem(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->topLevelItem(selected));
+        (up ? TestSupport::Child<QPushButton>(w, "buttonMoveUp") : TestSupport::Child<QPushButton>(w, "buttonMoveDown"))->click();
         for (int i = 0; i < 3; ++i) {
             const QString name = order.at(i);
             const int original = name.at(0).unicode() - 'a';
@@ -206,7 +207,7 @@ private slots:
         w->AddJobFile(QStringLiteral("/v/a.avi"));
         w->AddJobFile(QStringLiteral("/v/b.avi"));
         TMessageBox::nextAnswers = {QMessageBox::StandardButton(answer)};
-        w->buttonClearAll->click();
+        TestSupport::Child<QPushButton>(w, "buttonClearAll")->click();
         QCOMPARE(TMessageBox::shownTexts, QStringList{"Remove all files from the list?"});
         QCOMPARE(w->JobCount(), remaining);
         // After clearing, the same files may come in again.
@@ -225,7 +226,7 @@ private slots:
             caption = box->windowTitle();
             box->button(QMessageBox::Cancel)->click();
         });
-        w->ActionFileClearAll->trigger();
+        TestSupport::Child<QAction>(w, "ActionFileClearAll")->trigger();
         QCOMPARE(caption, QStringLiteral("Velmora MP4 Converter"));
         QCOMPARE(w->JobCount(), 1);
     }
@@ -264,7 +265,7 @@ private slots:
             else
                 dialog->reject();
         });
-        w->buttonAdd->click();
+        TestSupport::Child<QPushButton>(w, "buttonAdd")->click();
         QCOMPARE(title, QStringLiteral("Open video files"));
         QCOMPARE(filters.size(), 24);
         // The dialog shows the descriptions; the first row is preselected.
@@ -288,10 +289,10 @@ private slots:
                                QUrl::fromLocalFile(media.filePath("a b 视频.wav")),
                                QUrl::fromLocalFile(media.filePath("b.mkv"))};
         // Dropped on the list, the drop reaches the window, which takes files anywhere.
-        Drop(w->listViewFiles->viewport(), urls);
+        Drop(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->viewport(), urls);
         QCOMPARE(Captions(w), (QStringList{media.filePath("b.mkv"), media.filePath("clips.avi"),
                                            media.filePath("a b 视频.wav")}));
-        Drop(w->buttonConvert, {QUrl::fromLocalFile(media.filePath("c.mp3"))});
+        Drop(TestSupport::Child<QPushButton>(w, "buttonConvert"), {QUrl::fromLocalFile(media.filePath("c.mp3"))});
         QCOMPARE(w->JobCount(), 4);
     }
 
@@ -323,8 +324,8 @@ private slots:
             QFile file(media.filePath(QLatin1String(name)));
             QVERIFY(file.open(QIODevice::WriteOnly));
         }
-        w->ActionFileBatchAdd->trigger();
-        TFrmBatchAdd* window = w->FrmBatchAdd;
+        TestSupport::Child<QAction>(w, "ActionFileBatchAdd")->trigger();
+        TFrmBatchAdd* window = TestSupport::Child<TFrmBatchAdd>(w, "FrmBatchAdd");
         QVERIFY(window->isVisible());
         QVERIFY(!window->isModal());
         QCOMPARE(window->windowTitle(), QStringLiteral("Add Folder"));
@@ -339,7 +340,7 @@ private slots:
         QCOMPARE(Captions(w), QStringList{media.filePath("a.avi")});
 
         // Reopened, it shows the previous folder, filter and check box.
-        w->ActionFileBatchAdd->trigger();
+        TestSupport::Child<QAction>(w, "ActionFileBatchAdd")->trigger();
         QCOMPARE(window->ShellTreeView->SelectedFolder(), media.path());
         QCOMPARE(window->editExt->text(), QStringLiteral(" avi "));
         QVERIFY(window->checkBoxIsSubDirectorie->isChecked());
@@ -348,7 +349,7 @@ private slots:
         QCOMPARE(w->JobCount(), 1);
 
         // An empty filter counts as "*": every supported file of the folder and its sub-folders.
-        w->ActionFileBatchAdd->trigger();
+        TestSupport::Child<QAction>(w, "ActionFileBatchAdd")->trigger();
         window->editExt->clear();
         window->buttonOK->click();
         QCOMPARE(Captions(w), (QStringList{media.filePath("a.avi"), media.filePath("b.mp4"),
@@ -357,12 +358,12 @@ private slots:
 
     void popupMenuHoldsTheFileActions()
     {
-        const QList<QAction*> actions = w->PopupMenu->actions();
+        const QList<QAction*> actions = TestSupport::Child<QMenu>(w, "PopupMenu")->actions();
         QCOMPARE(actions.size(), 7);
-        QCOMPARE(actions.at(0), w->ActionFileAdd);
-        QCOMPARE(actions.at(1), w->ActionFileBatchAdd);
+        QCOMPARE(actions.at(0), TestSupport::Child<QAction>(w, "ActionFileAdd"));
+        QCOMPARE(actions.at(1), TestSupport::Child<QAction>(w, "ActionFileBatchAdd"));
         QVERIFY(actions.at(4)->isSeparator());
-        QCOMPARE(actions.at(6), w->ActionFileMoveDown);
+        QCOMPARE(actions.at(6), TestSupport::Child<QAction>(w, "ActionFileMoveDown"));
     }
 };
 

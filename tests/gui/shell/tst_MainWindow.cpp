@@ -1,6 +1,7 @@
 // The real main window: language loading, its controls and menus, the first show's set-up, the
 // output folder saved and restored across two starts, and errors shown by the event loop.
 
+#include "support/FindChild.h"
 #include "support/ModalAnswer.h"
 #include "support/ShellFixture.h"
 #include "support/TestMain.h"
@@ -27,6 +28,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -49,11 +51,11 @@ class TestMainWindow : public QObject
         for (QPushButton* b : w->findChildren<QPushButton*>())
             texts << b->text();
         for (int i = 0; i < 3; ++i)
-            texts << w->listViewFiles->headerItem()->text(i);
-        texts << w->msgStatusRun << w->msgClearAll << w->msgFolderView << w->msgFinishInfo
-              << w->StringStartCaption << w->StringStopCaption << w->msgStatusReady
-              << w->labelCurrentInfo->toolTip();
-        texts << w->FrmDirectory->windowTitle() << w->FrmBatchAdd->windowTitle();
+            texts << TestSupport::Child<QTreeWidget>(w, "listViewFiles")->headerItem()->text(i);
+        texts << w->Messages().msgStatusRun << w->Messages().msgClearAll << w->Messages().msgFolderView << w->Messages().msgFinishInfo
+              << w->Messages().StringStartCaption << w->Messages().StringStopCaption << w->Messages().msgStatusReady
+              << TestSupport::Child<QLabel>(w, "labelCurrentInfo")->toolTip();
+        texts << TestSupport::Child<TFrmDirectory>(w, "FrmDirectory")->windowTitle() << TestSupport::Child<TFrmBatchAdd>(w, "FrmBatchAdd")->windowTitle();
         return texts;
     }
 
@@ -91,20 +93,20 @@ private slots:
         TfrmMain* w = fixture.Start();
         QCOMPARE(w->windowTitle(), caption);
         QCOMPARE(TMessageBox::applicationTitle, caption);
-        QCOMPARE(w->buttonClearAll->text(), clearAll);
-        QCOMPARE(w->N_1->actions().at(3)->text(), clearAll);
-        QCOMPARE(w->FrmDirectory->windowTitle(), directoryCaption);
-        QCOMPARE(w->labelCurrentInfo->text(), w->msgStatusReady);
-        QCOMPARE(w->labelCurrentInfo->toolTip(), w->msgStatusReady);
-        QVERIFY(w->msgStatusRun.count(QStringLiteral("%s")) == 1);
-        for (QAction* action : w->N_SkinItems)
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "buttonClearAll")->text(), clearAll);
+        QCOMPARE(TestSupport::Child<QMenu>(w, "N_1")->actions().at(3)->text(), clearAll);
+        QCOMPARE(TestSupport::Child<TFrmDirectory>(w, "FrmDirectory")->windowTitle(), directoryCaption);
+        QCOMPARE(TestSupport::Child<QLabel>(w, "labelCurrentInfo")->text(), w->Messages().msgStatusReady);
+        QCOMPARE(TestSupport::Child<QLabel>(w, "labelCurrentInfo")->toolTip(), w->Messages().msgStatusReady);
+        QVERIFY(w->Messages().msgStatusRun.count(QStringLiteral("%s")) == 1);
+        for (int i = 1; i <= SkinChoice::SkinCount; ++i)
+            QVERIFY(!TestSupport::Child<QAction>(w, QStringLiteral("N_Skin%1").arg(i))->text().isEmpty());
+        for (int i = 1; i <= 7; ++i)
+            QVERIFY(!TestSupport::Child<QAction>(w, QStringLiteral("N_ToolsProduct%1").arg(i))->text().isEmpty());
+        for (QAction* action : {TestSupport::Child<QAction>(w, "N_LocalHelp"), TestSupport::Child<QAction>(w, "N_HomePage"), TestSupport::Child<QAction>(w, "N_Support"), TestSupport::Child<QAction>(w, "N_FeedBack"), TestSupport::Child<QAction>(w, "N_Update")})
             QVERIFY(!action->text().isEmpty());
-        for (QAction* action : w->N_ToolsItems)
-            QVERIFY(!action->text().isEmpty());
-        for (QAction* action : {w->N_LocalHelp, w->N_HomePage, w->N_Support, w->N_FeedBack, w->N_Update})
-            QVERIFY(!action->text().isEmpty());
-        QVERIFY(!w->N_ToolsProducts->title().isEmpty());
-        QVERIFY(!w->msgNoProfile.isEmpty());
+        QVERIFY(!TestSupport::Child<QMenu>(w, "N_ToolsProducts")->title().isEmpty());
+        QVERIFY(!w->Messages().msgNoProfile.isEmpty());
     }
 
     void bothFilesHoldEveryKey()
@@ -228,18 +230,18 @@ private slots:
         TfrmMain* w = fixture.Start();
         QCOMPARE(w->windowTitle(), QString());
         QCOMPARE(TMessageBox::applicationTitle, QString());
-        QCOMPARE(w->buttonAdd->text(), QString());
-        QCOMPARE(w->listViewFiles->headerItem()->text(0), QString());
-        QCOMPARE(w->groupBoxStatus->title(), QString());
-        QCOMPARE(w->labelCurrentInfo->text(), QString());
-        QCOMPARE(w->N_Help->title(), QString());
-        QCOMPARE(w->msgClearAll, QString());
-        QCOMPARE(w->FrmBatchAdd->buttonOK->text(), QString());
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "buttonAdd")->text(), QString());
+        QCOMPARE(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->headerItem()->text(0), QString());
+        QCOMPARE(TestSupport::Child<QGroupBox>(w, "groupBoxStatus")->title(), QString());
+        QCOMPARE(TestSupport::Child<QLabel>(w, "labelCurrentInfo")->text(), QString());
+        QCOMPARE(TestSupport::Child<QMenu>(w, "N_Help")->title(), QString());
+        QCOMPARE(w->Messages().msgClearAll, QString());
+        QCOMPARE(TestSupport::Child<TFrmBatchAdd>(w, "FrmBatchAdd")->buttonOK->text(), QString());
         // The window still works without texts.
         w->AddJobFile(QStringLiteral("/v/a.avi"));
         QCOMPARE(w->JobCount(), 1);
         TMessageBox::nextAnswers = {QMessageBox::Ok};
-        w->buttonClearAll->click();
+        TestSupport::Child<QPushButton>(w, "buttonClearAll")->click();
         QCOMPARE(w->JobCount(), 0);
     }
 
@@ -256,10 +258,10 @@ private slots:
         file.close();
         TfrmMain* w = fixture.Start();
         QCOMPARE(w->windowTitle(), QStringLiteral("Quoted Title"));
-        QCOMPARE(w->buttonAdd->text(), QStringLiteral("Add it"));
-        QCOMPARE(w->msgClearAll.size(), 2047);
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "buttonAdd")->text(), QStringLiteral("Add it"));
+        QCOMPARE(w->Messages().msgClearAll.size(), 2047);
         // A broken format text is stored as it is; formatting it later raises the error.
-        QCOMPARE(w->msgStatusRun, QStringLiteral("%d of %n"));
+        QCOMPARE(w->Messages().msgStatusRun, QStringLiteral("%d of %n"));
     }
 
     void secondShowReloadsNothing()
@@ -270,12 +272,12 @@ private slots:
         QFile::remove(fixture.Path(QStringLiteral("language/en.ini")));
         fixture.Config().WriteString(QStringLiteral("setting"), QStringLiteral("outputFolder"),
                                      QStringLiteral("/elsewhere"));
-        const QString folder = w->editOutputFolder->text();
+        const QString folder = TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text();
         w->hide();
         w->show();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QCOMPARE(w->windowTitle(), QStringLiteral("Velmora MP4 Converter"));
-        QCOMPARE(w->editOutputFolder->text(), folder);
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), folder);
     }
 
     void controlsAndMenus()
@@ -283,37 +285,76 @@ private slots:
         ShellFixture fixture;
         TfrmMain* w = fixture.Start();
         QCOMPARE(w->centralWidget()->size(), QSize(468, 479));
-        QCOMPARE(w->listViewFiles->geometry(), QRect(2, 2, 463, 137));
-        QCOMPARE(w->groupBoxOutput->geometry(), QRect(2, 400, 463, 39));
-        QCOMPARE(w->buttonConvert->geometry(), QRect(183, 442, 105, 33));
-        QCOMPARE(w->GroupBoxEditItem->size(), QSize(453, 65));
-        QVERIFY(!w->GroupBoxEditItem->isVisible());
-        QCOMPARE(w->listViewFiles->columnCount(), 3);
-        QCOMPARE(w->listViewFiles->columnWidth(0), 298);
-        QVERIFY(w->ComboBoxVideoCodec->isHidden());
-        QVERIFY(w->ComboBoxAudioCodec->isHidden());
-        QCOMPARE(w->ComboBoxAspect->count(), 4);
-        QCOMPARE(w->ComboBoxAspect->currentText(), QStringLiteral("auto"));
-        QVERIFY(w->comboBoxVideoBitrate->isEditable());
-        QVERIFY(!w->comboBoxChannel->isEditable());
-        QVERIFY(w->editOutputFolder->isReadOnly());
-        QCOMPARE(w->progressBarCurrent->maximum(), 100);
+        QCOMPARE(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->geometry(), QRect(2, 2, 463, 137));
+        QCOMPARE(TestSupport::Child<QGroupBox>(w, "groupBoxOutput")->geometry(), QRect(2, 400, 463, 39));
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "buttonConvert")->geometry(), QRect(183, 442, 105, 33));
+        QCOMPARE(TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->size(), QSize(453, 65));
+        QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
+        QCOMPARE(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->columnCount(), 3);
+        QCOMPARE(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->columnWidth(0), 298);
+        QVERIFY(TestSupport::Child<QComboBox>(w, "ComboBoxVideoCodec")->isHidden());
+        QVERIFY(TestSupport::Child<QComboBox>(w, "ComboBoxAudioCodec")->isHidden());
+        QCOMPARE(TestSupport::Child<QComboBox>(w, "ComboBoxAspect")->count(), 4);
+        QCOMPARE(TestSupport::Child<QComboBox>(w, "ComboBoxAspect")->currentText(), QStringLiteral("auto"));
+        QVERIFY(TestSupport::Child<QComboBox>(w, "comboBoxVideoBitrate")->isEditable());
+        QVERIFY(!TestSupport::Child<QComboBox>(w, "comboBoxChannel")->isEditable());
+        QVERIFY(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->isReadOnly());
+        QCOMPARE(TestSupport::Child<QProgressBar>(w, "progressBarCurrent")->maximum(), 100);
         QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(w->menuBar()->actions().size(), 4);
-        const QList<QAction*> file = w->N_1->actions();
-        QCOMPARE(file.size(), 11);
-        QCOMPARE(file.at(0), w->ActionFileAdd);
-        QCOMPARE(file.at(8), w->ActionConvertNow);
-        QCOMPARE(file.at(10), w->ActionExit);
-        QCOMPARE(w->N_Skin->actions().size(), 18);
-        QCOMPARE(w->N_Skin->actions().at(17)->objectName(), QStringLiteral("N_Skin18"));
-        QCOMPARE(w->N_Tools->actions().size(), 1);
-        QCOMPARE(w->N_ToolsProducts->actions().size(), 7);
-        QCOMPARE(w->N_Help->actions(),
-                 (QList<QAction*>{w->N_LocalHelp, w->N_HomePage, w->N_Support, w->N_FeedBack, w->N_Update}));
+        const QList<QAction*> file = TestSupport::Child<QMenu>(w, "N_1")->actions();
+        QCOMPARE(file.size(), 12);
+        QCOMPARE(file.at(0), TestSupport::Child<QAction>(w, "ActionFileAdd"));
+        QCOMPARE(file.at(8), TestSupport::Child<QAction>(w, "ActionConvertNow"));
+        QCOMPARE(file.at(9)->menu(), TestSupport::Child<QMenu>(w, "N_Simultaneous"));
+        QCOMPARE(file.at(11), TestSupport::Child<QAction>(w, "ActionExit"));
+        QCOMPARE(TestSupport::Child<QMenu>(w, "N_Skin")->actions().size(), 18);
+        QCOMPARE(TestSupport::Child<QMenu>(w, "N_Skin")->actions().at(17)->objectName(), QStringLiteral("N_Skin18"));
+        QCOMPARE(TestSupport::Child<QMenu>(w, "N_Tools")->actions().size(), 1);
+        QCOMPARE(TestSupport::Child<QMenu>(w, "N_ToolsProducts")->actions().size(), 7);
+        QCOMPARE(TestSupport::Child<QMenu>(w, "N_Help")->actions(),
+                 (QList<QAction*>{TestSupport::Child<QAction>(w, "N_LocalHelp"), TestSupport::Child<QAction>(w, "N_HomePage"), TestSupport::Child<QAction>(w, "N_Support"), TestSupport::Child<QAction>(w, "N_FeedBack"), TestSupport::Child<QAction>(w, "N_Update")}));
         // Buttons show their action's caption.
-        QCOMPARE(w->buttonConvert->text(), w->ActionConvertNow->text());
-        QCOMPARE(w->BitBtnOutput->text(), QStringLiteral("&Browse..."));
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "buttonConvert")->text(), TestSupport::Child<QAction>(w, "ActionConvertNow")->text());
+        QCOMPARE(TestSupport::Child<QPushButton>(w, "BitBtnOutput")->text(), QStringLiteral("&Browse..."));
+    }
+
+    void simultaneousConversionsMenu_data()
+    {
+        QTest::addColumn<QString>("saved"); // the key's text, or nothing for no key
+        QTest::addColumn<int>("shown");
+        const int cores = qMax(1, QThread::idealThreadCount());
+        QTest::newRow("no key") << QString() << 1;
+        QTest::newRow("one") << "1" << 1;
+        QTest::newRow("every core") << QString::number(cores) << cores;
+        QTest::newRow("more than this machine has") << "4096" << cores;
+        QTest::newRow("zero") << "0" << 1;
+        QTest::newRow("not a number") << "many" << 1;
+    }
+    void simultaneousConversionsMenu()
+    {
+        QFETCH(QString, saved);
+        QFETCH(int, shown);
+        ShellFixture fixture(QStringLiteral("[setting]\ndisplayHelpDialog=0\n") +
+                             (saved.isNull() ? QString() : QStringLiteral("simultaneous=") + saved + u'\n'));
+        TfrmMain* w = fixture.Start();
+        auto* menu = TestSupport::Child<QMenu>(w, "N_Simultaneous");
+        QCOMPARE(menu->title(), QStringLiteral("Simultaneous conversions"));
+        const int cores = qMax(1, QThread::idealThreadCount());
+        QCOMPARE(menu->actions().size(), cores);
+        QCOMPARE(w->ReadSimultaneous(), shown);
+        QMetaObject::invokeMethod(menu, "aboutToShow");
+        QStringList checked;
+        for (QAction* entry : menu->actions()) {
+            if (entry->isChecked())
+                checked << entry->text();
+        }
+        QCOMPARE(checked, QStringList{QString::number(shown)});
+        // A choice is kept at once, in config.ini.
+        menu->actions().last()->trigger();
+        QCOMPARE(fixture.Config().ReadInteger("setting", "simultaneous", -1), cores);
+        menu->actions().first()->trigger();
+        QCOMPARE(fixture.Config().ReadInteger("setting", "simultaneous", -1), 1);
     }
 
     void toolsMenuOpensProductPages()
@@ -324,8 +365,8 @@ private slots:
             TfrmMain* w = fixture.Start();
             QStringList opened;
             fixture.common->urlOpener = [&opened](const QString& url) { opened << url; };
-            for (QAction* action : w->N_ToolsItems)
-                action->trigger();
+            for (int i = 1; i <= 7; ++i)
+                TestSupport::Child<QAction>(w, QStringLiteral("N_ToolsProduct%1").arg(i))->trigger();
             QCOMPARE(opened.size(), 7);
             QCOMPARE(QSet<QString>(opened.begin(), opened.end()).size(), 7);
             for (const QString& url : opened)
@@ -353,7 +394,7 @@ private slots:
         {
             TfrmMain* w = fixture.Start();
             // First start without the key: the default folder is shown and written.
-            QCOMPARE(w->editOutputFolder->text(), TfrmMain::DefaultOutputFolder());
+            QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), TfrmMain::DefaultOutputFolder());
             QCOMPARE(fixture.Config().ReadString("setting", "outputFolder", "missing"),
                      TfrmMain::DefaultOutputFolder());
             QVERIFY(!TfrmMain::DefaultOutputFolder().contains(QStringLiteral("c:")));
@@ -363,9 +404,9 @@ private slots:
                 QTRY_VERIFY(qobject_cast<TFrmDirectory*>(QApplication::activeModalWidget()) != nullptr);
                 QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
             });
-            w->BitBtnOutput->click();
-            QCOMPARE(w->FrmDirectory->chosenFolder, QString());
-            QCOMPARE(w->editOutputFolder->text(), TfrmMain::DefaultOutputFolder());
+            TestSupport::Child<QPushButton>(w, "BitBtnOutput")->click();
+            QCOMPARE(TestSupport::Child<TFrmDirectory>(w, "FrmDirectory")->chosenFolder, QString());
+            QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), TfrmMain::DefaultOutputFolder());
 
             // OK takes the selected folder.
             QTimer::singleShot(0, this, [chosen] {
@@ -375,13 +416,13 @@ private slots:
                 dialog->ShellTreeView1->SelectFolder(chosen);
                 dialog->ButtonOK->click();
             });
-            w->BitBtnOutput->click();
-            QCOMPARE(w->editOutputFolder->text(), chosen);
+            TestSupport::Child<QPushButton>(w, "BitBtnOutput")->click();
+            QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), chosen);
             QCOMPARE(fixture.Config().ReadString("setting", "outputFolder", "missing"), chosen);
             fixture.Stop();
         }
         TfrmMain* again = fixture.Start();
-        QCOMPARE(again->editOutputFolder->text(), chosen);
+        QCOMPARE(TestSupport::Child<QLineEdit>(again, "editOutputFolder")->text(), chosen);
     }
 
     void folderWithLineBreakIsRefused()
@@ -391,7 +432,7 @@ private slots:
         const QString chosen = out.filePath(QStringLiteral("two\nlines"));
         QVERIFY(QDir().mkpath(chosen));
         TfrmMain* w = fixture.Start();
-        const QString before = w->editOutputFolder->text();
+        const QString before = TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text();
         TMessageBox::nextAnswers = {QMessageBox::Ok};
         QTimer::singleShot(0, this, [chosen] {
             QTRY_VERIFY(qobject_cast<TFrmDirectory*>(QApplication::activeModalWidget()) != nullptr);
@@ -399,12 +440,12 @@ private slots:
             dialog->ShellTreeView1->SelectFolder(chosen);
             dialog->ButtonOK->click();
         });
-        w->BitBtnOutput->click();
+        TestSupport::Child<QPushButton>(w, "BitBtnOutput")->click();
         QCOMPARE(TMessageBox::shownTexts.size(), 1);
         QVERIFY2(TMessageBox::shownTexts[0].contains(chosen), qPrintable(TMessageBox::shownTexts[0]));
         QVERIFY2(TMessageBox::shownTexts[0].contains(QStringLiteral("line break")),
                  qPrintable(TMessageBox::shownTexts[0]));
-        QCOMPARE(w->editOutputFolder->text(), before);
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), before);
         QCOMPARE(fixture.Config().ReadString("setting", "outputFolder", "missing"), before);
     }
 
@@ -414,7 +455,7 @@ private slots:
         ShellFixture fixture(
             QStringLiteral("[setting]\ndisplayHelpDialog=0\noutputFolder=/no/such \"folder\"\n"));
         TfrmMain* w = fixture.Start();
-        QCOMPARE(w->editOutputFolder->text(), QStringLiteral("/no/such \"folder\""));
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), QStringLiteral("/no/such \"folder\""));
     }
 
     void unwritableConfigShowsTheErrorAndGoesOn()
@@ -429,7 +470,7 @@ private slots:
         QVERIFY2(TMessageBox::shownTexts.first().startsWith(QStringLiteral("Unable to write to ")),
                  qPrintable(TMessageBox::shownTexts.first()));
         // The field keeps the folder all the same, and the window works.
-        QCOMPARE(w->editOutputFolder->text(), TfrmMain::DefaultOutputFolder());
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), TfrmMain::DefaultOutputFolder());
         w->AddJobFile(QStringLiteral("/v/a.avi"));
         QCOMPARE(w->JobCount(), 1);
     }
@@ -496,7 +537,7 @@ private slots:
         auto* app = qobject_cast<TApplication*>(QCoreApplication::instance());
         QVERIFY(app);
         TfrmMain* w = fixture.Start();
-        QCOMPARE(app->InstallQtTranslations(w->frmCommon->IsChineseEdition()), language == 1);
+        QCOMPARE(app->InstallQtTranslations(w->Common()->IsChineseEdition()), language == 1);
         QMessageBox box(QMessageBox::Question, QString(), QString(),
                         QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No, w);
         const QStringList shown{box.button(QMessageBox::Ok)->text(), box.button(QMessageBox::Cancel)->text(),
@@ -516,7 +557,7 @@ private slots:
         ShellFixture fixture;
         TfrmMain* w = fixture.Start();
         w->AddJobFile(QStringLiteral("/v/a.avi"));
-        w->ActionExit->trigger();
+        TestSupport::Child<QAction>(w, "ActionExit")->trigger();
         QVERIFY(!w->isVisible());
         QCOMPARE(w->JobCount(), 0);
     }

@@ -3,6 +3,7 @@
 // entries open the edition's links and the update entry starts the updater and closes the
 // program; the welcome window follows [setting] displayHelpDialog.
 
+#include "support/FindChild.h"
 #include "support/ShellFixture.h"
 #include "support/TestMain.h"
 
@@ -88,8 +89,8 @@ private slots:
         ShellFixture fixture(config);
         AddSkins(fixture);
         TfrmMain* w = fixture.Start();
-        QVERIFY(w->suiSkinEngine);
-        QCOMPARE(w->suiSkinEngine->SkinFile(), fixture.common->appFolder + QStringLiteral("skins/") + file);
+        QVERIFY(w->findChild<TSkinEngine*>(QStringLiteral("suiSkinEngine")));
+        QCOMPARE(TestSupport::Child<TSkinEngine>(w, "suiSkinEngine")->SkinFile(), fixture.common->appFolder + QStringLiteral("skins/") + file);
         QCOMPARE(CurrentWindowColor(), WindowColorOf(file));
         QCOMPARE(w->palette().color(QPalette::Window), WindowColorOf(file));
         QVERIFY(TMessageBox::shownTexts.isEmpty());
@@ -116,7 +117,7 @@ private slots:
         QColor colorInHandler;
         int storedInHandler = 0;
         // Look from inside the click: the entry's own handler runs first, this one right after.
-        QAction* item = w->N_SkinItems[entry - 1];
+        QAction* item = TestSupport::Child<QAction>(w, QStringLiteral("N_Skin%1").arg((entry - 1) + 1));
         QCOMPARE(item->objectName(), QStringLiteral("N_Skin%1").arg(entry));
         const auto probe = connect(item, &QAction::triggered, [&] {
             colorInHandler = CurrentWindowColor();
@@ -130,14 +131,14 @@ private slots:
 
         // Once the event loop delivers the queued request, every window shows the skin.
         QTRY_COMPARE(CurrentWindowColor(), WindowColorOf(file));
-        QCOMPARE(w->frmHelpDialog->palette().color(QPalette::Window), WindowColorOf(file));
+        QCOMPARE(TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->palette().color(QPalette::Window), WindowColorOf(file));
         QCOMPARE(fixture.Config().ReadInteger(QStringLiteral("skin"), QStringLiteral("skin"), 0), entry);
 
         // The next start comes up in the same skin.
         fixture.Stop();
         init();
         w = fixture.Start();
-        QCOMPARE(w->suiSkinEngine->SkinFile(), fixture.common->appFolder + QStringLiteral("skins/") + file);
+        QCOMPARE(TestSupport::Child<TSkinEngine>(w, "suiSkinEngine")->SkinFile(), fixture.common->appFolder + QStringLiteral("skins/") + file);
         QCOMPARE(CurrentWindowColor(), WindowColorOf(file));
     }
 
@@ -173,7 +174,7 @@ private slots:
         QVERIFY2(TMessageBox::shownTexts.first().contains(QStringLiteral("DiamondBlue.ssk")),
                  qPrintable(TMessageBox::shownTexts.first()));
         // The rest of the first show still ran.
-        QCOMPARE(w->editOutputFolder->text(), QStringLiteral("/tmp/skin out ü"));
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), QStringLiteral("/tmp/skin out ü"));
         QCOMPARE(fixture.Config().ReadInteger(QStringLiteral("skin"), QStringLiteral("skin"), 0), 2);
 
         // Chosen from the menu, the error is shown by the event loop; the look stays.
@@ -210,13 +211,13 @@ private slots:
         QStringList opened;
         fixture.common->urlOpener = [&](const QString& url) { opened << url; };
 
-        const QList<QAction*> entries = w->N_Help->actions();
+        const QList<QAction*> entries = TestSupport::Child<QMenu>(w, "N_Help")->actions();
         QCOMPARE(entries,
-                 (QList<QAction*>{w->N_LocalHelp, w->N_HomePage, w->N_Support, w->N_FeedBack, w->N_Update}));
-        w->N_LocalHelp->trigger();
-        w->N_HomePage->trigger();
-        w->N_Support->trigger();
-        w->N_FeedBack->trigger();
+                 (QList<QAction*>{TestSupport::Child<QAction>(w, "N_LocalHelp"), TestSupport::Child<QAction>(w, "N_HomePage"), TestSupport::Child<QAction>(w, "N_Support"), TestSupport::Child<QAction>(w, "N_FeedBack"), TestSupport::Child<QAction>(w, "N_Update")}));
+        TestSupport::Child<QAction>(w, "N_LocalHelp")->trigger();
+        TestSupport::Child<QAction>(w, "N_HomePage")->trigger();
+        TestSupport::Child<QAction>(w, "N_Support")->trigger();
+        TestSupport::Child<QAction>(w, "N_FeedBack")->trigger();
         QCOMPARE(opened, (QStringList{site + "help-mp4-converter.php", site, mail, site + feedback}));
         QVERIFY(w->isVisible());
 
@@ -224,7 +225,7 @@ private slots:
         // through its closing steps (the format choice is saved).
         opened.clear();
         fixture.Config().WriteInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), 12345);
-        w->N_Update->trigger();
+        TestSupport::Child<QAction>(w, "N_Update")->trigger();
         QCOMPARE(opened, QStringList{fixture.common->appFolder + QStringLiteral("update.EXE")});
         QVERIFY(!w->isVisible());
         QVERIFY(fixture.Config().ReadInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"),
@@ -249,23 +250,23 @@ private slots:
         if (config.isEmpty())
             QFile::remove(fixture.Path(QStringLiteral("config.ini")));
         TfrmMain* w = fixture.Start();
-        QTRY_VERIFY(w->firstPaintDone);
+        QTRY_VERIFY(w->FirstPaintDone());
         if (shown) {
-            QTRY_VERIFY(w->frmHelpDialog->isVisible());
-            QVERIFY(!w->frmHelpDialog->isModal());
+            QTRY_VERIFY(TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->isVisible());
+            QVERIFY(!TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->isModal());
             // Texts from the edition's language file.
-            QVERIFY(!w->frmHelpDialog->ButtonYes->text().isEmpty());
-            QVERIFY(!w->frmHelpDialog->CheckBoxDontDisplay->isChecked());
+            QVERIFY(!TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->ButtonYes->text().isEmpty());
+            QVERIFY(!TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->CheckBoxDontDisplay->isChecked());
         } else {
             QTest::qWait(50);
-            QVERIFY(!w->frmHelpDialog->isVisible());
+            QVERIFY(!TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->isVisible());
         }
         // A second show does not bring it back.
-        w->frmHelpDialog->hide();
+        TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->hide();
         w->hide();
         w->show();
         QTest::qWait(50);
-        QVERIFY(!w->frmHelpDialog->isVisible());
+        QVERIFY(!TestSupport::Child<TfrmHelpDialog>(w, "frmHelpDialog")->isVisible());
     }
 };
 
