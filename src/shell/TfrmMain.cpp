@@ -417,6 +417,11 @@ void TfrmMain::FormShow()
     step([this] { ApplySkinAtStart(); });
     step([this] { editOutputFolder->setText(ReadOutputFolder()); });
     step([this] { RestoreFormatIndex(); });
+    // Settings with no place to be saved are told here once; their writes are dropped quietly.
+    step([this] {
+        if (!frmCommon->settingsPlace.Usable())
+            throw AppError(frmCommon->SettingsWarning());
+    });
     for (const QString& text : errors)
         QTimer::singleShot(0, this, [text] { throw AppError(text); });
 }
