@@ -3,6 +3,7 @@
 #include "joblist/TMessageBox.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
+#include "platform/ProgramIcon.h"
 
 #include <cstdio>
 #include <exception>
@@ -13,6 +14,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     // Errors caught where a runner notice is handled are shown like those at the loop's edge.
     SetExceptionReporter(&TApplication::ShowException);
+    // Every window, dialog and message box takes the program's icon from here.
+    setWindowIcon(ProgramIcon());
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)
