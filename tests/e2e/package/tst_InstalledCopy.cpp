@@ -214,13 +214,21 @@ private slots:
     {
         if (::geteuid() != 0)
             QSKIP("only the superuser can start the program as another user");
-        // The user must reach the copy and own the home folder, as on an installed system.
-        UnlockFolder(dir->path());
-        QVERIFY(GiveToNobody(home));
+        // The user must reach the copy and own the home folder, as on an installed system; a
+        // temporary folder of the superuser's own may lie where others cannot go.
+        QTemporaryDir shared(QStringLiteral("/tmp/velmora-XXXXXX"));
+        QVERIFY(shared.isValid());
+        const QString copy =
+            CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), shared.filePath(QStringLiteral("app")));
+        QVERIFY(!copy.isEmpty());
+        const QString userHome = shared.filePath(QStringLiteral("home"));
+        QVERIFY(QDir().mkpath(userHome));
+        UnlockFolder(shared.path());
+        QVERIFY(GiveToNobody(userHome));
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("HOME"), userHome);
         env.remove(QStringLiteral("XDG_CONFIG_HOME"));
         env.remove(QStringLiteral("XDG_RUNTIME_DIR"));
         program.setProcessEnvironment(env);
@@ -228,18 +236,19 @@ private slots:
         program.start(QStringLiteral("setpriv"),
                       {QStringLiteral("--reuid=%1").arg(Nobody), QStringLiteral("--regid=%1").arg(NoGroup),
                        QStringLiteral("--clear-groups"), QStringLiteral("--"),
-                       app + QStringLiteral("velmora")});
+                       copy + QStringLiteral("velmora")});
         QVERIFY(program.waitForStarted());
-        const IniFile config(home + QStringLiteral("/.config/velmora/config.ini"));
+        const IniFile config(userHome + QStringLiteral("/.config/velmora/config.ini"));
         QTRY_VERIFY_WITH_TIMEOUT(!config.ReadString("setting", "outputFolder", QString()).isEmpty(), 60000);
-        QCOMPARE(config.ReadString("setting", "outputFolder", QString()), home + QStringLiteral("/Videos"));
+        QCOMPARE(config.ReadString("setting", "outputFolder", QString()),
+                 userHome + QStringLiteral("/Videos"));
         ::kill(program.processId(), SIGTERM);
         QVERIFY(program.waitForFinished(60000));
         QCOMPARE(program.exitCode(), 0);
         // The closing steps saved there too, and nothing landed in the program folder.
         QVERIFY(config.ReadInteger("setting", "iComboxFormatIndex", -1) >= 0);
-        QVERIFY(!QFileInfo::exists(app + QStringLiteral("config.ini")));
-        QCOMPARE(QFileInfo(home + QStringLiteral("/.config/velmora/config.ini")).ownerId(), Nobody);
+        QVERIFY(!QFileInfo::exists(copy + QStringLiteral("config.ini")));
+        QCOMPARE(QFileInfo(userHome + QStringLiteral("/.config/velmora/config.ini")).ownerId(), Nobody);
     }
 };
 
