@@ -56,6 +56,9 @@ QMap<QString, QString> ExpectedFiles()
     for (const QString& program : programs) {
         files.insert(QStringLiteral("opt/velmora/") + program, QString());
         files.insert(QStringLiteral("usr/bin/") + program, QString());
+        if (QFileInfo::exists(Source + QStringLiteral("/cmake/package/") + program + QStringLiteral(".1")))
+            files.insert(QStringLiteral("usr/share/man/man1/") + program + QStringLiteral(".1.gz"),
+                         QString());
     }
     files.insert(QStringLiteral("opt/velmora/libm9s.exe"), QString());
     files.insert(QStringLiteral("opt/velmora/update.EXE"), QString());
@@ -79,7 +82,6 @@ QMap<QString, QString> ExpectedFiles()
           QStringLiteral("256x256/apps/velmora.png"), QStringLiteral("scalable/apps/velmora.svg")})
         files.insert(QStringLiteral("usr/share/icons/hicolor/") + icon,
                      QStringLiteral("data/icons/hicolor/") + icon);
-    files.insert(QStringLiteral("usr/share/man/man1/velmora.1.gz"), QString());
     files.insert(QStringLiteral("usr/share/doc/velmora/changelog.gz"), QString());
     files.insert(QStringLiteral("usr/share/doc/velmora/copyright"),
                  QStringLiteral("cmake/package/copyright"));
