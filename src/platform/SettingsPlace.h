@@ -29,7 +29,8 @@ struct TSettingsPlace
 // no file is copied or moved between the two places.
 TSettingsPlace FindSettingsPlace(const QString& appFolder);
 
-// Whether the running user may create and replace files in folder. The superuser may write
-// anywhere, so for him the folder's permission bits decide, as they do for everybody else: a
-// folder whose bits deny him writing counts as read-only, like a config.ini nobody may write.
+// Whether the running user may create and replace files in folder. The system lets the
+// superuser write anywhere, so for the superuser the folder's permission bits decide, as they
+// do for everybody else: a folder whose bits deny writing counts as read-only, like a
+// config.ini nobody may write.
 bool FolderWritable(const QString& folder);

@@ -200,7 +200,7 @@ private slots:
             QVERIFY(!output.isEmpty());
             QCOMPARE(TMessageBox::shownTexts.size(), 2);
             QVERIFY(Probe(output).ok);
-            // Choices of this session go nowhere, quietly.
+            // Choices made now go nowhere, quietly.
             w.frm->findChild<QAction*>(QStringLiteral("N_Skin5"))->trigger();
         }
         QCOMPARE(TMessageBox::shownTexts.size(), 2);
