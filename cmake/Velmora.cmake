@@ -1,5 +1,11 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
+# The desktop's name for the program: desktop entry, AppStream entry, window matching.
+set(VELMORA_APP_ID example.velmora.Velmora)
+# What data/ holds for the desktop rather than for the program: it stays out of the program
+# folder (file name patterns, as install(DIRECTORY) and file(COPY) take them).
+set(VELMORA_NOT_IN_APP_FOLDER icons screenshots *.desktop *.metainfo.xml)
+
 # velmora_add_library(<name> [DEPS <targets>...] [EXCLUDE <file names>...])
 # One static library from every .cpp/.h of the calling folder, so adding a source file
 # needs no edit here. Sources are included as "folder/File.h" from src/.

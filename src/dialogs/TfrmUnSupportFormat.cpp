@@ -186,7 +186,7 @@ void TfrmUnSupportFormat::FormShow()
 
 void TfrmUnSupportFormat::LoadErrorLog()
 {
-    const QString path = common.appFolder + QStringLiteral("logFile.txt");
+    const QString path = common.logFile;
     QFile file(path);
     if (!file.exists())
         return;

@@ -30,7 +30,7 @@ public:
 
     // Notice text from failedExtensions, then LoadErrorLog. Runs on every show.
     void FormShow();
-    // Replaces the text box with logFile.txt of the program folder, when that file exists.
+    // Replaces the text box with the encoder log, when that file exists.
     void LoadErrorLog();
 
     void ButtonDownloadCodecsClick();

@@ -7,7 +7,7 @@
 
 QString TEncoderLog::FileName() const
 {
-    return common.appFolder + QStringLiteral("logFile.txt");
+    return common.logFile;
 }
 
 bool TEncoderLog::Enabled() const
@@ -17,6 +17,9 @@ bool TEncoderLog::Enabled() const
 
 void TEncoderLog::AppendLog(const QString& text) const
 {
+    // No place to keep the log (said once at start): the line is dropped like any setting.
+    if (FileName().isEmpty())
+        return;
     QFile file(FileName());
     // The message names the file: "Permission denied" alone does not tell the user what to fix.
     const auto failure = [&file] {
@@ -41,5 +44,6 @@ void TEncoderLog::AppendLogIfEnabled(const QString& text) const
 
 void TEncoderLog::ClearLog() const
 {
-    QFile::remove(FileName());
+    if (!FileName().isEmpty())
+        QFile::remove(FileName());
 }

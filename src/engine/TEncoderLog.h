@@ -1,6 +1,6 @@
 #pragma once
-// The encoder log logFile.txt in the program folder: the command line and every piece of
-// output of each encoder run of the latest batch, one CR LF line per piece.
+// The encoder log logFile.txt beside config.ini (TfrmCommon::logFile): the command line and
+// every piece of output of each encoder run of the latest batch, one CR LF line per piece.
 
 #include <QString>
 

@@ -164,6 +164,8 @@ int IniFile::ReadInteger(const QString& section, const QString& key, int default
 
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value) const
 {
+    if (fileName.isEmpty())
+        return;
     const auto fail = [this] { throw AppError(QStringLiteral("Unable to write to %1").arg(fileName)); };
 
     RawLines file = ReadRawLines(fileName);

@@ -1,6 +1,8 @@
 #pragma once
 // INI file access with the semantics of the Windows profile functions: every call opens the
-// file, reads or writes one key and closes it again; nothing is cached.
+// file, reads or writes one key and closes it again; nothing is cached. An IniFile without a
+// file name stands for settings that have no place to be kept (said once at start): every read
+// gives its default and every write is dropped.
 
 #include <QString>
 

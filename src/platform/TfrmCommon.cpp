@@ -2,6 +2,7 @@
 
 #include "platform/ErrorReportBody.h"
 #include "platform/IniFile.h"
+#include "platform/SafeFormat.h"
 #include "platform/THttpPost.h"
 #include "platform/TrimText.h"
 
@@ -53,7 +54,9 @@ void TfrmCommon::InitPaths(const QString& appFolderOverride)
     if (!folder.endsWith(u'/'))
         folder += u'/';
     appFolder = folder;
-    configFile = appFolder + QStringLiteral("config.ini");
+    settingsPlace = FindSettingsPlace(appFolder);
+    configFile = settingsPlace.File(QStringLiteral("config.ini"));
+    logFile = settingsPlace.File(QStringLiteral("logFile.txt"));
     languageId = IniFile(configFile).ReadInteger(QStringLiteral("common"), QStringLiteral("language"), 2);
 
     const bool chinese = languageId == 1;
@@ -69,6 +72,21 @@ void TfrmCommon::InitPaths(const QString& appFolderOverride)
     codecsLink = root + QStringLiteral("codecs.php");
     helpLink = root + QStringLiteral("help-mp4-converter.php");
     errorReportLink = root + QStringLiteral("bug_report_submit.php");
+}
+
+QString TfrmCommon::SettingsWarning() const
+{
+    if (settingsPlace.Usable())
+        return QString();
+    // A language file without these keys must not hide the only notice the user gets.
+    const IniFile language(languageFile);
+    const QString cause = settingsPlace.homeMissing ? language.ReadString(QStringLiteral("frmMain"),
+                                                                          QStringLiteral("msgSettingsNoHome"),
+                                                                          QStringLiteral("HOME is not set"))
+                                                    : settingsPlace.cause;
+    return SafeFormat(language.ReadString(QStringLiteral("frmMain"), QStringLiteral("msgSettingsNotSaved"),
+                                          QStringLiteral("Settings cannot be saved in %s.")),
+                      settingsPlace.wanted + QStringLiteral(" (") + cause + u')');
 }
 
 bool TfrmCommon::DisplayHelpDialogEnabled() const

@@ -3,6 +3,8 @@
 // edition's web links, and the few configuration reads and writes every window shares.
 // Created first at start-up; its path and link fields are fixed by InitPaths.
 
+#include "platform/SettingsPlace.h"
+
 #include <QString>
 #include <functional>
 
@@ -13,6 +15,10 @@ public:
     explicit TfrmCommon(const QString& appFolderOverride = QString());
 
     void InitPaths(const QString& appFolderOverride = QString());
+
+    // The one message for settings that cannot be saved, from the language file; empty when
+    // they can.
+    QString SettingsWarning() const;
 
     bool DisplayHelpDialogEnabled() const;
     bool LogFileEnabled() const;
@@ -47,7 +53,12 @@ public:
     void RunUpdate() const;
 
     QString appFolder; // ends in "/"
+    // Where config.ini and logFile.txt live: the program folder, or the user's configuration
+    // folder for an installed copy (FindSettingsPlace). Both names are empty when nothing can
+    // be saved: every read then gives its default and every write is dropped.
+    TSettingsPlace settingsPlace;
     QString configFile;
+    QString logFile;
     int languageId = 2;
     QString languageFile;
     QString splashFile;

@@ -2,6 +2,7 @@
 
 #include "dialogs/TMessageBox.h"
 #include "platform/ExceptionReport.h"
+#include "skin/ProgramIcon.h"
 
 #include <QLibraryInfo>
 #include <QTranslator>
@@ -14,6 +15,8 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv)
 {
     // Errors caught where a runner notice is handled are shown like those at the loop's edge.
     SetExceptionReporter(&TApplication::ShowException);
+    // Every window, dialog and message box takes the program's icon from here.
+    setWindowIcon(ProgramIcon());
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event)

@@ -433,6 +433,11 @@ void TfrmMain::FormShow()
     step([this] { ApplySkinAtStart(); });
     step([this] { editOutputFolder->setText(ReadOutputFolder()); });
     step([this] { RestoreFormatIndex(); });
+    // Settings with no place to be saved are told here once; their writes are dropped quietly.
+    step([this] {
+        if (!frmCommon->settingsPlace.Usable())
+            throw AppError(frmCommon->SettingsWarning());
+    });
     // Shown once the window is on the screen, over it and with the application title that
     // the language file just gave.
     for (const QString& text : errors)

@@ -18,6 +18,8 @@ int main(int argc, char** argv)
 {
     TApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("velmora"));
+    // Lets the desktop match the window to its menu entry and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("example.velmora.Velmora"));
 
     // Everything after the program name is a path; "--" ends the options a file manager adds.
     QStringList paths = QApplication::arguments().mid(1);

@@ -2,6 +2,7 @@
 
 #include "TfrmUpdate.h"
 
+#include "skin/ProgramIcon.h"
 #include "platform/TfrmCommon.h"
 
 #include <QApplication>
@@ -11,6 +12,7 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     app.setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    app.setWindowIcon(ProgramIcon());
     const TfrmCommon common; // the program folder is this executable's folder
     TfrmUpdate window(&common, QStringLiteral(VELMORA_VERSION));
     window.exec();

@@ -1,0 +1,36 @@
+#pragma once
+// Where the program keeps the files it writes for its user (config.ini, logFile.txt, queue.ini).
+// A program folder the user may write keeps them beside the program, as a copied folder always
+// has; a folder installed by the system, which belongs to root, sends them to
+// $XDG_CONFIG_HOME/velmora/ (~/.config/velmora/ when that is not set). The GUI, the updater and
+// velmora-cli all ask here, so they always agree.
+
+#include <QString>
+
+struct TSettingsPlace
+{
+    // Ends in "/"; empty when the files cannot be kept anywhere.
+    QString folder;
+    // The folder that was wanted, for the message when folder is empty.
+    QString wanted;
+    // Why wanted cannot be used: the system's error text, empty when HOME is not set either.
+    QString cause;
+    bool homeMissing = false;
+    // True when the files moved away from the program folder.
+    bool inHome = false;
+
+    bool Usable() const { return !folder.isEmpty(); }
+    // folder + name, or an empty name (nothing can be read or saved) when there is no place.
+    QString File(const QString& name) const { return folder.isEmpty() ? QString() : folder + name; }
+};
+
+// Decides for the program folder appFolder (which ends in "/"). Reads XDG_CONFIG_HOME and HOME
+// at each call. Creates the folder under the home folder when it is needed, and nothing else:
+// no file is copied or moved between the two places.
+TSettingsPlace FindSettingsPlace(const QString& appFolder);
+
+// Whether the running user may create and replace files in folder. The system lets the
+// superuser write anywhere, so for the superuser the folder's permission bits decide, as they
+// do for everybody else: a folder whose bits deny writing counts as read-only, like a
+// config.ini nobody may write.
+bool FolderWritable(const QString& folder);
