@@ -27,7 +27,6 @@ struct TBatchRun::TSlot
     QString output;
     QString script;       // the rotation script this item reads, if any
     bool stopped = false; // by Stop or Close: the end is no failure
-    bool logging = false;
     QStringList logLines; // held until the item ends when several items run at once
 };
 
@@ -165,7 +164,6 @@ bool TBatchRun::StartItem(int index)
             if (!scriptsWritten.contains(job.inputFile))
                 scriptsWritten << job.inputFile;
         }
-        slot->logging = TEncoderLog(common).Enabled();
         TSlot* raw = slot.get();
         active.push_back(std::move(slot));
         Log(index, job.commandLine);
@@ -397,7 +395,8 @@ QStringList TBatchRun::ErrorLinesOf(int index) const
 void TBatchRun::Log(int index, const QString& text)
 {
     TSlot* slot = SlotOf(index);
-    if (!slot || !slot->logging)
+    // Asked for every line, as a switch made during a run counts from the next line on.
+    if (!slot || !TEncoderLog(common).Enabled())
         return;
     // Several items at once would mix their lines: each item's block is written when it ends.
     if (simultaneous > 1) {

@@ -36,12 +36,6 @@ void TEncoderLog::AppendLog(const QString& text) const
         throw failure();
 }
 
-void TEncoderLog::AppendLogIfEnabled(const QString& text) const
-{
-    if (Enabled())
-        AppendLog(text);
-}
-
 void TEncoderLog::ClearLog() const
 {
     if (!FileName().isEmpty())

@@ -19,9 +19,6 @@ public:
     // One line, opened and closed each time; raises AppError with the cause when it fails.
     void AppendLog(const QString& text) const;
 
-    // Appends only when logging is on.
-    void AppendLogIfEnabled(const QString& text) const;
-
     // Deletes the log; a log that cannot be deleted stays and grows on.
     void ClearLog() const;
 

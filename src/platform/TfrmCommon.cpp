@@ -8,9 +8,12 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -97,7 +100,21 @@ bool TfrmCommon::DisplayHelpDialogEnabled() const
 
 bool TfrmCommon::LogFileEnabled() const
 {
-    return IniFile(configFile).ReadInteger(QStringLiteral("setting"), QStringLiteral("logfile"), 0) == 1;
+    // Asked for every line an encoder prints: the file is read again only when it changed, so
+    // a switch made while a run goes on still counts from the next line.
+    struct stat now;
+    const bool known = ::stat(QFile::encodeName(configFile).constData(), &now) == 0;
+    TConfigStamp stamp;
+    if (known)
+        stamp =
+            TConfigStamp{true, now.st_dev, now.st_ino, now.st_size, now.st_mtim.tv_sec, now.st_mtim.tv_nsec};
+    if (!known || !(stamp == logSwitchStamp) || logSwitchFile != configFile) {
+        logSwitch =
+            IniFile(configFile).ReadInteger(QStringLiteral("setting"), QStringLiteral("logfile"), 0) == 1;
+        logSwitchStamp = known ? stamp : TConfigStamp();
+        logSwitchFile = configFile;
+    }
+    return logSwitch;
 }
 
 void TfrmCommon::OpenURL(const QString& url) const

@@ -70,4 +70,20 @@ public:
     QString errorReportLink;
 
     bool IsChineseEdition() const { return languageId == 1; }
+
+private:
+    // What the log switch was read from: the file's identity, size and change time.
+    struct TConfigStamp
+    {
+        bool valid = false;
+        quint64 device = 0;
+        quint64 inode = 0;
+        qint64 size = 0;
+        qint64 seconds = 0;
+        qint64 nanoseconds = 0;
+        bool operator==(const TConfigStamp&) const = default;
+    };
+    mutable TConfigStamp logSwitchStamp;
+    mutable QString logSwitchFile;
+    mutable bool logSwitch = false;
 };

@@ -39,8 +39,12 @@ private slots:
         if (!value.isEmpty())
             IniFile(common.configFile).WriteString("setting", "logfile", value);
         TEncoderLog log(common);
-        log.AppendLogIfEnabled(QStringLiteral("libm9s.exe -i a"));
-        log.AppendLogIfEnabled(QString()); // the empty piece at the encoder's end
+        const auto append = [&log](const QString& text) {
+            if (log.Enabled())
+                log.AppendLog(text);
+        };
+        append(QStringLiteral("libm9s.exe -i a"));
+        append(QString()); // the empty piece at the encoder's end
         QCOMPARE(QFile::exists(log.FileName()), enabled);
         if (enabled)
             QCOMPARE(Read(log.FileName()), QByteArray("libm9s.exe -i a\r\n\r\n"));
@@ -52,11 +56,15 @@ private slots:
         QTemporaryDir dir;
         TfrmCommon common(dir.path());
         TEncoderLog log(common);
-        log.AppendLogIfEnabled("one");
+        const auto append = [&log](const QString& text) {
+            if (log.Enabled())
+                log.AppendLog(text);
+        };
+        append("one");
         IniFile(common.configFile).WriteInteger("setting", "logfile", 1);
-        log.AppendLogIfEnabled("two");
+        append("two");
         IniFile(common.configFile).WriteInteger("setting", "logfile", 0);
-        log.AppendLogIfEnabled("three");
+        append("three");
         QCOMPARE(Read(common.appFolder + "logFile.txt"), QByteArray("two\r\n"));
     }
 
