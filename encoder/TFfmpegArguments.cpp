@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 
@@ -117,6 +118,36 @@ std::string RoundedSize(int m)
     return "scale=trunc(iw/" + k + ")*" + k + ":trunc(ih/" + k + ")*" + k;
 }
 
+// Frames per second of an -r value ("25", "29.97", "30000/1001"); nullopt for other forms.
+std::optional<double> FrameRate(const std::string& text)
+{
+    char* end = nullptr;
+    double num = std::strtod(text.c_str(), &end);
+    if (end == text.c_str()) {
+        return std::nullopt;
+    }
+    double den = 1;
+    if (*end == '/') {
+        const char* d = end + 1;
+        den = std::strtod(d, &end);
+        if (end == d) {
+            return std::nullopt;
+        }
+    }
+    if (*end != '\0' || num <= 0 || den <= 0) {
+        return std::nullopt;
+    }
+    return num / den;
+}
+
+// The rate a cover picture is shown at when the command line gives none: low, as the picture
+// never changes, but one of the broadcast rates for encoders that accept nothing else.
+std::string CoverRate(const std::string& encoder, bool target)
+{
+    const bool broadcastOnly = encoder == "mpeg1video" || encoder == "mpeg2video" || encoder == "dvvideo";
+    return broadcastOnly || target ? "25" : "5";
+}
+
 } // namespace
 
 std::string TFfmpegArguments::FileUrl(const std::string& path)
@@ -216,7 +247,8 @@ std::string TFfmpegArguments::MapFormat(const std::string& name)
 }
 
 TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::optional<TAvsClip>& clip,
-                                    int progressFd, const TEncoderProbe& hasEncoder)
+                                    int progressFd, const TEncoderProbe& hasEncoder,
+                                    const TSourceQuery& source)
 {
     TFfmpegPlan plan;
     auto& a = plan.arguments;
@@ -260,13 +292,36 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
     if (cmd.Has("bug")) {
         a.insert(a.end(), {"-bug", cmd.Value("bug")});
     }
+    const std::string sourceFile = clip ? clip->sourceFile : cmd.inputFile;
     a.push_back("-i");
-    a.push_back(FileUrl(clip ? clip->sourceFile : cmd.inputFile));
+    a.push_back(FileUrl(sourceFile));
+
+    const std::string format = cmd.Has("f") ? MapFormat(cmd.Value("f")) : std::string();
+    const bool noVideo = cmd.Has("vn") || (clip && !clip->video);
+    const bool noAudio = cmd.Has("an") || (clip && !clip->audio);
+    plan.video = !noVideo;
+    plan.audio = !noAudio;
+
+    // Music with a cover picture: ffmpeg would take the picture as a one-frame video, which most
+    // encoders and containers refuse. The picture is read from a second, unseeked opening of the
+    // source (its one frame lies at the start) at a constant rate and held as long as the sound.
+    std::string coverRate;
+    std::optional<double> soundEnd;
+    if (!noVideo && !cmd.Has("map") && source) {
+        const std::string given = cmd.Value("vcodec");
+        const std::string encoder = given.empty() ? DefaultVideoEncoder(format, cmd.outputFile)
+                                                  : MapVideoCodec(given, hasEncoder, nullptr);
+        const TSourceProbe* probe = encoder == "copy" ? nullptr : source();
+        if (probe && probe->CoverOnly()) {
+            plan.coverPicture = true;
+            coverRate = cmd.Has("r") ? cmd.Value("r") : CoverRate(encoder, cmd.Has("target"));
+            soundEnd = probe->EndOf(false, true, std::nullopt);
+            a.insert(a.end(), {"-r", coverRate, "-i", FileUrl(sourceFile)});
+        }
+    }
 
     // Output side.
-    std::string format;
-    if (cmd.Has("f")) {
-        format = MapFormat(cmd.Value("f"));
+    if (!format.empty()) {
         a.insert(a.end(), {"-f", format});
     }
     if (cmd.Has("t")) {
@@ -289,9 +344,19 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
             std::replace(m.begin(), m.end(), '.', ':');
         }
         a.insert(a.end(), {"-map", m});
+        if (m.rfind("0:", 0) == 0 && m.size() > 2 && AllOf(m.substr(2), isdigit)) {
+            plan.mappedStream = std::atoi(m.c_str() + 2);
+        }
+    }
+    if (plan.coverPicture) {
+        // Without the attached-picture mark, or MP4 family muxers take the stream for cover art.
+        a.insert(a.end(), {"-map", "1:v:0"});
+        if (!noAudio) {
+            a.insert(a.end(), {"-map", "0:a:0"});
+        }
+        a.insert(a.end(), {"-disposition:v:0", "default"});
     }
 
-    const bool noVideo = cmd.Has("vn") || (clip && !clip->video);
     if (noVideo) {
         a.push_back("-vn");
     }
@@ -359,8 +424,21 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
             a.insert(a.end(), {"-tag:v", tag});
         }
         std::vector<std::string> filters;
+        if (plan.coverPicture) {
+            if (soundEnd) {
+                // The picture's own frame plus the clones fill the sound from the start on.
+                double length = *soundEnd - plan.startSeconds - 1.0 / FrameRate(coverRate).value_or(1e9);
+                char pad[96];
+                std::snprintf(pad, sizeof pad, "tpad=stop_mode=clone:stop_duration=%.3f",
+                              std::max(0.0, length));
+                filters.push_back(pad);
+            } else {
+                filters.push_back("tpad=stop_mode=clone:stop=-1");
+                a.push_back("-shortest");
+            }
+        }
         if (clip) {
-            filters = clip->videoFilters;
+            filters.insert(filters.end(), clip->videoFilters.begin(), clip->videoFilters.end());
         }
         if (cmd.Has("deinterlace")) {
             filters.push_back("yadif");
@@ -522,7 +600,6 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
     }
 
     // Audio.
-    const bool noAudio = cmd.Has("an") || (clip && !clip->audio);
     if (noAudio) {
         a.push_back("-an");
         for (const char* o : {"ab", "ar", "ac", "acodec"}) {

@@ -6,6 +6,8 @@
 #include "TFfmpegArguments.h"
 #include "TInputCheck.h"
 #include "TLegacyCommand.h"
+#include "TOutputCheck.h"
+#include "TSourceProbe.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -15,34 +17,13 @@
 
 namespace {
 
+// ffmpeg answers its own queries at once; one that takes longer hangs.
+constexpr int QueryTimeoutMs = 5000;
+
 void Message(const std::string& text)
 {
     std::string line = "libm9s: " + text + "\n";
     [[maybe_unused]] ssize_t n = write(2, line.data(), line.size());
-}
-
-// The output time falls clearly short of what the input promised: the source broke off.
-std::string EndedEarly(const TEncoderProcess& run, const TFfmpegPlan& plan)
-{
-    const TProgressMarkers& m = run.Markers();
-    if (!m.Duration() || m.DurationEstimated() || *m.Duration() <= 0) {
-        return {};
-    }
-    double expected = *m.Duration() - plan.startSeconds;
-    if (expected <= 0) {
-        return "the start time lies beyond the end of the input";
-    }
-    if (plan.windowSeconds) {
-        expected = std::min(expected, *plan.windowSeconds);
-    }
-    if (m.LastTime() < expected - std::max(1.5, 0.1 * expected)) {
-        char buf[160];
-        std::snprintf(buf, sizeof buf,
-                      "the input ended after %.2f s of %.2f s; the source file looks truncated or damaged",
-                      m.LastTime(), expected);
-        return buf;
-    }
-    return {};
 }
 
 } // namespace
@@ -78,13 +59,26 @@ int main(int argc, char** argv)
         auto hasEncoder = [&](const std::string& name) {
             auto it = known.find(name);
             if (it == known.end()) {
-                std::string help =
-                    TEncoderProcess::Capture(ffmpeg, {"-hide_banner", "-h", "encoder=" + name});
-                it = known.emplace(name, help.find("Encoder " + name) != std::string::npos).first;
+                TCaptured help = TEncoderProcess::Capture(ffmpeg, {"-hide_banner", "-h", "encoder=" + name},
+                                                          QueryTimeoutMs);
+                it = known.emplace(name, help.output.find("Encoder " + name) != std::string::npos).first;
             }
             return it->second;
         };
-        TFfmpegPlan plan = TFfmpegArguments::Build(cmd, clip, TEncoderProcess::ProgressFd, hasEncoder);
+        // ffprobe costs about as much as starting ffmpeg, so the source is asked at most once and
+        // only where the answer matters.
+        std::optional<std::optional<TSourceProbe>> probed;
+        auto probe = [&]() -> const TSourceProbe* {
+            if (!probed) {
+                probed = TSourceProbe::Run(TEncoderProcess::FindFfprobe(ffmpeg), source);
+            }
+            return *probed ? &**probed : nullptr;
+        };
+        auto coverQuery = [&]() -> const TSourceProbe* {
+            return TSourceProbe::MayHoldCover(source) ? probe() : nullptr;
+        };
+        TFfmpegPlan plan =
+            TFfmpegArguments::Build(cmd, clip, TEncoderProcess::ProgressFd, hasEncoder, coverQuery);
         for (const auto& n : plan.notices) {
             Message(n);
         }
@@ -92,7 +86,9 @@ int main(int argc, char** argv)
         TEncoderProcess run;
         int code = run.Run(ffmpeg, plan.arguments);
         if (code == 0 && !run.StopRequested()) {
-            std::string early = EndedEarly(run, plan);
+            const TProgressMarkers& m = run.Markers();
+            std::string early = TOutputCheck::EndedEarly(
+                m.LastTime(), m.DurationEstimated() ? std::nullopt : m.Duration(), plan, probe);
             if (!early.empty()) {
                 Message(early);
                 return 1;

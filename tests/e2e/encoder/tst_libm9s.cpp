@@ -77,6 +77,51 @@ bool FfmpegRunningFor(const QString& path)
     return false;
 }
 
+// The legacy options as the option set writes them, with IN and OUT standing for the paths.
+QStringList Arguments(const QString& options, const QString& in, const QString& out)
+{
+    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
+    return args;
+}
+
+// One frame at a time in seconds as 8-bit gray, after the given filters (none: as stored).
+QByteArray GrayFrame(const QString& file, double at, const QString& filters = {})
+{
+    QStringList args{"-v",        "error", "-ss", QString::number(at), "-i", QStringLiteral("file:") + file,
+                     "-frames:v", "1"};
+    if (!filters.isEmpty())
+        args << "-vf" << filters;
+    args << "-f"
+         << "rawvideo"
+         << "-pix_fmt"
+         << "gray"
+         << "-";
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), args);
+    p.waitForFinished(30000);
+    return p.readAllStandardOutput();
+}
+
+// Mean absolute difference of two gray pictures of the same size (255 when the sizes differ).
+double MeanDifference(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return 255;
+    double sum = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        sum += qAbs(int(static_cast<unsigned char>(a[i])) - int(static_cast<unsigned char>(b[i])));
+    return sum / a.size();
+}
+
+QString FrameSize(const QJsonObject& stream)
+{
+    return QStringLiteral("%1x%2")
+        .arg(stream.value(QStringLiteral("width")).toInt())
+        .arg(stream.value(QStringLiteral("height")).toInt());
+}
+
 struct TMarkers
 {
     QList<QByteArray> durations;
@@ -113,6 +158,11 @@ private slots:
     void rotation();
     void playableVideo_data();
     void playableVideo();
+    void streamLengths_data();
+    void streamLengths();
+    void coverPicture_data();
+    void coverPicture();
+    void thumbnailKeepsRealVideo();
     void overwritesPlaceholderInPlace();
     void refusesToOverwriteWithoutY();
     void stopLeavesPlayableFile_data();
@@ -132,6 +182,7 @@ private:
              const QString& workDir = {});
     QString Placeholder(const QString& name);
     QString LosslessSource(const QString& pixelFormat, const QString& size);
+    QString MusicSource(const QString& name);
 
     QTemporaryDir dir;
     QString clip;   // 3 s, 160x120, 25 fps, stereo 44.1 kHz
@@ -619,6 +670,240 @@ void tst_libm9s::playableVideo()
                  .arg(v.value(QStringLiteral("height")).toInt()),
              size);
     QVERIFY(Playable(out));
+}
+
+void tst_libm9s::streamLengths_data()
+{
+    QTest::addColumn<int>("videoSeconds"); // of the source
+    QTest::addColumn<int>("audioSeconds");
+    QTest::addColumn<QString>("container"); // of the source
+    QTest::addColumn<QString>("options");   // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<double>("expected"); // the output's length
+
+    // The container lasts as long as its longest stream; the output takes what it takes.
+    QTest::newRow("sound stops early, mp3") << 10 << 4 << "mp4"
+                                            << "-i IN -y -f mp3 -vn -ab 128k -acodec libmp3lame OUT"
+                                            << "mp3" << 4.0;
+    QTest::newRow("sound stops early, matroska source") << 10 << 4 << "mkv"
+                                                        << "-i IN -y -f mp3 -vn -acodec libmp3lame OUT"
+                                                        << "mp3" << 4.0;
+    QTest::newRow("sound stops early, from 2 s") << 10 << 4 << "mp4"
+                                                 << "-i IN -y -f mp3 -ss 00:00:02 -vn -acodec libmp3lame OUT"
+                                                 << "mp3" << 2.0;
+    QTest::newRow("picture stops early, -an") << 4 << 10 << "mp4"
+                                              << "-i IN -y -f mp4 -an -vcodec mpeg4 OUT"
+                                              << "mp4" << 4.0;
+    QTest::newRow("both streams, the longer counts") << 10 << 4 << "mp4"
+                                                     << "-i IN -y -f avi -vcodec mpeg4 -acodec libmp3lame OUT"
+                                                     << "avi" << 10.0;
+}
+
+void tst_libm9s::streamLengths()
+{
+    QFETCH(int, videoSeconds);
+    QFETCH(int, audioSeconds);
+    QFETCH(QString, container);
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(double, expected);
+
+    const QString in =
+        dir.filePath(QStringLiteral("v%1-a%2.%3").arg(videoSeconds).arg(audioSeconds).arg(container));
+    if (!QFileInfo::exists(in))
+        QVERIFY(Ffmpeg({"-f", "lavfi", "-i",
+                        QStringLiteral("testsrc=size=160x120:rate=25:duration=%1").arg(videoSeconds), "-f",
+                        "lavfi", "-i", QStringLiteral("sine=duration=%1").arg(audioSeconds), "-c:v", "mpeg4",
+                        "-c:a", "aac", in}));
+    const QString out = Placeholder(QStringLiteral("lengths.%1").arg(ext));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
+    QVERIFY2(!r.err.contains("truncated"), r.err.right(2000).constData());
+    QVERIFY2(qAbs(Duration(ProbeJson(out)) - expected) < 0.3,
+             qPrintable(QString::number(Duration(ProbeJson(out)))));
+    const TMarkers m = Markers(r.out);
+    QVERIFY(!m.times.isEmpty());
+    QVERIFY2(qAbs(m.times.last() - expected) < 0.3, qPrintable(QString::number(m.times.last())));
+}
+
+// 5 s of sound; "mp3", "m4a" and "flac" carry testsrc as their cover picture, "plain.mp3" none.
+QString tst_libm9s::MusicSource(const QString& name)
+{
+    const QString cover = dir.filePath(QStringLiteral("cover.png"));
+    if (!QFileInfo::exists(cover) &&
+        !Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=1", "-frames:v", "1", cover}))
+        return {};
+    const QString path = dir.filePath(name.contains(u'.') ? name : QStringLiteral("music.") + name);
+    if (QFileInfo::exists(path))
+        return path;
+    QStringList args{"-f", "lavfi", "-i", "sine=frequency=440:duration=5"};
+    if (name == u"plain.mp3") {
+        args << "-c:a"
+             << "libmp3lame";
+    } else {
+        const bool jpeg = name == u"mp3";
+        args << "-i" << cover << "-map"
+             << "0"
+             << "-map"
+             << "1"
+             << "-c:a"
+             << (name == u"mp3"   ? "libmp3lame"
+                 : name == u"m4a" ? "aac"
+                                  : "flac")
+             << "-c:v" << (jpeg ? "mjpeg" : "png") << "-disposition:v"
+             << "attached_pic";
+    }
+    return Ffmpeg(args << path) ? path : QString();
+}
+
+void tst_libm9s::coverPicture_data()
+{
+    QTest::addColumn<QString>("source");  // see MusicSource
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("vcodec");  // empty: no video stream
+    QTest::addColumn<QString>("size");    // of the output
+    QTest::addColumn<QString>("picture"); // where the cover lies in the output: crop=w:h:x:y
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<double>("duration");
+
+    QTest::newRow("mp3, mpeg4 in mp4") << "mp3"
+                                       << "-i IN -y -f mp4 -b 600k -vcodec mpeg4 -ab 64k -acodec aac OUT"
+                                       << "mp4"
+                                       << "mpeg4"
+                                       << "320x240"
+                                       << "crop=320:240:0:0"
+                                       << "5/1" << 5.0;
+    QTest::newRow("m4a, libx264 in mp4 at the profile's rate and size")
+        << "m4a"
+        << "-i IN -y -f mp4 -r 25 -s 176x144 -vcodec libx264 -acodec aac OUT"
+        << "mp4"
+        << "h264"
+        << "176x144"
+        << "crop=176:144:0:0"
+        << "25/1" << 5.0;
+    QTest::newRow("flac, libxvid in avi") << "flac"
+                                          << "-i IN -y -f avi -b 600k -vcodec libxvid -acodec libmp3lame OUT"
+                                          << "avi"
+                                          << "mpeg4"
+                                          << "320x240"
+                                          << "crop=320:240:0:0"
+                                          << "5/1" << 5.0;
+    QTest::newRow("mp3, padded")
+        << "mp3"
+        << "-i IN -y -f avi -s 160x120 -padtop 20 -padbottom 20 -b 600k -vcodec mpeg4 "
+           "-acodec libmp3lame OUT"
+        << "avi"
+        << "mpeg4"
+        << "160x160"
+        << "crop=160:120:0:20"
+        << "5/1" << 5.0;
+    QTest::newRow("m4a from 2 s") << "m4a"
+                                  << "-i IN -y -f mp4 -ss 00:00:02 -b 600k -vcodec mpeg4 -acodec aac OUT"
+                                  << "mp4"
+                                  << "mpeg4"
+                                  << "320x240"
+                                  << "crop=320:240:0:0"
+                                  << "5/1" << 3.0;
+    QTest::newRow("flac, mpeg2 at a broadcast rate")
+        << "flac"
+        << "-i IN -y -f vob -b 2000k -vcodec mpeg2video -acodec mp2 OUT"
+        << "vob"
+        << "mpeg2video"
+        << "320x240"
+        << "crop=320:240:0:0"
+        << "25/1" << 5.0;
+    QTest::newRow("no cover: sound only, as before") << "plain.mp3"
+                                                     << "-i IN -y -f mp4 -vcodec mpeg4 -acodec aac OUT"
+                                                     << "mp4"
+                                                     << ""
+                                                     << ""
+                                                     << ""
+                                                     << "" << 5.0;
+}
+
+void tst_libm9s::coverPicture()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, vcodec);
+    QFETCH(QString, size);
+    QFETCH(QString, picture);
+    QFETCH(QString, rate);
+    QFETCH(double, duration);
+
+    const QString in = MusicSource(source);
+    QVERIFY(!in.isEmpty());
+    const QString out = Placeholder(QStringLiteral("cover.%1").arg(ext));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+
+    const QJsonObject probe = ProbeJson(out);
+    QVERIFY2(qAbs(Duration(probe) - duration) < 0.3, qPrintable(QString::number(Duration(probe))));
+    QVERIFY(!Stream(probe, QStringLiteral("audio")).isEmpty());
+    const QJsonObject v = Stream(probe, QStringLiteral("video"));
+    if (vcodec.isEmpty()) {
+        QVERIFY(v.isEmpty());
+        return;
+    }
+    QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), vcodec);
+    QCOMPARE(FrameSize(v), size);
+    QCOMPARE(v.value(QStringLiteral("r_frame_rate")).toString(), rate);
+    const double videoLength = v.value(QStringLiteral("duration")).toString().toDouble();
+    if (videoLength > 0) // not every container keeps a stream length
+        QVERIFY2(qAbs(videoLength - duration) < 0.5, qPrintable(QString::number(videoLength)));
+
+    // The cover, at the start and near the end.
+    const QStringList cropped = picture.mid(5).split(u':');
+    const QByteArray cover = GrayFrame(dir.filePath(QStringLiteral("cover.png")), 0,
+                                       QStringLiteral("scale=%1:%2").arg(cropped[0], cropped[1]));
+    for (double at : {0.0, duration - 0.5}) {
+        const double diff = MeanDifference(GrayFrame(out, at, picture), cover);
+        QVERIFY2(diff < 12, qPrintable(QStringLiteral("%1 s: %2").arg(at).arg(diff)));
+    }
+    QVERIFY(Playable(out));
+}
+
+void tst_libm9s::thumbnailKeepsRealVideo()
+{
+    // A video whose file also holds a larger picture as a thumbnail.
+    const QString cover =
+        MusicSource(QStringLiteral("mp3")).isEmpty() ? QString() : dir.filePath("cover.png");
+    QVERIFY(!cover.isEmpty());
+    const QString in = dir.filePath(QStringLiteral("thumbnail.mp4"));
+    QVERIFY(Ffmpeg({"-f",
+                    "lavfi",
+                    "-i",
+                    "testsrc=size=160x120:rate=25:duration=3",
+                    "-f",
+                    "lavfi",
+                    "-i",
+                    "sine=duration=3",
+                    "-i",
+                    cover,
+                    "-map",
+                    "0",
+                    "-map",
+                    "1",
+                    "-map",
+                    "2",
+                    "-c:v:0",
+                    "libx264",
+                    "-c:v:1",
+                    "png",
+                    "-disposition:v:1",
+                    "attached_pic",
+                    "-c:a",
+                    "aac",
+                    in}));
+    const QString out = Placeholder(QStringLiteral("thumbnail.avi"));
+    TRun r = Run({"-i", in, "-y", "-f", "avi", "-vcodec", "mpeg4", "-acodec", "libmp3lame", out});
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    const QJsonObject v = Stream(ProbeJson(out), QStringLiteral("video"));
+    QCOMPARE(FrameSize(v), QStringLiteral("160x120"));
+    QVERIFY(qAbs(Duration(ProbeJson(out)) - 3.0) < 0.2);
+    QVERIFY(MeanDifference(GrayFrame(out, 2), GrayFrame(in, 2)) < 12);
 }
 
 void tst_libm9s::overwritesPlaceholderInPlace()

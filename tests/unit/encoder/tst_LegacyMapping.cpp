@@ -54,6 +54,8 @@ private slots:
     void rejectedValues_data();
     void rejectedValues();
     void scriptClip();
+    void coverPicture_data();
+    void coverPicture();
     void parseTime_data();
     void parseTime();
 };
@@ -381,6 +383,74 @@ void tst_LegacyMapping::scriptClip()
     // Without libxvid the xvid codec becomes mpeg4 tagged XVID.
     plan = Plan(QStringLiteral("-i a.avi -vcodec libxvid o.avi"), /*libxvid=*/false);
     QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -c:v mpeg4 -tag:v XVID ")));
+}
+
+void tst_LegacyMapping::coverPicture_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("cover"); // the source is music with a cover picture
+    QTest::addColumn<bool>("asked"); // whether the source had to be probed
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+
+    const QString in = QStringLiteral("-i a.mp3 -y ");
+    auto row = [&](const char* name, const QString& opts, bool cover, bool asked, QStringList present,
+                   QStringList absent = {}) {
+        QTest::newRow(name) << in + opts + QStringLiteral(" o.mp4") << cover << asked << present << absent;
+    };
+    row("picture held as long as the sound", "-f mp4 -vcodec mpeg4 -acodec aac", true, true,
+        {" -i file:a.mp3 -r 5 -i file:a.mp3 -f mp4 ", " -map 1:v:0 -map 0:a:0 -disposition:v:0 default ",
+         " -vf tpad=stop_mode=clone:stop_duration=4.800 "});
+    row("the profile's rate", "-r 25 -vcodec mpeg4", true, true,
+        {" -r 25 -i file:a.mp3 ", " -vf tpad=stop_mode=clone:stop_duration=4.960 ", " -r 25 "});
+    row("broadcast rate for mpeg2", "-f vob -vcodec mpeg2video", true, true, {" -r 25 -i file:a.mp3 "});
+    row("window after a start", "-ss 00:00:02 -vcodec mpeg4", true, true,
+        {" -ss 00:00:02 -i file:a.mp3 -r 5 -i file:a.mp3 ", "stop_duration=2.800 "});
+    row("scaled and padded after the hold", "-s 160x120 -padtop 20 -vcodec mpeg4", true, true,
+        {" -vf tpad=stop_mode=clone:stop_duration=4.800,scale=s=160x120,"});
+    row("without sound", "-an -vcodec mpeg4", true, true, {" -map 1:v:0 -disposition:v:0 default "},
+        {" 0:a:0 "});
+    row("music without a cover", "-vcodec mpeg4", false, true, {}, {" -map ", "tpad", " -r "});
+    row("no video wanted", "-vn -acodec aac", true, false, {}, {" -map ", "tpad"});
+    row("stream copy", "-vcodec copy -acodec copy", true, false, {}, {" -map ", "tpad"});
+    row("explicit map", "-map 0.0 -vcodec mpeg4", true, false, {" -map 0:0 "}, {"tpad", " 1:v:0 "});
+}
+
+void tst_LegacyMapping::coverPicture()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, cover);
+    QFETCH(bool, asked);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+
+    TSourceProbe probe;
+    TStreamInfo sound;
+    sound.index = 0;
+    sound.type = "audio";
+    sound.start = 0;
+    sound.duration = 5.0;
+    probe.streams.push_back(sound);
+    if (cover) {
+        TStreamInfo picture;
+        picture.index = 1;
+        picture.type = "video";
+        picture.attachedPicture = true;
+        probe.streams.push_back(picture);
+    }
+    bool wasAsked = false;
+    TFfmpegPlan plan =
+        TFfmpegArguments::Build(TLegacyCommand::Parse(Split(line)), std::nullopt, 3, WithLibxvid, [&] {
+            wasAsked = true;
+            return &probe;
+        });
+    QCOMPARE(wasAsked, asked);
+    QCOMPARE(plan.coverPicture, cover && asked);
+    const QString args = Joined(plan.arguments);
+    for (const QString& p : present)
+        QVERIFY2(args.contains(p), qPrintable(QStringLiteral("'%1' not in%2").arg(p, args)));
+    for (const QString& a : absent)
+        QVERIFY2(!args.contains(a), qPrintable(QStringLiteral("'%1' in%2").arg(a, args)));
 }
 
 void tst_LegacyMapping::parseTime_data()
