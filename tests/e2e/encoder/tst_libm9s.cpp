@@ -18,19 +18,21 @@ namespace {
 
 const QString Adapter = QStringLiteral(VELMORA_APP_DIR "/libm9s.exe");
 
+// Waits only guard against a hang: how fast the adapter answers is measured by bench_encoder.
+constexpr int HangGuardMs = 120000;
+
 struct TRun
 {
     int exitCode = -1;
     bool normalExit = false;
     QByteArray out, err;
-    qint64 ms = 0;
 };
 
 bool Ffmpeg(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return p.waitForFinished(HangGuardMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 QJsonObject Stream(const QJsonObject& probe, const QString& type)
@@ -56,7 +58,7 @@ bool Playable(const QString& file)
     QProcess p;
     p.start(QStringLiteral("ffmpeg"),
             {"-v", "error", "-i", QStringLiteral("file:") + file, "-f", "null", "-"});
-    p.waitForFinished(30000);
+    p.waitForFinished(HangGuardMs);
     return p.exitCode() == 0 && p.readAllStandardError().trimmed().isEmpty() && Duration(ProbeJson(file)) > 0;
 }
 
@@ -100,7 +102,7 @@ QByteArray GrayFrame(const QString& file, double at, const QString& filters = {}
          << "-";
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), args);
-    p.waitForFinished(30000);
+    p.waitForFinished(HangGuardMs);
     return p.readAllStandardOutput();
 }
 
@@ -183,6 +185,7 @@ private:
     QString Placeholder(const QString& name);
     QString LosslessSource(const QString& pixelFormat, const QString& size);
     QString MusicSource(const QString& name);
+    QString LongClip();
 
     QTemporaryDir dir;
     QString clip;   // 3 s, 160x120, 25 fps, stereo 44.1 kHz
@@ -198,15 +201,12 @@ TRun tst_libm9s::Run(const QStringList& args, const QByteArray& input, const QPr
         p.setProcessEnvironment(env);
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
-    QElapsedTimer t;
-    t.start();
     p.start(Adapter, args);
-    if (!p.waitForStarted(5000))
+    if (!p.waitForStarted(HangGuardMs))
         return r;
     if (!input.isEmpty())
         p.write(input);
-    p.waitForFinished(60000);
-    r.ms = t.elapsed();
+    p.waitForFinished(HangGuardMs);
     r.normalExit = p.exitStatus() == QProcess::NormalExit;
     r.exitCode = p.exitCode();
     r.out = p.readAllStandardOutput();
@@ -482,7 +482,7 @@ void tst_libm9s::rotation()
     QProcess p;
     p.start(QStringLiteral("ffmpeg"),
             {"-v", "error", "-i", out, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"});
-    QVERIFY(p.waitForFinished(30000));
+    QVERIFY(p.waitForFinished(HangGuardMs));
     const QByteArray gray = p.readAllStandardOutput();
     QCOMPARE(gray.size(), w * h);
     auto mean = [&](int x0, int y0, int x1, int y1) {
@@ -940,46 +940,66 @@ void tst_libm9s::stopLeavesPlayableFile_data()
     QTest::newRow("SIGTERM") << QByteArray() << true; // a polite kill finishes the file like "quit"
 }
 
+// A 30 s clip: -re reads it in real time, so a stop always comes well before its end.
+QString tst_libm9s::LongClip()
+{
+    const QString path = dir.filePath(QStringLiteral("long.mp4"));
+    if (!QFileInfo::exists(path) &&
+        !Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=30", "-f", "lavfi", "-i",
+                 "sine=duration=30", "-c:v", "mpeg4", "-c:a", "aac", path}))
+        return {};
+    return path;
+}
+
 void tst_libm9s::stopLeavesPlayableFile()
 {
     QFETCH(QByteArray, lines);
     QFETCH(bool, playable);
+    const QString in = LongClip();
+    QVERIFY(!in.isEmpty());
     const QString out =
         Placeholder(QStringLiteral("stopped %1.mp4").arg(QString::fromLatin1(QTest::currentDataTag())));
     QProcess p;
-    // -re reads the 3 s clip in real time, so there is time to stop it half way.
-    p.start(Adapter, {"-i", clip, "-y", "-f", "mp4", "-vcodec", "mpeg4", "-acodec", "aac", "-re", out});
-    QVERIFY(p.waitForStarted());
+    p.start(Adapter, {"-i", in, "-y", "-f", "mp4", "-vcodec", "mpeg4", "-acodec", "aac", "-re", out});
+    QVERIFY(p.waitForStarted(HangGuardMs));
     QByteArray seen;
-    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time=0.5") ||
-                                 seen.contains("ffmpeg_release_time=1."),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            seen += p.readAllStandardOutput();
+            const TMarkers m = Markers(seen);
+            return !m.times.isEmpty() && m.times.last() >= 0.5;
+        }(),
+        HangGuardMs);
     if (lines.isEmpty())
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
     else
         p.write(lines);
-    QVERIFY(p.waitForFinished(3000));
+    // The adapter ends by itself, with a failure status and without leaving ffmpeg behind.
+    QVERIFY(p.waitForFinished(HangGuardMs));
     QVERIFY(p.exitStatus() == QProcess::NormalExit);
     QVERIFY(p.exitCode() != 0); // a shortened file is not a complete one
     QVERIFY(!FfmpegRunningFor(out));
     if (playable) {
         QVERIFY(Playable(out));
-        QVERIFY(Duration(ProbeJson(out)) < 2.8);
+        QVERIFY(Duration(ProbeJson(out)) < 25);
     }
 }
 
 void tst_libm9s::killedAdapterTakesFfmpegAlong()
 {
+    const QString in = LongClip();
+    QVERIFY(!in.isEmpty());
     const QString out = Placeholder(QStringLiteral("killed.avi"));
     QProcess p;
-    p.start(Adapter, {"-i", clip, "-y", "-f", "avi", "-re", out});
-    QVERIFY(p.waitForStarted());
+    p.start(Adapter, {"-i", in, "-y", "-f", "avi", "-re", out});
+    QVERIFY(p.waitForStarted(HangGuardMs));
     QByteArray seen;
-    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time="), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time="),
+                             HangGuardMs);
     QVERIFY(FfmpegRunningFor(out));
     ::kill(static_cast<pid_t>(p.processId()), SIGKILL); // only the adapter, not its group
-    QVERIFY(p.waitForFinished(3000));
-    QTRY_VERIFY_WITH_TIMEOUT(!FfmpegRunningFor(out), 2000);
+    QVERIFY(p.waitForFinished(HangGuardMs));
+    QTRY_VERIFY_WITH_TIMEOUT(!FfmpegRunningFor(out), HangGuardMs);
 }
 
 void tst_libm9s::badInput_data()
@@ -987,42 +1007,43 @@ void tst_libm9s::badInput_data()
     QTest::addColumn<QStringList>("args"); // IN and OUT are replaced
     QTest::addColumn<QString>("input");    // file contents to create, or "-" for none, "=clip" for the clip
     QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("ffmpegRuns"); // false: refused before ffmpeg starts
 
     const QStringList plain{"-i", "IN", "-y", "-f", "avi", "OUT"};
     QTest::newRow("missing") << plain << "-"
-                             << "input file does not exist";
+                             << "input file does not exist" << false;
     QTest::newRow("empty") << plain << ""
-                           << "input file is empty";
+                           << "input file is empty" << false;
     QTest::newRow("not media") << plain << "hello, this is text\n"
-                               << "Invalid data found";
+                               << "Invalid data found" << true;
     QTest::newRow("truncated mp4") << plain << "=truncmp4"
-                                   << "Invalid data found";
+                                   << "Invalid data found" << true;
     QTest::newRow("truncated mkv") << plain << "=truncmkv"
-                                   << "truncated";
+                                   << "truncated" << true;
     QTest::newRow("output folder missing") << QStringList{"-i", "IN", "-y", "NOWHERE/x.avi"} << "=clip"
-                                           << "output folder does not exist";
+                                           << "output folder does not exist" << false;
     QTest::newRow("output folder is a file") << QStringList{"-i", "IN", "-y", "IN/x.avi"} << "=clip"
-                                             << "output folder does not exist";
+                                             << "output folder does not exist" << false;
     QTest::newRow("unknown option") << QStringList{"-i", "IN", "-y", "-frobnicate", "1", "OUT"} << "=clip"
-                                    << "unknown option -frobnicate";
+                                    << "unknown option -frobnicate" << false;
     QTest::newRow("bitrate rejected") << QStringList{"-i", "IN", "-y", "-b", "fast", "OUT"} << "=clip"
-                                      << "ffmpeg failed";
+                                      << "ffmpeg failed" << true;
     QTest::newRow("codec rejected") << QStringList{"-i", "IN", "-y", "-vcodec", "nosuchcodec", "OUT"}
                                     << "=clip"
-                                    << "Unknown encoder 'nosuchcodec'";
+                                    << "Unknown encoder 'nosuchcodec'" << true;
     QTest::newRow("frame size rejected") << QStringList{"-i", "IN", "-y", "-s", "big", "OUT"} << "=clip"
-                                         << "Invalid frame size";
+                                         << "Invalid frame size" << true;
     QTest::newRow("start beyond the end")
         << QStringList{"-i", "IN", "-y", "-ss", "00:01:00", "OUT"} << "=clip"
-        << "beyond the end";
+        << "beyond the end" << true;
     QTest::newRow("script syntax error") << QStringList{"-i", "IN.avs", "-y", "OUT"}
                                          << "DirectShowSource(\"x.avi\",convertfps=true\r\nturnleft()\r\n"
-                                         << "syntax error in script";
+                                         << "syntax error in script" << false;
     QTest::newRow("script names a missing file")
         << QStringList{"-i", "IN.avs", "-y", "OUT"}
         << "DirectShowSource(\"/no/such/file.avi\",convertfps=true)\r\n"
            "turnleft()\r\n"
-        << "names a file that does not exist: /no/such/file.avi";
+        << "names a file that does not exist: /no/such/file.avi" << false;
 }
 
 void tst_libm9s::badInput()
@@ -1030,6 +1051,7 @@ void tst_libm9s::badInput()
     QFETCH(QStringList, args);
     QFETCH(QString, input);
     QFETCH(QString, message);
+    QFETCH(bool, ffmpegRuns);
 
     const QString stem = dir.filePath(
         QStringLiteral("bad-%1").arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'_'));
@@ -1074,9 +1096,9 @@ void tst_libm9s::badInput()
     QVERIFY2(r.exitCode != 0, r.err.right(2000).constData());
     QVERIFY2(QString::fromUtf8(r.err).contains(message), r.err.right(2000).constData());
     QVERIFY2(r.err.contains("libm9s: "), r.err.right(2000).constData());
-    QVERIFY2(r.ms < 3000, qPrintable(QString::number(r.ms)));
-    if (QTest::currentDataTag() == QByteArray("missing"))
-        QVERIFY2(r.ms < 1000, qPrintable(QString::number(r.ms)));
+    // ffmpeg's banner shows whether it ran; a refusal of the adapter's own comes before it.
+    QCOMPARE(r.err.contains("ffmpeg version"), ffmpegRuns);
+    QVERIFY(!FfmpegRunningFor(stem));
 }
 
 void tst_libm9s::sourceIsNeverOverwritten()
@@ -1113,9 +1135,8 @@ void tst_libm9s::ffmpegMissing()
     env.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("empty-bin")));
     TRun r = Run({"-i", clip, "-y", Placeholder(QStringLiteral("noffmpeg.avi"))}, {}, env);
     QVERIFY(r.normalExit);
-    QVERIFY(r.exitCode != 0);
+    QCOMPARE(r.exitCode, 127);
     QVERIFY2(r.err.contains("ffmpeg was found neither beside libm9s.exe nor on PATH"), r.err.constData());
-    QVERIFY2(r.ms < 1000, qPrintable(QString::number(r.ms)));
 }
 
 void tst_libm9s::ffmpegBesideAdapterFirst_data()
@@ -1155,7 +1176,7 @@ void tst_libm9s::ffmpegBesideAdapterFirst()
 
     QProcess p;
     p.start(copy, {"-i", clip, "-y", Placeholder(QStringLiteral("standin.avi"))});
-    QVERIFY(p.waitForFinished(5000));
+    QVERIFY(p.waitForFinished(HangGuardMs));
     const QByteArray err = p.readAllStandardError();
     QCOMPARE(p.exitCode(), expected);
     QVERIFY2(err.contains("stand-in ffmpeg"), err.constData());
