@@ -246,158 +246,339 @@ std::string TFfmpegArguments::MapFormat(const std::string& name)
     return it == table.end() ? name : it->second;
 }
 
-TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::optional<TAvsClip>& clip,
-                                    int progressFd, const TEncoderProbe& hasEncoder,
-                                    const TSourceQuery& source)
+namespace {
+
+// Where an option goes on ffmpeg's command line.
+enum class TPart
 {
-    TFfmpegPlan plan;
-    auto& a = plan.arguments;
-    auto notice = [&](const std::string& text) { plan.notices.push_back(text); };
-    auto ignored = [&](const char* option, const char* why) {
-        notice(std::string("option -") + option + " ignored: " + why);
-    };
+    Global,    // before the input
+    Input,     // input options, just before -i
+    Container, // output options about the file as a whole
+    Video,
+    Audio,
+    Output, // last output options
+};
 
-    a = {"-nostdin", "-nostats", "-progress", "pipe:" + std::to_string(progressFd)};
-    if (cmd.Has("debug")) {
-        a.insert(a.end(), {"-loglevel", "debug"});
-    }
-    if (cmd.Has("benchmark")) {
-        a.push_back("-benchmark");
-    }
-    if (cmd.Has("hex")) {
-        a.push_back("-hex");
-    }
-    a.push_back(cmd.Has("y") ? "-y" : "-n");
+// Options that pass through under a new name. value: nullptr takes the command line's value,
+// "" makes a flag, anything else is the fixed value. Within a part the order is ffmpeg's order,
+// so that e.g. -intra wins over -g.
+struct TRename
+{
+    const char* legacy;
+    TPart part;
+    const char* option;
+    const char* value;
+};
 
-    // Input side. The legacy -ss came after -i (decode and drop); seeking the input gives the
-    // same window much faster, and output timestamps still start at 0.
-    if (cmd.Has("ss")) {
-        std::string ss = cmd.Value("ss");
-        auto secs = ParseTime(ss);
-        if (!secs || *secs < 0) {
-            throw TEncoderError("invalid start time for -ss: '" + ss + "'");
+const TRename Renamed[] = {
+    {"debug", TPart::Global, "-loglevel", "debug"},
+    {"benchmark", TPart::Global, "-benchmark", ""},
+    {"hex", TPart::Global, "-hex", ""},
+    {"itsoffset", TPart::Input, "-itsoffset", nullptr},
+    {"re", TPart::Input, "-re", ""},
+    {"ec", TPart::Input, "-ec", nullptr},
+    {"bug", TPart::Input, "-bug", nullptr},
+    {"target", TPart::Container, "-target", nullptr},
+    {"r", TPart::Video, "-r", nullptr},
+    {"aspect", TPart::Video, "-aspect", nullptr},
+    {"b", TPart::Video, "-b:v", nullptr},
+    {"bt", TPart::Video, "-bt:v", nullptr},
+    {"maxrate", TPart::Video, "-maxrate:v", nullptr},
+    {"minrate", TPart::Video, "-minrate:v", nullptr},
+    {"bufsize", TPart::Video, "-bufsize:v", nullptr},
+    {"pass", TPart::Video, "-pass:v", nullptr},
+    {"passlogfile", TPart::Video, "-passlogfile", nullptr},
+    {"g", TPart::Video, "-g:v", nullptr},
+    {"intra", TPart::Video, "-g:v", "1"},
+    {"qscale", TPart::Video, "-q:v", nullptr},
+    {"qmin", TPart::Video, "-qmin:v", nullptr},
+    {"qmax", TPart::Video, "-qmax:v", nullptr},
+    {"qdiff", TPart::Video, "-qdiff:v", nullptr},
+    {"qblur", TPart::Video, "-qblur:v", nullptr},
+    {"qcomp", TPart::Video, "-qcomp:v", nullptr},
+    {"rc_init_cplx", TPart::Video, "-rc_init_cplx:v", nullptr},
+    {"b_qfactor", TPart::Video, "-b_qfactor:v", nullptr},
+    {"i_qfactor", TPart::Video, "-i_qfactor:v", nullptr},
+    {"b_qoffset", TPart::Video, "-b_qoffset:v", nullptr},
+    {"i_qoffset", TPart::Video, "-i_qoffset:v", nullptr},
+    {"rc_eq", TPart::Video, "-rc_eq:v", nullptr},
+    {"dct_algo", TPart::Video, "-dct:v", nullptr},
+    {"idct_algo", TPart::Video, "-idct:v", nullptr},
+    {"bf", TPart::Video, "-bf:v", nullptr},
+    {"mdb", TPart::Video, "-mbd:v", nullptr},
+    {"ps", TPart::Video, "-ps:v", nullptr},
+    {"part", TPart::Video, "-data_partitioning", "1"},
+    {"umv", TPart::Video, "-umv", "1"},
+    {"psnr", TPart::Video, "-psnr", ""},
+    {"vstats", TPart::Video, "-vstats", ""},
+    {"ab", TPart::Audio, "-b:a", nullptr},
+    {"ar", TPart::Audio, "-ar", nullptr},
+    {"ac", TPart::Audio, "-ac", nullptr},
+    {"strict", TPart::Output, "-strict", nullptr},
+    {"bitexact", TPart::Output, "-bitexact", ""},
+};
+
+// Video options handled one by one below, besides the video entries of Renamed.
+const char* const VideoSpecials[] = {
+    "hq",       "s",      "croptop", "cropbottom", "padtop", "padbottom",   "padleft",   "padright",
+    "padcolor", "vcodec", "me",      "4mv",        "aic",    "deinterlace", "interlace", "vtag"};
+const char* const AudioSpecials[] = {"acodec"};
+
+// Options with nothing left to do in ffmpeg.
+const std::pair<const char*, const char*> Dropped[] = {
+    {"sameq", "ffmpeg dropped it, a quantizer cannot carry over between codecs; use -qscale"},
+    {"vhook", "video hooks were replaced by filters"},
+    {"er", "decoder error resilience levels no longer exist; ffmpeg's error detection applies"},
+    {"vd", "capture devices are not supported; the input is a file"},
+    {"vc", "capture devices are not supported; the input is a file"},
+    {"tvstd", "capture devices are not supported; the input is a file"},
+    {"dv1394", "capture devices are not supported; the input is a file"},
+    {"av", "capture devices are not supported; the input is a file"},
+    {"loop", "looping the input would never end the conversion"},
+};
+
+// -title and the like become metadata; containers use either key for the author.
+const std::pair<const char*, const char*> Metadata[] = {
+    {"title", "title"},         {"author", "author"},   {"author", "artist"},
+    {"copyright", "copyright"}, {"comment", "comment"},
+};
+
+class TBuilder
+{
+public:
+    TBuilder(const TLegacyCommand& cmd, const std::optional<TAvsClip>& clip,
+             const TFfmpegArguments::TEncoderProbe& hasEncoder, TFfmpegPlan& plan)
+        : cmd_(cmd), clip_(clip), hasEncoder_(hasEncoder), plan_(plan), a_(plan.arguments)
+    {
+        format_ = cmd.Has("f") ? TFfmpegArguments::MapFormat(cmd.Value("f")) : std::string();
+        plan.video = !(cmd.Has("vn") || (clip && !clip->video));
+        plan.audio = !(cmd.Has("an") || (clip && !clip->audio));
+    }
+
+    void Global(int progressFd)
+    {
+        Add({"-nostdin", "-nostats", "-progress", "pipe:" + std::to_string(progressFd)});
+        Pass(TPart::Global);
+        Add({cmd_.Has("y") ? "-y" : "-n"});
+    }
+
+    // The legacy -ss came after -i (decode and drop); seeking the input gives the same window
+    // much faster, and output timestamps still start at 0.
+    void Input(const TFfmpegArguments::TSourceQuery& source)
+    {
+        if (cmd_.Has("ss")) {
+            const std::string ss = cmd_.Value("ss");
+            auto secs = TFfmpegArguments::ParseTime(ss);
+            if (!secs || *secs < 0) {
+                throw TEncoderError("invalid start time for -ss: '" + ss + "'");
+            }
+            plan_.startSeconds = *secs;
+            Add({"-ss", ss});
         }
-        plan.startSeconds = *secs;
-        a.insert(a.end(), {"-ss", ss});
+        Pass(TPart::Input);
+        const std::string sourceFile = clip_ ? clip_->sourceFile : cmd_.inputFile;
+        Add({"-i", TFfmpegArguments::FileUrl(sourceFile)});
+        CoverInput(sourceFile, source);
     }
-    if (cmd.Has("itsoffset")) {
-        a.insert(a.end(), {"-itsoffset", cmd.Value("itsoffset")});
-    }
-    if (cmd.Has("re")) {
-        a.push_back("-re");
-    }
-    if (cmd.Has("ec")) {
-        a.insert(a.end(), {"-ec", cmd.Value("ec")});
-    }
-    if (cmd.Has("bug")) {
-        a.insert(a.end(), {"-bug", cmd.Value("bug")});
-    }
-    const std::string sourceFile = clip ? clip->sourceFile : cmd.inputFile;
-    a.push_back("-i");
-    a.push_back(FileUrl(sourceFile));
 
-    const std::string format = cmd.Has("f") ? MapFormat(cmd.Value("f")) : std::string();
-    const bool noVideo = cmd.Has("vn") || (clip && !clip->video);
-    const bool noAudio = cmd.Has("an") || (clip && !clip->audio);
-    plan.video = !noVideo;
-    plan.audio = !noAudio;
+    void Container()
+    {
+        if (!format_.empty()) {
+            Add({"-f", format_});
+        }
+        if (cmd_.Has("t")) {
+            const std::string t = cmd_.Value("t");
+            auto secs = TFfmpegArguments::ParseTime(t);
+            if (!secs || *secs <= 0) {
+                throw TEncoderError("invalid duration for -t: '" + t + "'");
+            }
+            plan_.windowSeconds = *secs;
+            Add({"-t", t});
+        }
+        Pass(TPart::Container);
+        if (cmd_.Has("map")) {
+            // Legacy stream specifiers read "0.1" (and "0.1:0.0" with a sync stream).
+            std::string m = cmd_.Value("map");
+            if (m.find('.') != std::string::npos) {
+                m = m.substr(0, m.find(':'));
+                std::replace(m.begin(), m.end(), '.', ':');
+            }
+            Add({"-map", m});
+            if (m.rfind("0:", 0) == 0 && AllOf(m.substr(2), isdigit)) {
+                plan_.mappedStream = std::atoi(m.c_str() + 2);
+            }
+        }
+        if (plan_.coverPicture) {
+            Add({"-map", "1:v:0"});
+            if (plan_.audio) {
+                Add({"-map", "0:a:0"});
+            }
+            // Without the attached-picture mark, or MP4 family muxers take the stream for cover art.
+            Add({"-disposition:v:0", "default"});
+        }
+        if (!plan_.video) {
+            Add({"-vn"});
+        }
+        for (const auto& [legacy, key] : Metadata) {
+            if (cmd_.Has(legacy)) {
+                Add({"-metadata", std::string(key) + "=" + cmd_.Value(legacy)});
+            }
+        }
+    }
+
+    void Video()
+    {
+        if (!plan_.video) {
+            IgnoreGiven(TPart::Video, VideoSpecials, "the output has no video");
+            return;
+        }
+        const std::string codec = VideoCodec();
+        const std::string encoder = codec.empty() ? DefaultVideoEncoder(format_, cmd_.outputFile) : codec;
+        const bool target = cmd_.Has("target"); // -target brings its own size and pixel format
+        std::string size = cmd_.Value("s");
+        std::vector<std::string> filters = VideoFilters(size);
+        // Without a size of their own, pictures keep the source's size, which an encoder that
+        // works on whole chroma blocks cannot take when it is odd: round down to its multiple
+        // after all other filters.
+        if (int m = SizeMultiple(encoder); m > 1 && size.empty() && !target) {
+            filters.push_back(RoundedSize(m));
+        }
+        if (!filters.empty()) {
+            std::string graph;
+            for (const auto& f : filters) {
+                graph += (graph.empty() ? "" : ",") + f;
+            }
+            Add({"-vf", graph});
+        }
+        if (!size.empty()) {
+            Add({"-s", size});
+        }
+        // ffmpeg would keep an RGB, 4:4:4 or 4:2:2 source's chroma for these encoders.
+        if (NeedsYuv420(encoder) && !target) {
+            Add({"-pix_fmt", "yuv420p"});
+        }
+        if (clip_ && clip_->constantFrameRate) {
+            Add({"-fps_mode:v", "cfr"});
+        }
+        Pass(TPart::Video);
+        if (cmd_.Has("hq") && !cmd_.Has("mdb")) {
+            Add({"-mbd:v", "rd"});
+        }
+        MotionEstimation();
+        std::string flags;
+        for (const auto& [legacy, flag] :
+             {std::pair{"4mv", "+mv4"}, {"aic", "+aic"}, {"interlace", "+ilme+ildct"}}) {
+            if (cmd_.Has(legacy)) {
+                flags += flag;
+            }
+        }
+        if (!flags.empty()) {
+            Add({"-flags:v", flags});
+        }
+    }
+
+    void Audio()
+    {
+        if (!plan_.audio) {
+            Add({"-an"});
+            IgnoreGiven(TPart::Audio, AudioSpecials, "the output has no audio");
+            return;
+        }
+        Pass(TPart::Audio);
+        if (cmd_.Has("acodec")) {
+            const std::string given = cmd_.Value("acodec");
+            const std::string codec = TFfmpegArguments::MapAudioCodec(given);
+            if (codec != given) {
+                Notice("audio codec " + given + " is written with ffmpeg's " + codec);
+            }
+            Add({"-c:a", codec});
+        }
+    }
+
+    void Output()
+    {
+        Pass(TPart::Output);
+        for (const auto& [legacy, why] : Dropped) {
+            if (cmd_.Has(legacy)) {
+                Ignore(legacy, why);
+            }
+        }
+        Add({TFfmpegArguments::FileUrl(cmd_.outputFile)});
+    }
+
+private:
+    void Add(std::initializer_list<std::string> args) { a_.insert(a_.end(), args); }
+    void Notice(const std::string& text) { plan_.notices.push_back(text); }
+    void Ignore(const std::string& option, const std::string& why)
+    {
+        Notice("option -" + option + " ignored: " + why);
+    }
+
+    // The Renamed options of one part that the command line gives, in the table's order.
+    void Pass(TPart part)
+    {
+        for (const auto& r : Renamed) {
+            if (r.part != part || !cmd_.Has(r.legacy)) {
+                continue;
+            }
+            if (!r.value) {
+                Add({r.option, cmd_.Value(r.legacy)});
+            } else if (*r.value) {
+                Add({r.option, r.value});
+            } else {
+                Add({r.option});
+            }
+        }
+    }
+
+    // Reports the options of a part (the Renamed ones and the specials) that have no stream to go to.
+    template <size_t N> void IgnoreGiven(TPart part, const char* const (&specials)[N], const char* why)
+    {
+        for (const auto& r : Renamed) {
+            if (r.part == part && cmd_.Has(r.legacy)) {
+                Ignore(r.legacy, why);
+            }
+        }
+        for (const char* o : specials) {
+            if (cmd_.Has(o)) {
+                Ignore(o, why);
+            }
+        }
+    }
 
     // Music with a cover picture: ffmpeg would take the picture as a one-frame video, which most
     // encoders and containers refuse. The picture is read from a second, unseeked opening of the
     // source (its one frame lies at the start) at a constant rate and held as long as the sound.
-    std::string coverRate;
-    std::optional<double> soundEnd;
-    if (!noVideo && !cmd.Has("map") && source) {
-        const std::string given = cmd.Value("vcodec");
-        const std::string encoder = given.empty() ? DefaultVideoEncoder(format, cmd.outputFile)
-                                                  : MapVideoCodec(given, hasEncoder, nullptr);
+    void CoverInput(const std::string& sourceFile, const TFfmpegArguments::TSourceQuery& source)
+    {
+        if (!plan_.video || cmd_.Has("map") || !source) {
+            return;
+        }
+        const std::string given = cmd_.Value("vcodec");
+        const std::string encoder = given.empty()
+                                        ? DefaultVideoEncoder(format_, cmd_.outputFile)
+                                        : TFfmpegArguments::MapVideoCodec(given, hasEncoder_, nullptr);
         const TSourceProbe* probe = encoder == "copy" ? nullptr : source();
-        if (probe && probe->CoverOnly()) {
-            plan.coverPicture = true;
-            coverRate = cmd.Has("r") ? cmd.Value("r") : CoverRate(encoder, cmd.Has("target"));
-            soundEnd = probe->EndOf(false, true, std::nullopt);
-            a.insert(a.end(), {"-r", coverRate, "-i", FileUrl(sourceFile)});
+        if (!probe || !probe->CoverOnly()) {
+            return;
         }
+        plan_.coverPicture = true;
+        coverRate_ = cmd_.Has("r") ? cmd_.Value("r") : CoverRate(encoder, cmd_.Has("target"));
+        soundEnd_ = probe->EndOf(false, true, std::nullopt);
+        Add({"-r", coverRate_, "-i", TFfmpegArguments::FileUrl(sourceFile)});
     }
 
-    // Output side.
-    if (!format.empty()) {
-        a.insert(a.end(), {"-f", format});
-    }
-    if (cmd.Has("t")) {
-        std::string t = cmd.Value("t");
-        auto secs = ParseTime(t);
-        if (!secs || *secs <= 0) {
-            throw TEncoderError("invalid duration for -t: '" + t + "'");
-        }
-        plan.windowSeconds = *secs;
-        a.insert(a.end(), {"-t", t});
-    }
-    if (cmd.Has("target")) {
-        a.insert(a.end(), {"-target", cmd.Value("target")});
-    }
-    if (cmd.Has("map")) {
-        // Legacy stream specifiers read "0.1" (and "0.1:0.0" with a sync stream).
-        std::string m = cmd.Value("map");
-        if (m.find('.') != std::string::npos) {
-            m = m.substr(0, m.find(':'));
-            std::replace(m.begin(), m.end(), '.', ':');
-        }
-        a.insert(a.end(), {"-map", m});
-        if (m.rfind("0:", 0) == 0 && m.size() > 2 && AllOf(m.substr(2), isdigit)) {
-            plan.mappedStream = std::atoi(m.c_str() + 2);
-        }
-    }
-    if (plan.coverPicture) {
-        // Without the attached-picture mark, or MP4 family muxers take the stream for cover art.
-        a.insert(a.end(), {"-map", "1:v:0"});
-        if (!noAudio) {
-            a.insert(a.end(), {"-map", "0:a:0"});
-        }
-        a.insert(a.end(), {"-disposition:v:0", "default"});
-    }
-
-    if (noVideo) {
-        a.push_back("-vn");
-    }
-    // The legacy option set writes these only when the output has video.
-    if (cmd.Has("title")) {
-        a.insert(a.end(), {"-metadata", "title=" + cmd.Value("title")});
-    }
-    if (cmd.Has("author")) {
-        a.insert(a.end(), {"-metadata", "author=" + cmd.Value("author")});
-        a.insert(a.end(), {"-metadata", "artist=" + cmd.Value("author")});
-    }
-    if (cmd.Has("copyright")) {
-        a.insert(a.end(), {"-metadata", "copyright=" + cmd.Value("copyright")});
-    }
-    if (cmd.Has("comment")) {
-        a.insert(a.end(), {"-metadata", "comment=" + cmd.Value("comment")});
-    }
-
-    static const char* videoOnly[] = {
-        "hq",           "b",           "r",         "s",         "aspect",    "croptop",     "cropbottom",
-        "padtop",       "padbottom",   "padleft",   "padright",  "padcolor",  "bt",          "maxrate",
-        "minrate",      "bufsize",     "vcodec",    "sameq",     "pass",      "passlogfile", "g",
-        "intra",        "qscale",      "qmin",      "qmax",      "qdiff",     "qblur",       "qcomp",
-        "rc_init_cplx", "b_qfactor",   "i_qfactor", "b_qoffset", "i_qoffset", "rc_eq",       "me",
-        "dct_algo",     "idct_algo",   "bf",        "mdb",       "4mv",       "part",        "aic",
-        "umv",          "deinterlace", "interlace", "psnr",      "vstats",    "vtag",        "ps"};
-    if (noVideo) {
-        for (const char* o : videoOnly) {
-            if (cmd.Has(o)) {
-                ignored(o, "the output has no video");
-            }
-        }
-    } else {
-        std::string tag = cmd.Value("vtag");
+    // -vcodec and -vtag: the encoder's ffmpeg name and the fourcc, if any.
+    std::string VideoCodec()
+    {
+        std::string tag = cmd_.Value("vtag");
         std::string codec;
-        if (cmd.Has("vcodec")) {
-            std::string given = cmd.Value("vcodec");
+        if (cmd_.Has("vcodec")) {
+            const std::string given = cmd_.Value("vcodec");
             std::string fallbackTag;
-            codec = MapVideoCodec(given, hasEncoder, &fallbackTag);
+            codec = TFfmpegArguments::MapVideoCodec(given, hasEncoder_, &fallbackTag);
             if (codec != given) {
-                notice("video codec " + given + " is written with ffmpeg's " + codec);
+                Notice("video codec " + given + " is written with ffmpeg's " + codec);
             }
             if (tag.empty()) {
                 tag = fallbackTag;
@@ -408,53 +589,57 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
                 // An MPEG-4 fourcc says which encoder the file needs.
                 codec = "mpeg4";
             } else if (codec != "mpeg4" && codec != "libxvid" && codec != "copy") {
-                notice("video tag " + tag + " does not fit the video codec " + codec +
+                Notice("video tag " + tag + " does not fit the video codec " + codec +
                        "; the tag is left out");
                 tag.clear();
             }
-            if (!tag.empty() && IsMovFamily(format, cmd.outputFile)) {
-                notice("video tag " + tag + " is not allowed in this container; the tag is left out");
+            if (!tag.empty() && IsMovFamily(format_, cmd_.outputFile)) {
+                Notice("video tag " + tag + " is not allowed in this container; the tag is left out");
                 tag.clear();
             }
         }
         if (!codec.empty()) {
-            a.insert(a.end(), {"-c:v", codec});
+            Add({"-c:v", codec});
         }
         if (!tag.empty()) {
-            a.insert(a.end(), {"-tag:v", tag});
+            Add({"-tag:v", tag});
         }
+        return codec;
+    }
+
+    // The filter chain: the cover's hold, the script's filters, yadif, crop, then scale and pad.
+    // size is the -s value; it is cleared when the scale filter before the padding takes it.
+    std::vector<std::string> VideoFilters(std::string& size)
+    {
         std::vector<std::string> filters;
-        if (plan.coverPicture) {
-            if (soundEnd) {
+        if (plan_.coverPicture) {
+            if (soundEnd_) {
                 // The picture's own frame plus the clones fill the sound from the start on.
-                double length = *soundEnd - plan.startSeconds - 1.0 / FrameRate(coverRate).value_or(1e9);
+                const double length =
+                    *soundEnd_ - plan_.startSeconds - 1.0 / FrameRate(coverRate_).value_or(1e9);
                 char pad[96];
                 std::snprintf(pad, sizeof pad, "tpad=stop_mode=clone:stop_duration=%.3f",
                               std::max(0.0, length));
                 filters.push_back(pad);
             } else {
                 filters.push_back("tpad=stop_mode=clone:stop=-1");
-                a.push_back("-shortest");
+                Add({"-shortest"});
             }
         }
-        if (clip) {
-            filters.insert(filters.end(), clip->videoFilters.begin(), clip->videoFilters.end());
+        if (clip_) {
+            filters.insert(filters.end(), clip_->videoFilters.begin(), clip_->videoFilters.end());
         }
-        if (cmd.Has("deinterlace")) {
+        if (cmd_.Has("deinterlace")) {
             filters.push_back("yadif");
         }
-        const bool crop = cmd.Has("croptop") || cmd.Has("cropbottom");
-        const bool pad =
-            cmd.Has("padtop") || cmd.Has("padbottom") || cmd.Has("padleft") || cmd.Has("padright");
-        if (crop) {
-            std::string t = WholeNumber(cmd, "croptop"), b = WholeNumber(cmd, "cropbottom");
+        if (cmd_.Has("croptop") || cmd_.Has("cropbottom")) {
+            std::string t = WholeNumber(cmd_, "croptop"), b = WholeNumber(cmd_, "cropbottom");
             filters.push_back("crop=iw:ih-" + t + "-" + b + ":0:" + t);
         }
-        std::string size = cmd.Value("s");
-        if (pad) {
+        if (cmd_.Has("padtop") || cmd_.Has("padbottom") || cmd_.Has("padleft") || cmd_.Has("padright")) {
             // Legacy padding surrounds the picture of the -s size, so scale before padding.
             if (!size.empty()) {
-                if (!std::all_of(size.begin(), size.end(), [](unsigned char c) { return std::isalnum(c); })) {
+                if (!AllOf(size, isalnum)) {
                     throw TEncoderError("invalid frame size for -s: '" + size + "'");
                 }
                 filters.push_back("scale=s=" + size);
@@ -463,181 +648,61 @@ TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::option
             // ffmpeg's pad filter rounds a 4:2:0 or 4:2:2 picture's padded size down to even and
             // then refuses it as smaller than an odd input: pad an even picture.
             filters.push_back(RoundedSize(2));
-            std::string t = WholeNumber(cmd, "padtop"), b = WholeNumber(cmd, "padbottom");
-            std::string l = WholeNumber(cmd, "padleft"), r = WholeNumber(cmd, "padright");
-            std::string color = cmd.Value("padcolor");
-            if (color.empty()) {
-                color = "000000";
-            }
+            std::string t = WholeNumber(cmd_, "padtop"), b = WholeNumber(cmd_, "padbottom");
+            std::string l = WholeNumber(cmd_, "padleft"), r = WholeNumber(cmd_, "padright");
+            std::string color = cmd_.Has("padcolor") ? cmd_.Value("padcolor") : "000000";
             if (!AllOf(color, isxdigit)) {
                 throw TEncoderError("invalid value for -padcolor: '" + color + "' (RRGGBB in hex is needed)");
             }
             filters.push_back("pad=iw+" + l + "+" + r + ":ih+" + t + "+" + b + ":" + l + ":" + t +
                               ":color=0x" + color);
-        } else if (cmd.Has("padcolor")) {
-            ignored("padcolor", "no padding is given");
+        } else if (cmd_.Has("padcolor")) {
+            Ignore("padcolor", "no padding is given");
         }
-        // Without a size of their own, pictures keep the source's size, which an encoder that
-        // works on whole chroma blocks cannot take when it is odd: round down to its multiple
-        // after all other filters.
-        const std::string encoder = codec.empty() ? DefaultVideoEncoder(format, cmd.outputFile) : codec;
-        const bool targetSet = cmd.Has("target"); // -target brings its own size and pixel format
-        if (int m = SizeMultiple(encoder); m > 1 && size.empty() && !targetSet) {
-            filters.push_back(RoundedSize(m));
-        }
-        if (!filters.empty()) {
-            std::string graph;
-            for (const auto& f : filters) {
-                graph += (graph.empty() ? "" : ",") + f;
-            }
-            a.insert(a.end(), {"-vf", graph});
-        }
-        if (!size.empty()) {
-            a.insert(a.end(), {"-s", size});
-        }
-        // ffmpeg would keep an RGB, 4:4:4 or 4:2:2 source's chroma for these encoders.
-        if (NeedsYuv420(encoder) && !targetSet) {
-            a.insert(a.end(), {"-pix_fmt", "yuv420p"});
-        }
-        if (cmd.Has("r")) {
-            a.insert(a.end(), {"-r", cmd.Value("r")});
-        }
-        if (clip && clip->constantFrameRate) {
-            a.insert(a.end(), {"-fps_mode:v", "cfr"});
-        }
-        if (cmd.Has("aspect")) {
-            a.insert(a.end(), {"-aspect", cmd.Value("aspect")});
-        }
-
-        static const std::pair<const char*, const char*> renamed[] = {
-            {"b", "-b:v"},
-            {"bt", "-bt:v"},
-            {"maxrate", "-maxrate:v"},
-            {"minrate", "-minrate:v"},
-            {"bufsize", "-bufsize:v"},
-            {"pass", "-pass:v"},
-            {"passlogfile", "-passlogfile"},
-            {"g", "-g:v"},
-            {"qscale", "-q:v"},
-            {"qmin", "-qmin:v"},
-            {"qmax", "-qmax:v"},
-            {"qdiff", "-qdiff:v"},
-            {"qblur", "-qblur:v"},
-            {"qcomp", "-qcomp:v"},
-            {"rc_init_cplx", "-rc_init_cplx:v"},
-            {"b_qfactor", "-b_qfactor:v"},
-            {"i_qfactor", "-i_qfactor:v"},
-            {"b_qoffset", "-b_qoffset:v"},
-            {"i_qoffset", "-i_qoffset:v"},
-            {"rc_eq", "-rc_eq:v"},
-            {"dct_algo", "-dct:v"},
-            {"idct_algo", "-idct:v"},
-            {"bf", "-bf:v"},
-            {"mdb", "-mbd:v"},
-            {"ps", "-ps:v"},
-        };
-        for (const auto& [legacy, current] : renamed) {
-            if (cmd.Has(legacy)) {
-                a.insert(a.end(), {current, cmd.Value(legacy)});
-            }
-        }
-        if (cmd.Has("intra")) {
-            a.insert(a.end(), {"-g:v", "1"});
-        }
-        if (cmd.Has("hq") && !cmd.Has("mdb")) {
-            a.insert(a.end(), {"-mbd:v", "rd"});
-        }
-        if (cmd.Has("me")) {
-            std::string me = Lower(cmd.Value("me"));
-            if (me == "zero" || me == "epzs" || me == "xone") {
-                a.insert(a.end(), {"-motion_est", me});
-            } else if (me == "dia" || me == "hex" || me == "umh" || me == "esa" || me == "tesa") {
-                a.insert(a.end(), {"-me_method", me});
-            } else if (me == "full" || me == "log" || me == "phods" || me == "x1") {
-                a.insert(a.end(), {"-motion_est", "epzs"});
-                notice("motion estimation " + me + " no longer exists; epzs is used");
-            } else {
-                ignored("me", "unknown motion estimation method");
-            }
-        }
-        std::string flags;
-        if (cmd.Has("4mv")) {
-            flags += "+mv4";
-        }
-        if (cmd.Has("aic")) {
-            flags += "+aic";
-        }
-        if (cmd.Has("interlace")) {
-            flags += "+ilme+ildct";
-        }
-        if (!flags.empty()) {
-            a.insert(a.end(), {"-flags:v", flags});
-        }
-        if (cmd.Has("part")) {
-            a.insert(a.end(), {"-data_partitioning", "1"});
-        }
-        if (cmd.Has("umv")) {
-            a.insert(a.end(), {"-umv", "1"});
-        }
-        if (cmd.Has("psnr")) {
-            a.push_back("-psnr");
-        }
-        if (cmd.Has("vstats")) {
-            a.push_back("-vstats");
-        }
-        if (cmd.Has("sameq")) {
-            ignored("sameq", "ffmpeg dropped it, a quantizer cannot carry over between codecs; use -qscale");
-        }
-        if (cmd.Has("vhook")) {
-            ignored("vhook", "video hooks were replaced by filters");
-        }
-    }
-    if (cmd.Has("strict")) {
-        a.insert(a.end(), {"-strict", cmd.Value("strict")});
-    }
-    if (cmd.Has("er")) {
-        ignored("er", "decoder error resilience levels no longer exist; ffmpeg's error detection applies");
+        return filters;
     }
 
-    // Audio.
-    if (noAudio) {
-        a.push_back("-an");
-        for (const char* o : {"ab", "ar", "ac", "acodec"}) {
-            if (cmd.Has(o)) {
-                ignored(o, "the output has no audio");
-            }
+    void MotionEstimation()
+    {
+        if (!cmd_.Has("me")) {
+            return;
         }
-    } else {
-        if (cmd.Has("ab")) {
-            a.insert(a.end(), {"-b:a", cmd.Value("ab")});
-        }
-        if (cmd.Has("ar")) {
-            a.insert(a.end(), {"-ar", cmd.Value("ar")});
-        }
-        if (cmd.Has("ac")) {
-            a.insert(a.end(), {"-ac", cmd.Value("ac")});
-        }
-        if (cmd.Has("acodec")) {
-            std::string given = cmd.Value("acodec");
-            std::string codec = MapAudioCodec(given);
-            if (codec != given) {
-                notice("audio codec " + given + " is written with ffmpeg's " + codec);
-            }
-            a.insert(a.end(), {"-c:a", codec});
+        const std::string me = Lower(cmd_.Value("me"));
+        if (me == "zero" || me == "epzs" || me == "xone") {
+            Add({"-motion_est", me});
+        } else if (me == "dia" || me == "hex" || me == "umh" || me == "esa" || me == "tesa") {
+            Add({"-me_method", me});
+        } else if (me == "full" || me == "log" || me == "phods" || me == "x1") {
+            Add({"-motion_est", "epzs"});
+            Notice("motion estimation " + me + " no longer exists; epzs is used");
+        } else {
+            Ignore("me", "unknown motion estimation method");
         }
     }
 
-    if (cmd.Has("bitexact")) {
-        a.push_back("-bitexact");
-    }
-    for (const char* o : {"vd", "vc", "tvstd", "dv1394", "av"}) {
-        if (cmd.Has(o)) {
-            ignored(o, "capture devices are not supported; the input is a file");
-        }
-    }
-    if (cmd.Has("loop")) {
-        ignored("loop", "looping the input would never end the conversion");
-    }
-    a.push_back(FileUrl(cmd.outputFile));
+    const TLegacyCommand& cmd_;
+    const std::optional<TAvsClip>& clip_;
+    const TFfmpegArguments::TEncoderProbe& hasEncoder_;
+    TFfmpegPlan& plan_;
+    std::vector<std::string>& a_;
+    std::string format_;
+    std::string coverRate_;
+    std::optional<double> soundEnd_;
+};
+
+} // namespace
+
+TFfmpegPlan TFfmpegArguments::Build(const TLegacyCommand& cmd, const std::optional<TAvsClip>& clip,
+                                    int progressFd, const TEncoderProbe& hasEncoder,
+                                    const TSourceQuery& source)
+{
+    TFfmpegPlan plan;
+    TBuilder b(cmd, clip, hasEncoder, plan);
+    b.Global(progressFd);
+    b.Input(source);
+    b.Container();
+    b.Video();
+    b.Audio();
+    b.Output();
     return plan;
 }
