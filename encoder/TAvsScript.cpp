@@ -2,6 +2,7 @@
 
 #include "TAvsLexer.h"
 #include "TEncoderError.h"
+#include "TText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -16,12 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
 
 using TValue = std::variant<std::monostate, long long, double, bool, std::string, TAvsClip>;
 
@@ -54,14 +49,14 @@ public:
                 ++p_;
                 continue;
             }
-            if (Cur().kind == TAvsTok::Ident && Lower(Cur().text) == "return") {
+            if (Cur().kind == TAvsTok::Ident && TText::Lower(Cur().text) == "return") {
                 ++p_;
                 TValue v = Expr();
                 EndOfStatement();
                 return v;
             }
             if (Cur().kind == TAvsTok::Ident && Next().kind == TAvsTok::Assign) {
-                std::string var = Lower(Cur().text);
+                std::string var = TText::Lower(Cur().text);
                 p_ += 2;
                 TValue v = Expr();
                 EndOfStatement();
@@ -148,7 +143,7 @@ private:
         }
         while (true) {
             if (Cur().kind == TAvsTok::Ident && Next().kind == TAvsTok::Assign) {
-                std::string key = Lower(Cur().text);
+                std::string key = TText::Lower(Cur().text);
                 p_ += 2;
                 args.named[key] = Expr();
             } else {
@@ -191,7 +186,7 @@ private:
         }
         case TAvsTok::Ident: {
             ++p_;
-            std::string lower = Lower(tok.text);
+            std::string lower = TText::Lower(tok.text);
             if (Cur().kind != TAvsTok::LParen) {
                 if (lower == "true" || lower == "yes") {
                     return true;
@@ -320,7 +315,7 @@ private:
 
     TValue Call(const std::string& name, TArgs& args, int line)
     {
-        const TFunction* f = Find(Lower(name));
+        const TFunction* f = Find(TText::Lower(name));
         if (!f) {
             Unsupported("unsupported function " + name, line);
         }

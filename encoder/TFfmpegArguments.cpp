@@ -1,6 +1,7 @@
 #include "TFfmpegArguments.h"
 
 #include "TEncoderError.h"
+#include "TText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -9,12 +10,6 @@
 #include <map>
 
 namespace {
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
 
 bool AllOf(const std::string& s, int (*pred)(int))
 {
@@ -37,30 +32,17 @@ std::string WholeNumber(const TLegacyCommand& cmd, const char* name)
 
 bool IsMpeg4Tag(const std::string& tag)
 {
-    static const char* tags[] = {"XVID", "DIVX", "DX50", "MP4S", "M4S2",
-                                 "FMP4", "DIV5", "DIV6", "3IV2", "MP4V"};
-    std::string up = tag;
-    std::transform(up.begin(), up.end(), up.begin(), [](unsigned char c) { return std::toupper(c); });
-    return std::find_if(std::begin(tags), std::end(tags), [&](const char* t) { return up == t; }) !=
-           std::end(tags);
+    static const char* const tags[] = {"XVID", "DIVX", "DX50", "MP4S", "M4S2",
+                                       "FMP4", "DIV5", "DIV6", "3IV2", "MP4V"};
+    return TText::OneOf(TText::Upper(tag), tags);
 }
 
 // Containers of the QuickTime family accept only their own codec tags.
 bool IsMovFamily(const std::string& format, const std::string& outputFile)
 {
-    static const char* formats[] = {"mp4", "mov", "3gp", "3g2", "psp", "ipod", "ismv", "f4v"};
-    static const char* exts[] = {"mp4", "m4v", "mov", "3gp", "3g2", "m4a", "f4v", "psp", "qt"};
-    if (!format.empty()) {
-        return std::find_if(std::begin(formats), std::end(formats),
-                            [&](const char* f) { return format == f; }) != std::end(formats);
-    }
-    auto dot = outputFile.rfind('.');
-    if (dot == std::string::npos) {
-        return false;
-    }
-    std::string ext = Lower(outputFile.substr(dot + 1));
-    return std::find_if(std::begin(exts), std::end(exts), [&](const char* e) { return ext == e; }) !=
-           std::end(exts);
+    static const char* const formats[] = {"mp4", "mov", "3gp", "3g2", "psp", "ipod", "ismv", "f4v"};
+    static const char* const exts[] = {"mp4", "m4v", "mov", "3gp", "3g2", "m4a", "f4v", "psp", "qt"};
+    return format.empty() ? TText::OneOf(TText::Extension(outputFile), exts) : TText::OneOf(format, formats);
 }
 
 // The encoder ffmpeg picks itself when no -vcodec is given: only the containers whose default is
@@ -81,11 +63,7 @@ std::string DefaultVideoEncoder(const std::string& format, const std::string& ou
         auto it = byFormat.find(format);
         return it == byFormat.end() ? std::string() : it->second;
     }
-    auto dot = outputFile.rfind('.');
-    if (dot == std::string::npos || outputFile.find('/', dot) != std::string::npos) {
-        return {};
-    }
-    auto it = byExtension.find(Lower(outputFile.substr(dot + 1)));
+    auto it = byExtension.find(TText::Extension(outputFile));
     return it == byExtension.end() ? std::string() : it->second;
 }
 
@@ -93,10 +71,9 @@ std::string DefaultVideoEncoder(const std::string& format, const std::string& ou
 // MPEG-2 4:2:2 ...), which most players and devices cannot decode.
 bool NeedsYuv420(const std::string& encoder)
 {
-    static const char* encoders[] = {"libx264",    "libx265",   "libvpx-vp9", "libtheora",
-                                     "libaom-av1", "libsvtav1", "mpeg2video"};
-    return std::find_if(std::begin(encoders), std::end(encoders),
-                        [&](const char* e) { return encoder == e; }) != std::end(encoders);
+    static const char* const encoders[] = {"libx264",    "libx265",   "libvpx-vp9", "libtheora",
+                                           "libaom-av1", "libsvtav1", "mpeg2video"};
+    return TText::OneOf(encoder, encoders);
 }
 
 // The multiple an encoder needs the frame width and height to be (1: any size).
@@ -205,7 +182,7 @@ std::string TFfmpegArguments::MapVideoCodec(const std::string& name, const TEnco
         {"divx3", "msmpeg4"},    {"rv30", "rv20"},        {"rv40", "rv20"},         {"h263+", "h263p"},
         {"mjpg", "mjpeg"},       {"svq3", "svq1"},
     };
-    std::string low = Lower(name);
+    std::string low = TText::Lower(name);
     if (low == "xvid" || low == "libxvid") {
         if (hasEncoder("libxvid")) {
             return "libxvid";
@@ -230,7 +207,7 @@ std::string TFfmpegArguments::MapAudioCodec(const std::string& name)
         {"libvo_amrwbenc", "aac"}, {"vorbis", "libvorbis"}, {"wma", "wmav2"},
         {"pcm", "pcm_s16le"},      {"opus", "libopus"},
     };
-    auto it = table.find(Lower(name));
+    auto it = table.find(TText::Lower(name));
     return it == table.end() ? name : it->second;
 }
 
@@ -242,7 +219,7 @@ std::string TFfmpegArguments::MapFormat(const std::string& name)
         {"qt", "mov"},       {"divx", "avi"},         {"xvid", "avi"},   {"3gpp", "3gp"},  {"m4v", "m4v"},
         {"ogm", "ogg"},      {"audio_device", "oss"},
     };
-    auto it = table.find(Lower(name));
+    auto it = table.find(TText::Lower(name));
     return it == table.end() ? name : it->second;
 }
 
@@ -667,7 +644,7 @@ private:
         if (!cmd_.Has("me")) {
             return;
         }
-        const std::string me = Lower(cmd_.Value("me"));
+        const std::string me = TText::Lower(cmd_.Value("me"));
         if (me == "zero" || me == "epzs" || me == "xone") {
             Add({"-motion_est", me});
         } else if (me == "dia" || me == "hex" || me == "umh" || me == "esa" || me == "tesa") {

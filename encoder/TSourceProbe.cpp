@@ -2,6 +2,7 @@
 
 #include "TEncoderProcess.h"
 #include "TFfmpegArguments.h"
+#include "TText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -42,12 +43,6 @@ std::map<std::string, std::string> Fields(const std::string& line)
         start = next;
     }
     return fields;
-}
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
 }
 
 } // namespace
@@ -113,17 +108,11 @@ std::optional<TSourceProbe> TSourceProbe::Run(const std::string& ffprobe, const 
 
 bool TSourceProbe::MayHoldCover(const std::string& path)
 {
-    static const char* audioExtensions[] = {"mp3", "mp2",  "m4a", "m4b", "m4p", "m4r", "aac", "flac", "ogg",
-                                            "oga", "opus", "spx", "wma", "wav", "w64", "aif", "aiff", "aifc",
-                                            "ape", "wv",   "mpc", "tta", "dsf", "mka", "ac3", "caf"};
-    const auto slash = path.rfind('/');
-    const auto dot = path.rfind('.');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-        const std::string ext = Lower(path.substr(dot + 1));
-        if (std::any_of(std::begin(audioExtensions), std::end(audioExtensions),
-                        [&](const char* e) { return ext == e; })) {
-            return true;
-        }
+    static const char* const audioExtensions[] = {
+        "mp3", "mp2", "m4a", "m4b",  "m4p",  "m4r", "aac", "flac", "ogg", "oga", "opus", "spx", "wma",
+        "wav", "w64", "aif", "aiff", "aifc", "ape", "wv",  "mpc",  "tta", "dsf", "mka",  "ac3", "caf"};
+    if (TText::OneOf(TText::Extension(path), audioExtensions)) {
+        return true;
     }
     // A renamed file still shows what it is in its first bytes.
     unsigned char head[12] = {};

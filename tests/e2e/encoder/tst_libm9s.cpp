@@ -343,10 +343,7 @@ void tst_libm9s::conversions()
 
     const QString out =
         Placeholder(QStringLiteral("%1.%2").arg(QString::fromLatin1(QTest::currentDataTag()), ext));
-    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), clip);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
-    TRun r = Run(args);
+    TRun r = Run(Arguments(options, clip, out));
     QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
 
     const QJsonObject probe = ProbeJson(out);
@@ -479,11 +476,7 @@ void tst_libm9s::rotation()
     QVERIFY(Markers(r.out).durations.size() == 1);
 
     // Where the white half went: compare the mean brightness of opposite halves of a frame.
-    QProcess p;
-    p.start(QStringLiteral("ffmpeg"),
-            {"-v", "error", "-i", out, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"});
-    QVERIFY(p.waitForFinished(HangGuardMs));
-    const QByteArray gray = p.readAllStandardOutput();
+    const QByteArray gray = GrayFrame(out, 0);
     QCOMPARE(gray.size(), w * h);
     auto mean = [&](int x0, int y0, int x1, int y1) {
         double sum = 0;
@@ -657,10 +650,7 @@ void tst_libm9s::playableVideo()
         in = avs;
     }
     const QString out = Placeholder(QStringLiteral("playable.%1").arg(ext));
-    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
-    TRun r = Run(args);
+    TRun r = Run(Arguments(options, in, out));
     QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
 
     const QJsonObject v = Stream(ProbeJson(out), QStringLiteral("video"));

@@ -29,6 +29,18 @@ bool WithLibxvid(const std::string& name)
     return name == "libxvid";
 }
 
+// The first fragment that args lacks or holds against the expectation, or an empty text.
+QString WrongFragment(const QString& args, const QStringList& present, const QStringList& absent)
+{
+    for (const QString& p : present)
+        if (!args.contains(p))
+            return QStringLiteral("'%1' not in%2").arg(p, args);
+    for (const QString& a : absent)
+        if (args.contains(a))
+            return QStringLiteral("'%1' in%2").arg(a, args);
+    return {};
+}
+
 TFfmpegPlan Plan(const QString& line, bool libxvid = true, const std::optional<TAvsClip>& clip = std::nullopt)
 {
     TLegacyCommand cmd = TLegacyCommand::Parse(Split(line));
@@ -299,10 +311,8 @@ void tst_LegacyMapping::mapping()
     QFETCH(QString, notice);
     TFfmpegPlan plan = Plan(line, /*libxvid=*/true);
     const QString args = Joined(plan.arguments);
-    for (const QString& p : present)
-        QVERIFY2(args.contains(p), qPrintable(QStringLiteral("'%1' not in%2").arg(p, args)));
-    for (const QString& a : absent)
-        QVERIFY2(!args.contains(a), qPrintable(QStringLiteral("'%1' in%2").arg(a, args)));
+    const QString wrong = WrongFragment(args, present, absent);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     QString notices;
     for (const auto& n : plan.notices)
         notices += QString::fromStdString(n) + u'\n';
@@ -447,10 +457,8 @@ void tst_LegacyMapping::coverPicture()
     QCOMPARE(wasAsked, asked);
     QCOMPARE(plan.coverPicture, cover && asked);
     const QString args = Joined(plan.arguments);
-    for (const QString& p : present)
-        QVERIFY2(args.contains(p), qPrintable(QStringLiteral("'%1' not in%2").arg(p, args)));
-    for (const QString& a : absent)
-        QVERIFY2(!args.contains(a), qPrintable(QStringLiteral("'%1' in%2").arg(a, args)));
+    const QString wrong = WrongFragment(args, present, absent);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
 }
 
 void tst_LegacyMapping::parseTime_data()
