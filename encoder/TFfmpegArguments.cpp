@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <string_view>
 
 namespace {
 
@@ -52,12 +53,12 @@ std::string DefaultVideoEncoder(const std::string& format, const std::string& ou
     static const std::map<std::string, std::string> byFormat = {
         {"mp4", "libx264"},   {"mov", "libx264"},   {"matroska", "libx264"}, {"ipod", "libx264"},
         {"f4v", "libx264"},   {"ismv", "libx264"},  {"psp", "libx264"},      {"webm", "libvpx-vp9"},
-        {"ogg", "libtheora"}, {"ogv", "libtheora"},
+        {"ogg", "libtheora"}, {"ogv", "libtheora"}, {"gif", "gif"},
     };
     static const std::map<std::string, std::string> byExtension = {
         {"mp4", "libx264"},   {"m4v", "libx264"},   {"mov", "libx264"}, {"mkv", "libx264"},
         {"f4v", "libx264"},   {"ismv", "libx264"},  {"psp", "libx264"}, {"webm", "libvpx-vp9"},
-        {"ogg", "libtheora"}, {"ogv", "libtheora"},
+        {"ogg", "libtheora"}, {"ogv", "libtheora"}, {"gif", "gif"},
     };
     if (!format.empty()) {
         auto it = byFormat.find(format);
@@ -115,6 +116,22 @@ std::optional<double> FrameRate(const std::string& text)
         return std::nullopt;
     }
     return num / den;
+}
+
+// Opus codes only 8, 12, 16, 24 and 48 kHz; another rate is raised to the next of them.
+std::string OpusRate(const std::string& rate)
+{
+    char* end = nullptr;
+    const long hz = std::strtol(rate.c_str(), &end, 10);
+    if (end == rate.c_str() || *end != '\0') {
+        return rate; // not a number: ffmpeg says what is wrong with it
+    }
+    for (long ok : {8000L, 12000L, 16000L, 24000L}) {
+        if (hz <= ok) {
+            return std::to_string(ok);
+        }
+    }
+    return "48000";
 }
 
 // The rate a cover picture is shown at when the command line gives none: low, as the picture
@@ -330,6 +347,12 @@ public:
         format_ = cmd.Has("f") ? TFfmpegArguments::MapFormat(cmd.Value("f")) : std::string();
         plan.video = !(cmd.Has("vn") || (clip && !clip->video));
         plan.audio = !(cmd.Has("an") || (clip && !clip->audio));
+        const std::string vcodec = TText::Lower(cmd.Value("vcodec"));
+        gif_ = plan.video &&
+               (vcodec == "gif" || (vcodec.empty() && DefaultVideoEncoder(format_, cmd.outputFile) == "gif"));
+        if (gif_) {
+            plan.audio = false; // a GIF holds no sound
+        }
     }
 
     void Global(int progressFd)
@@ -410,6 +433,13 @@ public:
             return;
         }
         const std::string codec = VideoCodec();
+        if (codec == "copy") {
+            IgnoreGiven(TPart::Video, VideoSpecials, "the video is copied, not encoded", {"vcodec", "vtag"});
+            if (clip_ && (!clip_->videoFilters.empty() || clip_->constantFrameRate)) {
+                Notice("the script's video filters are left out: the video is copied, not encoded");
+            }
+            return;
+        }
         const std::string encoder = codec.empty() ? DefaultVideoEncoder(format_, cmd_.outputFile) : codec;
         const bool target = cmd_.Has("target"); // -target brings its own size and pixel format
         std::string size = cmd_.Value("s");
@@ -419,6 +449,9 @@ public:
         // after all other filters.
         if (int m = SizeMultiple(encoder); m > 1 && size.empty() && !target) {
             filters.push_back(RoundedSize(m));
+        }
+        if (gif_) {
+            GifPalette(filters, size);
         }
         if (!filters.empty()) {
             std::string graph;
@@ -437,7 +470,8 @@ public:
         if (clip_ && clip_->constantFrameRate) {
             Add({"-fps_mode:v", "cfr"});
         }
-        Pass(TPart::Video);
+        Pass(TPart::Video,
+             gif_ ? std::initializer_list<std::string_view>{"r"} : std::initializer_list<std::string_view>{});
         if (cmd_.Has("hq") && !cmd_.Has("mdb")) {
             Add({"-mbd:v", "rd"});
         }
@@ -458,16 +492,38 @@ public:
     {
         if (!plan_.audio) {
             Add({"-an"});
-            IgnoreGiven(TPart::Audio, AudioSpecials, "the output has no audio");
+            IgnoreGiven(TPart::Audio, AudioSpecials,
+                        gif_ ? "a GIF holds no sound" : "the output has no audio");
             return;
         }
-        Pass(TPart::Audio);
+        std::string codec;
         if (cmd_.Has("acodec")) {
             const std::string given = cmd_.Value("acodec");
-            const std::string codec = TFfmpegArguments::MapAudioCodec(given);
+            codec = TFfmpegArguments::MapAudioCodec(given);
             if (codec != given) {
                 Notice("audio codec " + given + " is written with ffmpeg's " + codec);
             }
+        }
+        if (codec == "copy") {
+            IgnoreGiven(TPart::Audio, AudioSpecials, "the audio is copied, not encoded", {"acodec"});
+        } else if (codec == "libopus") {
+            Pass(TPart::Audio, {"ar"});
+            if (cmd_.Has("ar")) {
+                const std::string given = cmd_.Value("ar");
+                const std::string rate = OpusRate(given);
+                if (rate != given) {
+                    Notice("sample rate " + given + " is written as " + rate +
+                           ": Opus takes only 8000, 12000, 16000, 24000 and 48000 Hz");
+                }
+                Add({"-ar", rate});
+            }
+            // libopus refuses the side-channel layouts of AC-3 and DTS sources (5.1(side) and the
+            // like); offered these, ffmpeg remaps the channels itself.
+            Add({"-af", "aformat=channel_layouts=mono|stereo|3.0|quad|5.0|5.1|6.1|7.1"});
+        } else {
+            Pass(TPart::Audio);
+        }
+        if (!codec.empty()) {
             Add({"-c:a", codec});
         }
     }
@@ -475,6 +531,10 @@ public:
     void Output()
     {
         Pass(TPart::Output);
+        // The index (moov) before the media data, so that the file plays while it downloads.
+        if (IsMovFamily(format_, cmd_.outputFile) && format_ != "ismv") {
+            Add({"-movflags", "+faststart"});
+        }
         for (const auto& [legacy, why] : Dropped) {
             if (cmd_.Has(legacy)) {
                 Ignore(legacy, why);
@@ -491,11 +551,13 @@ private:
         Notice("option -" + option + " ignored: " + why);
     }
 
-    // The Renamed options of one part that the command line gives, in the table's order.
-    void Pass(TPart part)
+    // The Renamed options of one part that the command line gives, in the table's order, but for
+    // those the caller writes itself.
+    void Pass(TPart part, std::initializer_list<std::string_view> skip = {})
     {
         for (const auto& r : Renamed) {
-            if (r.part != part || !cmd_.Has(r.legacy)) {
+            if (r.part != part || !cmd_.Has(r.legacy) ||
+                std::find(skip.begin(), skip.end(), r.legacy) != skip.end()) {
                 continue;
             }
             if (!r.value) {
@@ -508,19 +570,48 @@ private:
         }
     }
 
-    // Reports the options of a part (the Renamed ones and the specials) that have no stream to go to.
-    template <size_t N> void IgnoreGiven(TPart part, const char* const (&specials)[N], const char* why)
+    // Reports the options of a part (the Renamed ones and the specials) that cannot take effect,
+    // but for those kept.
+    template <size_t N>
+    void IgnoreGiven(TPart part, const char* const (&specials)[N], const char* why,
+                     std::initializer_list<std::string_view> keep = {})
     {
+        auto report = [&](const char* o) {
+            if (cmd_.Has(o) && std::find(keep.begin(), keep.end(), o) == keep.end()) {
+                Ignore(o, why);
+            }
+        };
         for (const auto& r : Renamed) {
-            if (r.part == part && cmd_.Has(r.legacy)) {
-                Ignore(r.legacy, why);
+            if (r.part == part) {
+                report(r.legacy);
             }
         }
         for (const char* o : specials) {
-            if (cmd_.Has(o)) {
-                Ignore(o, why);
-            }
+            report(o);
         }
+    }
+
+    // A GIF has 256 colours a frame. Each frame gets a palette made from its own colours (a
+    // palette of the whole clip would hold every frame in memory until the end); the frame rate
+    // and size come first, so the palette is made from the frames as they are written.
+    void GifPalette(std::vector<std::string>& filters, std::string& size)
+    {
+        if (cmd_.Has("r")) {
+            const std::string r = cmd_.Value("r");
+            if (!std::all_of(r.begin(), r.end(),
+                             [](unsigned char c) { return std::isalnum(c) || c == '.' || c == '/'; })) {
+                throw TEncoderError("invalid frame rate for -r: '" + r + "'");
+            }
+            filters.push_back("fps=" + r);
+        }
+        if (!size.empty()) {
+            if (!AllOf(size, isalnum)) {
+                throw TEncoderError("invalid frame size for -s: '" + size + "'");
+            }
+            filters.push_back("scale=s=" + size);
+            size.clear();
+        }
+        filters.push_back("split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1");
     }
 
     // Music with a cover picture: ffmpeg would take the picture as a one-frame video, which most
@@ -574,6 +665,11 @@ private:
                 Notice("video tag " + tag + " is not allowed in this container; the tag is left out");
                 tag.clear();
             }
+        }
+        if (codec == "libx265" && tag.empty() && IsMovFamily(format_, cmd_.outputFile)) {
+            // Apple's players take HEVC in MP4 and MOV only as hvc1 (parameter sets in the
+            // sample description), not as ffmpeg's default hev1.
+            tag = "hvc1";
         }
         if (!codec.empty()) {
             Add({"-c:v", codec});
@@ -663,6 +759,7 @@ private:
     TFfmpegPlan& plan_;
     std::vector<std::string>& a_;
     std::string format_;
+    bool gif_ = false;
     std::string coverRate_;
     std::optional<double> soundEnd_;
 };

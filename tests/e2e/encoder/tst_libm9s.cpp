@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QtEndian>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -88,8 +89,9 @@ QStringList Arguments(const QString& options, const QString& in, const QString& 
     return args;
 }
 
-// One frame at a time in seconds as 8-bit gray, after the given filters (none: as stored).
-QByteArray GrayFrame(const QString& file, double at, const QString& filters = {})
+// One frame at a time in seconds as raw pixels of the given format, after the given filters
+// (none: as stored).
+QByteArray RawFrame(const QString& file, double at, const QString& filters, const QString& pixelFormat)
 {
     QStringList args{"-v",        "error", "-ss", QString::number(at), "-i", QStringLiteral("file:") + file,
                      "-frames:v", "1"};
@@ -97,13 +99,16 @@ QByteArray GrayFrame(const QString& file, double at, const QString& filters = {}
         args << "-vf" << filters;
     args << "-f"
          << "rawvideo"
-         << "-pix_fmt"
-         << "gray"
-         << "-";
+         << "-pix_fmt" << pixelFormat << "-";
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), args);
     p.waitForFinished(HangGuardMs);
     return p.readAllStandardOutput();
+}
+
+QByteArray GrayFrame(const QString& file, double at, const QString& filters = {})
+{
+    return RawFrame(file, at, filters, QStringLiteral("gray"));
 }
 
 // Mean absolute difference of two gray pictures of the same size (255 when the sizes differ).
@@ -122,6 +127,47 @@ QString FrameSize(const QJsonObject& stream)
     return QStringLiteral("%1x%2")
         .arg(stream.value(QStringLiteral("width")).toInt())
         .arg(stream.value(QStringLiteral("height")).toInt());
+}
+
+// The types of a file's top-level boxes in order (an MP4 family file: ftyp, moov, mdat ...).
+QStringList TopLevelBoxes(const QString& path)
+{
+    QStringList types;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return types;
+    qint64 at = 0;
+    while (at + 8 <= f.size() && types.size() < 64) {
+        f.seek(at);
+        const QByteArray head = f.read(16);
+        quint64 size = qFromBigEndian<quint32>(head.constData());
+        if (size == 1 && head.size() == 16)
+            size = qFromBigEndian<quint64>(head.constData() + 8);
+        else if (size == 0)
+            size = quint64(f.size() - at);
+        types << QString::fromLatin1(head.mid(4, 4));
+        if (size < 8)
+            break;
+        at += qint64(size);
+    }
+    return types;
+}
+
+// Share of pixels whose colour differs by no more than 16 in every channel between two RGB
+// pictures of the same size (0 when the sizes differ).
+double CloseColours(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return 0;
+    qsizetype close = 0;
+    for (qsizetype i = 0; i + 2 < a.size(); i += 3) {
+        bool same = true;
+        for (int k = 0; k < 3; ++k)
+            same = same && qAbs(int(static_cast<unsigned char>(a[i + k])) -
+                                int(static_cast<unsigned char>(b[i + k]))) <= 16;
+        close += same;
+    }
+    return double(close) / (a.size() / 3);
 }
 
 struct TMarkers
@@ -165,6 +211,13 @@ private slots:
     void coverPicture_data();
     void coverPicture();
     void thumbnailKeepsRealVideo();
+    void todaysCodecs_data();
+    void todaysCodecs();
+    void opusFromSideChannels();
+    void streamCopy_data();
+    void streamCopy();
+    void animatedGif_data();
+    void animatedGif();
     void overwritesPlaceholderInPlace();
     void refusesToOverwriteWithoutY();
     void stopLeavesPlayableFile_data();
@@ -896,6 +949,294 @@ void tst_libm9s::thumbnailKeepsRealVideo()
     QVERIFY(MeanDifference(GrayFrame(out, 2), GrayFrame(in, 2)) < 12);
 }
 
+void tst_libm9s::todaysCodecs_data()
+{
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("vcodec");   // empty: no video stream
+    QTest::addColumn<QString>("vtag");     // empty: not checked
+    QTest::addColumn<QString>("vprofile"); // empty: not checked
+    QTest::addColumn<QString>("acodec");
+    QTest::addColumn<int>("rate");       // sample rate (Opus always decodes at 48 kHz)
+    QTest::addColumn<bool>("moovFirst"); // an MP4 family file that plays while it downloads
+
+    QTest::newRow("hevc in mp4") << "-i IN -y -f mp4 -b 300k -vcodec libx265 -acodec aac OUT"
+                                 << "mp4"
+                                 << "hevc"
+                                 << "hvc1"
+                                 << "Main"
+                                 << "aac" << 44100 << true;
+    QTest::newRow("av1 in mp4") << "-i IN -y -f mp4 -b 300k -vcodec libsvtav1 -acodec aac OUT"
+                                << "mp4"
+                                << "av1"
+                                << "av01"
+                                << "Main"
+                                << "aac" << 44100 << true;
+    QTest::newRow("av1 and opus in webm") << "-i IN -y -f webm -b 300k -vcodec libsvtav1 -acodec libopus OUT"
+                                          << "webm"
+                                          << "av1"
+                                          << ""
+                                          << "Main"
+                                          << "opus" << 48000 << false;
+    QTest::newRow("vp9 and opus in webm at a rate opus lacks")
+        << "-i IN -y -f webm -b 300k -vcodec libvpx-vp9 -ar 44100 -acodec libopus OUT"
+        << "webm"
+        << "vp9"
+        << ""
+        << "Profile 0"
+        << "opus" << 48000 << false;
+    QTest::newRow("opus in matroska at 22.05 kHz")
+        << "-i IN -y -f matroska -vcodec libx264 -ar 22050 -acodec opus OUT"
+        << "mkv"
+        << "h264"
+        << ""
+        << "High"
+        << "opus" << 48000 << false;
+    QTest::newRow("opus file") << "-i IN -y -f opus -vn -ab 64k -ar 32000 -acodec libopus OUT"
+                               << "opus"
+                               << ""
+                               << ""
+                               << ""
+                               << "opus" << 48000 << false;
+    QTest::newRow("opus in ogg at the source's rate") << "-i IN -y -f ogg -vn -acodec libopus OUT"
+                                                      << "ogg"
+                                                      << ""
+                                                      << ""
+                                                      << ""
+                                                      << "opus" << 48000 << false;
+    QTest::newRow("flac") << "-i IN -y -f flac -vn -acodec flac OUT"
+                          << "flac"
+                          << ""
+                          << ""
+                          << ""
+                          << "flac" << 44100 << false;
+    QTest::newRow("flac in matroska") << "-i IN -y -f matroska -vn -ar 48000 -acodec flac OUT"
+                                      << "mka"
+                                      << ""
+                                      << ""
+                                      << ""
+                                      << "flac" << 48000 << false;
+    QTest::newRow("alac in m4a") << "-i IN -y -f m4a -vn -acodec alac OUT"
+                                 << "m4a"
+                                 << ""
+                                 << ""
+                                 << ""
+                                 << "alac" << 44100 << true;
+    // libx264 writes High for 4:2:0, which phones of the last decade all play.
+    QTest::newRow("h264 for a phone") << "-i IN -y -f mp4 -b 400k -r 25 -s 176x144 -vcodec libx264 -ab 64k "
+                                         "-ar 44100 -ac 2 -acodec aac OUT"
+                                      << "mp4"
+                                      << "h264"
+                                      << "avc1"
+                                      << "High"
+                                      << "aac" << 44100 << true;
+    QTest::newRow("mpeg4 in mov") << "-i IN -y -f mov -vcodec mpeg4 -acodec aac OUT"
+                                  << "mov"
+                                  << "mpeg4"
+                                  << "mp4v"
+                                  << ""
+                                  << "aac" << 44100 << true;
+}
+
+void tst_libm9s::todaysCodecs()
+{
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, vcodec);
+    QFETCH(QString, vtag);
+    QFETCH(QString, vprofile);
+    QFETCH(QString, acodec);
+    QFETCH(int, rate);
+    QFETCH(bool, moovFirst);
+
+    const QString out = Placeholder(QStringLiteral("today.%1").arg(ext));
+    TRun r = Run(Arguments(options, clip, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+
+    const QJsonObject probe = ProbeJson(out);
+    const QJsonObject v = Stream(probe, QStringLiteral("video"));
+    const QJsonObject a = Stream(probe, QStringLiteral("audio"));
+    if (vcodec.isEmpty()) {
+        QVERIFY(v.isEmpty());
+    } else {
+        QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), vcodec);
+        QCOMPARE(v.value(QStringLiteral("pix_fmt")).toString(), QStringLiteral("yuv420p"));
+        if (!vtag.isEmpty())
+            QCOMPARE(v.value(QStringLiteral("codec_tag_string")).toString(), vtag);
+        if (!vprofile.isEmpty())
+            QCOMPARE(v.value(QStringLiteral("profile")).toString(), vprofile);
+    }
+    QCOMPARE(a.value(QStringLiteral("codec_name")).toString(), acodec);
+    QCOMPARE(a.value(QStringLiteral("sample_rate")).toString().toInt(), rate);
+    QVERIFY2(qAbs(Duration(probe) - 3.0) < 0.2, qPrintable(QString::number(Duration(probe))));
+    const QStringList boxes = TopLevelBoxes(out);
+    if (moovFirst) {
+        QVERIFY2(boxes.contains(u"moov") && boxes.indexOf(u"moov") < boxes.indexOf(u"mdat"),
+                 qPrintable(boxes.join(u' ')));
+    }
+    QVERIFY(Playable(out));
+}
+
+void tst_libm9s::opusFromSideChannels()
+{
+    // AC-3 and DTS sources carry 5.1 with side channels, a layout libopus refuses.
+    const QString in = dir.filePath(QStringLiteral("side.wav"));
+    QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "sine=duration=2,aformat=channel_layouts=5.1(side)", in}));
+    QCOMPARE(
+        Stream(ProbeJson(in), QStringLiteral("audio")).value(QStringLiteral("channel_layout")).toString(),
+        QStringLiteral("5.1(side)"));
+    const QString out = Placeholder(QStringLiteral("side.opus"));
+    TRun r = Run({"-i", in, "-y", "-f", "opus", "-acodec", "libopus", out});
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    const QJsonObject a = Stream(ProbeJson(out), QStringLiteral("audio"));
+    QCOMPARE(a.value(QStringLiteral("codec_name")).toString(), QStringLiteral("opus"));
+    QCOMPARE(a.value(QStringLiteral("channels")).toInt(), 6);
+}
+
+void tst_libm9s::streamCopy_data()
+{
+    QTest::addColumn<QString>("source");  // "clip", or a source of streamLengths: v10-a4.mp4
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("vcodec"); // empty: no video stream
+    QTest::addColumn<QString>("acodec");
+    QTest::addColumn<double>("duration");
+    QTest::addColumn<QString>("notice");
+
+    // Encoding options given with a copied stream do not reach ffmpeg: the streams stay as they are.
+    QTest::newRow("both streams into matroska")
+        << "clip"
+        << "-i IN -y -f matroska -b 500k -r 15 -s 320x240 -aspect 16:9 -qscale 2 -vcodec copy -ab 64k -ar "
+           "22050 "
+           "-ac 1 -acodec copy OUT"
+        << "mkv"
+        << "mpeg4"
+        << "aac" << 3.0 << "option -s ignored: the video is copied, not encoded";
+    QTest::newRow("video copied, sound encoded")
+        << "clip"
+        << "-i IN -y -f avi -b 500k -vcodec copy -ar 22050 -acodec mp3 OUT"
+        << "avi"
+        << "mpeg4"
+        << "mp3" << 3.0 << "option -b ignored: the video is copied";
+    QTest::newRow("a time window")
+        << "clip"
+        << "-i IN -y -f mp4 -ss 00:00:01 -t 00:00:01.5 -vcodec copy -acodec copy OUT"
+        << "mp4"
+        << "mpeg4"
+        << "aac" << 1.5 << "";
+    QTest::newRow("the sound of a video whose sound stops early")
+        << "v10-a4.mp4"
+        << "-i IN -y -f m4a -vn -ab 128k -acodec copy OUT"
+        << "m4a"
+        << ""
+        << "aac" << 4.0 << "option -ab ignored: the audio is copied";
+}
+
+void tst_libm9s::streamCopy()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, vcodec);
+    QFETCH(QString, acodec);
+    QFETCH(double, duration);
+    QFETCH(QString, notice);
+
+    QString in = clip;
+    if (source != u"clip") {
+        in = dir.filePath(source);
+        if (!QFileInfo::exists(in))
+            QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=10", "-f", "lavfi",
+                            "-i", "sine=duration=4", "-c:v", "mpeg4", "-c:a", "aac", in}));
+    }
+    const QString out = Placeholder(QStringLiteral("copied.%1").arg(ext));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+    if (!notice.isEmpty())
+        QVERIFY2(r.err.contains(notice.toUtf8()), r.err.left(3000).constData());
+
+    const QJsonObject probe = ProbeJson(out);
+    const QJsonObject v = Stream(probe, QStringLiteral("video"));
+    if (vcodec.isEmpty()) {
+        QVERIFY(v.isEmpty());
+    } else {
+        QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), vcodec);
+        QCOMPARE(FrameSize(v), QStringLiteral("160x120"));
+        QCOMPARE(v.value(QStringLiteral("r_frame_rate")).toString(), QStringLiteral("25/1"));
+    }
+    const QJsonObject a = Stream(probe, QStringLiteral("audio"));
+    QCOMPARE(a.value(QStringLiteral("codec_name")).toString(), acodec);
+    if (acodec == u"aac")
+        QCOMPARE(a.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("44100"));
+    // A copy starts at the key frame before the window, so it may run a little longer.
+    QVERIFY2(Duration(probe) > duration - 0.2 && Duration(probe) < duration + 1.1,
+             qPrintable(QString::number(Duration(probe))));
+    QVERIFY(Playable(out));
+}
+
+void tst_libm9s::animatedGif_data()
+{
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<bool>("compareColours"); // frame for frame with the source
+
+    QTest::newRow("the clip's own size and rate") << "-i IN -y -f gif -vcodec gif OUT"
+                                                  << "160x120"
+                                                  << "25/1" << 50 << true;
+    // Fewer frames are picked from the source's, and a scaler's edges differ from any other's,
+    // so only the first row compares colours pixel for pixel.
+    QTest::newRow("rate and size of the profile, sound options ignored")
+        << "-i IN -y -f gif -r 5 -s 80x60 -vcodec gif -ab 64k -acodec libmp3lame OUT"
+        << "80x60"
+        << "5/1" << 10 << false;
+}
+
+void tst_libm9s::animatedGif()
+{
+    QFETCH(QString, options);
+    QFETCH(QString, size);
+    QFETCH(QString, rate);
+    QFETCH(int, frames);
+    QFETCH(bool, compareColours);
+
+    // testsrc2's many shades are what a fixed 256-colour palette renders badly.
+    const QString in = dir.filePath(QStringLiteral("colours.mkv"));
+    if (!QFileInfo::exists(in))
+        QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=2", "-f", "lavfi", "-i",
+                        "sine=duration=2", "-c:v", "ffv1", "-c:a", "flac", in}));
+    const QString out = Placeholder(QStringLiteral("animated.gif"));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+
+    QProcess count;
+    count.start(QStringLiteral("ffprobe"), {"-v", "error", "-count_frames", "-print_format", "json",
+                                            "-show_streams", QStringLiteral("file:") + out});
+    QVERIFY(count.waitForFinished(HangGuardMs));
+    const QJsonArray streams = QJsonDocument::fromJson(count.readAllStandardOutput())
+                                   .object()
+                                   .value(QStringLiteral("streams"))
+                                   .toArray();
+    QCOMPARE(streams.size(), 1); // no sound
+    const QJsonObject v = streams.first().toObject();
+    QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), QStringLiteral("gif"));
+    QCOMPARE(FrameSize(v), size);
+    QCOMPARE(v.value(QStringLiteral("r_frame_rate")).toString(), rate);
+    QVERIFY2(qAbs(v.value(QStringLiteral("nb_read_frames")).toString().toInt() - frames) <= 1,
+             qPrintable(v.value(QStringLiteral("nb_read_frames")).toString()));
+
+    // The colours of the clip itself, not of a fixed palette (which gets about 80 % of testsrc2's
+    // pixels that close).
+    for (double at : {0.2, 1.0, 1.6}) {
+        if (!compareColours)
+            break;
+        const double close = CloseColours(RawFrame(out, at, {}, QStringLiteral("rgb24")),
+                                          RawFrame(in, at, {}, QStringLiteral("rgb24")));
+        QVERIFY2(close > 0.95, qPrintable(QStringLiteral("%1 s: %2").arg(at).arg(close)));
+    }
+}
+
 void tst_libm9s::overwritesPlaceholderInPlace()
 {
     const QString out = Placeholder(QStringLiteral("inplace.avi"));
@@ -1023,6 +1364,13 @@ void tst_libm9s::badInput_data()
                                     << "Unknown encoder 'nosuchcodec'" << true;
     QTest::newRow("frame size rejected") << QStringList{"-i", "IN", "-y", "-s", "big", "OUT"} << "=clip"
                                          << "Invalid frame size" << true;
+    QTest::newRow("copy of a truncated mkv")
+        << QStringList{"-i", "IN", "-y", "-f", "matroska", "-vcodec", "copy", "-acodec", "copy", "OUT"}
+        << "=truncmkv"
+        << "truncated" << true;
+    QTest::newRow("copy into a container that cannot hold it")
+        << QStringList{"-i", "IN", "-y", "-f", "webm", "-vcodec", "copy", "-acodec", "copy", "OUT"} << "=clip"
+        << "Only VP8 or VP9 or AV1 video" << true;
     QTest::newRow("start beyond the end")
         << QStringList{"-i", "IN", "-y", "-ss", "00:01:00", "OUT"} << "=clip"
         << "beyond the end" << true;

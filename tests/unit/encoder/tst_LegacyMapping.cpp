@@ -301,6 +301,45 @@ void tst_LegacyMapping::mapping_data()
     row("webm without -vcodec is vp9", "-f webm", {" -pix_fmt yuv420p "}, {"trunc"});
     row("avi without -vcodec is mpeg4", "-f avi", {}, {" -pix_fmt ", " -vf "});
     row("no video, no pixel format", "-vn -vcodec h264", {" -vn "}, {" -pix_fmt ", " -vf "});
+
+    // Today's codecs.
+    row("hevc in mp4 is tagged hvc1", "-f mp4 -vcodec libx265",
+        {" -c:v libx265 -tag:v hvc1 ", " -pix_fmt yuv420p "});
+    row("hevc in mov is tagged hvc1", "-f mov -vcodec hevc", {" -c:v libx265 -tag:v hvc1 "});
+    row("hevc in matroska keeps its tag", "-f matroska -vcodec libx265", {" -c:v libx265 "}, {" -tag:v "});
+    row("av1", "-f webm -vcodec libsvtav1", {" -c:v libsvtav1 ", " -pix_fmt yuv420p ", "trunc(iw/2)"});
+    row("opus at a rate it takes", "-acodec opus -ar 24000", {" -c:a libopus ", " -ar 24000 "});
+    row("opus raises 44.1 kHz", "-acodec libopus -ar 44100", {" -ar 48000 "}, {" -ar 44100 "},
+        "sample rate 44100 is written as 48000");
+    row("opus raises 22.05 kHz", "-acodec libopus -ar 22050", {" -ar 24000 "});
+    row("opus raises 11.025 kHz", "-acodec libopus -ar 11025", {" -ar 12000 "});
+    row("opus lowers 96 kHz", "-acodec libopus -ar 96000", {" -ar 48000 "});
+    row("opus remaps side channels", "-acodec libopus",
+        {" -af aformat=channel_layouts=mono|stereo|3.0|quad|5.0|5.1|6.1|7.1 -c:a libopus "}, {" -ar "});
+    row("flac and alac pass through", "-f ipod -acodec alac", {" -c:a alac "});
+    row("video copy takes no encoding options",
+        "-vcodec copy -vtag XVID -b 500k -r 25 -s 320x240 -aspect 4:3 -croptop 2 -padtop 2 -deinterlace "
+        "-qscale 3 "
+        "-g 12",
+        {" -c:v copy -tag:v XVID "},
+        {" -b:v ", " -r ", " -s ", " -aspect ", " -vf ", " -pix_fmt ", " -q:v ", " -g:v "},
+        "option -b ignored: the video is copied, not encoded");
+    row("audio copy takes no encoding options", "-acodec copy -ab 128k -ar 44100 -ac 2", {" -c:a copy "},
+        {" -b:a ", " -ar ", " -ac ", " -af "}, "option -ar ignored: the audio is copied, not encoded");
+    row("gif: palette per frame after rate and size",
+        "-f gif -vcodec gif -r 10 -s 120x90 -acodec mp3 -ab 64k",
+        {" -vf fps=10,scale=s=120x90,split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1 ",
+         " -an "},
+        {" -r ", " -s ", " -c:a ", " -b:a "}, "option -acodec ignored: a GIF holds no sound");
+    row("gif container picks the gif encoder", "-f gif", {"paletteuse", " -an "}, {" -c:v "});
+    row("gif keeps the even size of padding", "-vcodec gif -padtop 2",
+        {" -vf scale=trunc(iw/2)*2:trunc(ih/2)*2,pad=iw+0+0:ih+2+0:0:2:color=0x000000,split[a][b]"});
+    row("mp4 plays while it downloads", "-f mp4", {" -movflags +faststart "});
+    row("m4a plays while it downloads", "-f m4a -vn", {" -f ipod ", " -movflags +faststart "});
+    row("mov plays while it downloads", "-f mov", {" -movflags +faststart "});
+    row("3gp plays while it downloads", "-f 3gp", {" -movflags +faststart "});
+    row("avi has no index to move", "-f avi", {}, {" -movflags "});
+    row("ismv is fragmented already", "-f ismv", {}, {" -movflags "});
 }
 
 void tst_LegacyMapping::mapping()
@@ -349,6 +388,10 @@ void tst_LegacyMapping::rejectedValues_data()
                            << "invalid start time";
     QTest::newRow("duration") << "-i a -t 00:00:00 o"
                               << "invalid duration";
+    QTest::newRow("gif rate") << "-i a -vcodec gif -r 10,drawtext o"
+                              << "invalid frame rate for -r";
+    QTest::newRow("gif size") << "-i a -f gif -s 10x10[x] o"
+                              << "invalid frame size for -s";
 }
 
 void tst_LegacyMapping::rejectedValues()
