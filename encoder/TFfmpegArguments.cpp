@@ -186,8 +186,11 @@ std::optional<double> TFfmpegArguments::ParseTime(const std::string& text)
     return negative ? -total : total;
 }
 
-std::string TFfmpegArguments::MapVideoCodec(const std::string& name, const TEncoderProbe& hasEncoder,
-                                            std::string* tag)
+namespace {
+
+// Legacy codec names and the ffmpeg encoders that write them (xvid and libxvid aside: they
+// depend on what this ffmpeg has).
+const std::map<std::string, std::string>& VideoCodecTable()
 {
     static const std::map<std::string, std::string> table = {
         {"divx", "mpeg4"},       {"dx50", "mpeg4"},       {"mp4v", "mpeg4"},        {"h264", "libx264"},
@@ -199,21 +202,10 @@ std::string TFfmpegArguments::MapVideoCodec(const std::string& name, const TEnco
         {"divx3", "msmpeg4"},    {"rv30", "rv20"},        {"rv40", "rv20"},         {"h263+", "h263p"},
         {"mjpg", "mjpeg"},       {"svq3", "svq1"},
     };
-    std::string low = TText::Lower(name);
-    if (low == "xvid" || low == "libxvid") {
-        if (hasEncoder("libxvid")) {
-            return "libxvid";
-        }
-        if (tag) {
-            *tag = "XVID";
-        }
-        return "mpeg4";
-    }
-    auto it = table.find(low);
-    return it == table.end() ? name : it->second;
+    return table;
 }
 
-std::string TFfmpegArguments::MapAudioCodec(const std::string& name)
+const std::map<std::string, std::string>& AudioCodecTable()
 {
     static const std::map<std::string, std::string> table = {
         {"libfaac", "aac"},        {"faac", "aac"},         {"libfdk_aac", "aac"},
@@ -224,8 +216,53 @@ std::string TFfmpegArguments::MapAudioCodec(const std::string& name)
         {"libvo_amrwbenc", "aac"}, {"vorbis", "libvorbis"}, {"wma", "wmav2"},
         {"pcm", "pcm_s16le"},      {"opus", "libopus"},
     };
-    auto it = table.find(TText::Lower(name));
-    return it == table.end() ? name : it->second;
+    return table;
+}
+
+std::vector<std::string> Keys(const std::map<std::string, std::string>& table)
+{
+    std::vector<std::string> keys;
+    for (const auto& entry : table) {
+        keys.push_back(entry.first);
+    }
+    return keys;
+}
+
+} // namespace
+
+std::string TFfmpegArguments::MapVideoCodec(const std::string& name, const TEncoderProbe& hasEncoder,
+                                            std::string* tag)
+{
+    std::string low = TText::Lower(name);
+    if (low == "xvid" || low == "libxvid") {
+        if (hasEncoder("libxvid")) {
+            return "libxvid";
+        }
+        if (tag) {
+            *tag = "XVID";
+        }
+        return "mpeg4";
+    }
+    auto it = VideoCodecTable().find(low);
+    return it == VideoCodecTable().end() ? name : it->second;
+}
+
+std::string TFfmpegArguments::MapAudioCodec(const std::string& name)
+{
+    auto it = AudioCodecTable().find(TText::Lower(name));
+    return it == AudioCodecTable().end() ? name : it->second;
+}
+
+std::vector<std::string> TFfmpegArguments::LegacyVideoCodecNames()
+{
+    std::vector<std::string> names = Keys(VideoCodecTable());
+    names.insert(names.end(), {"xvid", "libxvid"});
+    return names;
+}
+
+std::vector<std::string> TFfmpegArguments::LegacyAudioCodecNames()
+{
+    return Keys(AudioCodecTable());
 }
 
 std::string TFfmpegArguments::MapFormat(const std::string& name)

@@ -42,6 +42,9 @@ public:
     static std::string MapVideoCodec(const std::string& name, const TEncoderProbe& hasEncoder,
                                      std::string* tag);
     static std::string MapAudioCodec(const std::string& name);
+    // The names the two functions above change, in lower case.
+    static std::vector<std::string> LegacyVideoCodecNames();
+    static std::vector<std::string> LegacyAudioCodecNames();
     static std::string MapFormat(const std::string& name);
     // Seconds of a time text "[-][HH:]MM:SS[.m]" or "S[.m]"; nullopt when it is not one.
     static std::optional<double> ParseTime(const std::string& text);

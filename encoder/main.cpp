@@ -2,6 +2,7 @@
 // AviSynth input, runs ffmpeg 5.1 and reports progress with the converter's markers.
 #include "TAvsScript.h"
 #include "TEncoderError.h"
+#include "TEncoderList.h"
 #include "TEncoderProcess.h"
 #include "TFfmpegArguments.h"
 #include "TInputCheck.h"
@@ -26,6 +27,38 @@ void Message(const std::string& text)
     [[maybe_unused]] ssize_t n = write(2, line.data(), line.size());
 }
 
+std::string FfmpegOrFail()
+{
+    std::string ffmpeg = TEncoderProcess::FindFfmpeg();
+    if (ffmpeg.empty()) {
+        throw TEncoderError("ffmpeg was found neither beside libm9s.exe nor on PATH", 127);
+    }
+    return ffmpeg;
+}
+
+// --encoders: the codec names a profile may carry that the ffmpeg a conversion would run can
+// write, one a line.
+int ListEncoders()
+{
+    const std::string ffmpeg = FfmpegOrFail();
+    TCaptured answer = TEncoderProcess::Capture(ffmpeg, {"-hide_banner", "-encoders"}, QueryTimeoutMs);
+    if (answer.timedOut) {
+        throw TEncoderError(ffmpeg + " did not answer -encoders within " +
+                            std::to_string(QueryTimeoutMs / 1000) + " s and was stopped");
+    }
+    auto encoders = TEncoderList::Parse(answer.output);
+    if (answer.status != 0 || !encoders) {
+        throw TEncoderError(
+            ffmpeg + " -encoders gave no encoder list" +
+            (answer.status != 0 ? " (exit status " + std::to_string(answer.status) + ")" : ""));
+    }
+    std::string text;
+    for (const auto& name : TEncoderList::ProfileNames(*encoders)) {
+        text += name + "\n";
+    }
+    return write(1, text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -38,12 +71,11 @@ int main(int argc, char** argv)
     }
     try {
         std::vector<std::string> args(argv + 1, argv + argc);
-        TLegacyCommand cmd = TLegacyCommand::Parse(args);
-
-        std::string ffmpeg = TEncoderProcess::FindFfmpeg();
-        if (ffmpeg.empty()) {
-            throw TEncoderError("ffmpeg was found neither beside libm9s.exe nor on PATH", 127);
+        if (args == std::vector<std::string>{"--encoders"}) {
+            return ListEncoders();
         }
+        TLegacyCommand cmd = TLegacyCommand::Parse(args);
+        const std::string ffmpeg = FfmpegOrFail();
 
         TInputCheck::CheckInput(cmd.inputFile);
         std::optional<TAvsClip> clip;

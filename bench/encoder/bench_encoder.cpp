@@ -54,7 +54,7 @@ template <typename T> double Median(std::vector<T> v)
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2.0;
 }
 
-// Wall time of a run that is expected to fail, in ms.
+// Wall time of a short run (a refusal, a query), in ms.
 qint64 Refusal(const QString& program, const QStringList& args, const QProcessEnvironment& env)
 {
     QProcess p;
@@ -188,8 +188,9 @@ int main(int argc, char** argv)
     if (textFile.open(QIODevice::WriteOnly))
         textFile.write("hello, this is text\n");
     textFile.close();
-    std::vector<qint64> missing, notMedia, withoutFfmpeg, stopped, killed;
+    std::vector<qint64> missing, notMedia, withoutFfmpeg, stopped, killed, listed;
     for (int i = 0; i < reps; ++i) {
+        listed.push_back(Refusal(adapter, {"--encoders"}, env));
         missing.push_back(Refusal(adapter, {"-i", dir.filePath("none.avi"), "-y", out}, env));
         notMedia.push_back(Refusal(adapter, {"-i", text, "-y", out}, env));
         withoutFfmpeg.push_back(Refusal(adapter, {"-i", clip, "-y", out}, noFfmpeg));
@@ -213,6 +214,7 @@ int main(int argc, char** argv)
             QThread::msleep(5);
         killed.push_back(t.elapsed());
     }
+    PrintLatency("list the encoders (--encoders):", listed, "");
     PrintLatency("refuse a missing input:", missing, "");
     PrintLatency("refuse a file that is not media:", notMedia, "");
     PrintLatency("refuse to run without ffmpeg:", withoutFfmpeg, "");

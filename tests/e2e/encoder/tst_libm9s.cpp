@@ -63,21 +63,25 @@ bool Playable(const QString& file)
     return p.exitCode() == 0 && p.readAllStandardError().trimmed().isEmpty() && Duration(ProbeJson(file)) > 0;
 }
 
-// Any ffmpeg whose command line names the path is still running.
-bool FfmpegRunningFor(const QString& path)
+// Any process whose command line holds all the needles is still running.
+bool ProcessRunning(const QList<QByteArray>& needles)
 {
-    const QByteArray needle = path.toUtf8();
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
         if (!pid.toInt() || !cmd.open(QIODevice::ReadOnly))
             continue;
         const QByteArray line = cmd.readAll();
-        if (line.startsWith("ffmpeg") || line.contains("/ffmpeg")) {
-            if (line.contains(needle))
-                return true;
-        }
+        if (std::all_of(needles.begin(), needles.end(),
+                        [&](const QByteArray& n) { return line.contains(n); }))
+            return true;
     }
     return false;
+}
+
+// Any ffmpeg whose command line names the path is still running.
+bool FfmpegRunningFor(const QString& path)
+{
+    return ProcessRunning({"ffmpeg", path.toUtf8()});
 }
 
 // The legacy options as the option set writes them, with IN and OUT standing for the paths.
@@ -229,6 +233,10 @@ private slots:
     void ffmpegMissing();
     void ffmpegBesideAdapterFirst_data();
     void ffmpegBesideAdapterFirst();
+    void encoderList();
+    void encoderListStandIn_data();
+    void encoderListStandIn();
+    void encoderListWithoutFfmpeg();
     void awkwardPaths_data();
     void awkwardPaths();
 
@@ -239,6 +247,7 @@ private:
     QString LosslessSource(const QString& pixelFormat, const QString& size);
     QString MusicSource(const QString& name);
     QString LongClip();
+    QString StandIn(const QString& folder, const QByteArray& script);
 
     QTemporaryDir dir;
     QString clip;   // 3 s, 160x120, 25 fps, stereo 44.1 kHz
@@ -1491,26 +1500,17 @@ void tst_libm9s::ffmpegBesideAdapterFirst()
     QFETCH(int, status);
     QFETCH(int, expected);
     QFETCH(QString, message);
-    // A copy of the program folder's adapter with a stand-in ffmpeg beside it; the real one stays on PATH.
-    QDir app(dir.filePath(QStringLiteral("standin")));
-    QVERIFY(app.mkpath(QStringLiteral(".")));
-    const QString copy = app.filePath(QStringLiteral("libm9s.exe"));
-    QFile::remove(copy);
-    QVERIFY(QFile::copy(Adapter, copy));
-    QFile fake(app.filePath(QStringLiteral("ffmpeg")));
-    QVERIFY(fake.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    fake.write(
-        QStringLiteral(
-            "#!/bin/sh\n"
-            "echo 'stand-in ffmpeg' >&2\n"
-            "echo '  Duration: 00:00:07.50, start: 0.000000, bitrate: 1 kb/s' >&2\n"
-            "printf 'out_time_us=N/A\\nprogress=continue\\nout_time_us=1000000\\nprogress=continue\\n' >&3\n"
-            "printf 'out_time_us=2500000\\nprogress=end\\n' >&3\n"
-            "exit %1\n")
-            .arg(status)
-            .toUtf8());
-    fake.close();
-    QVERIFY(fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString copy =
+        StandIn(QStringLiteral("standin"),
+                QStringLiteral("echo 'stand-in ffmpeg' >&2\n"
+                               "echo '  Duration: 00:00:07.50, start: 0.000000, bitrate: 1 kb/s' >&2\n"
+                               "printf 'out_time_us=N/A\\nprogress=continue\\nout_time_us=1000000\\n"
+                               "progress=continue\\n' >&3\n"
+                               "printf 'out_time_us=2500000\\nprogress=end\\n' >&3\n"
+                               "exit %1\n")
+                    .arg(status)
+                    .toUtf8());
+    QVERIFY(!copy.isEmpty());
 
     QProcess p;
     p.start(copy, {"-i", clip, "-y", Placeholder(QStringLiteral("standin.avi"))});
@@ -1522,6 +1522,132 @@ void tst_libm9s::ffmpegBesideAdapterFirst()
     const TMarkers m = Markers(p.readAllStandardOutput());
     QCOMPARE(m.durations, QList<QByteArray>{"00:00:07.50"});
     QCOMPARE(m.times, (QList<double>{1.0, 2.5}));
+}
+
+// A copy of the program folder's adapter in a folder of its own with a stand-in ffmpeg beside it
+// (a shell script with the given body); the real ffmpeg stays on PATH. Gives the copy's path.
+QString tst_libm9s::StandIn(const QString& folder, const QByteArray& script)
+{
+    QDir app(dir.filePath(folder));
+    if (!app.mkpath(QStringLiteral(".")))
+        return {};
+    const QString copy = app.filePath(QStringLiteral("libm9s.exe"));
+    QFile::remove(copy);
+    QFile fake(app.filePath(QStringLiteral("ffmpeg")));
+    if (!QFile::copy(Adapter, copy) || !fake.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    fake.write("#!/bin/sh\n" + script);
+    fake.close();
+    if (!fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return {};
+    return copy;
+}
+
+void tst_libm9s::encoderList()
+{
+    TRun r = Run({"--encoders"});
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.constData());
+    const QList<QByteArray> names = r.out.split('\n');
+    QCOMPARE(names.last(), QByteArray()); // every line ends
+    QList<QByteArray> sorted = names.mid(0, names.size() - 1);
+    QVERIFY(std::is_sorted(sorted.begin(), sorted.end()));
+    QVERIFY(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end());
+    // ffmpeg's own names, the legacy names of what it has, and copy; no subtitle encoders.
+    for (const char* name :
+         {"copy",    "libx264", "h264", "x264",    "libx265", "hevc", "libsvtav1", "libvpx-vp9",
+          "vp9",     "libopus", "opus", "flac",    "alac",    "gif",  "mpeg4",     "xvid",
+          "libxvid", "mp3",     "aac",  "libfaac", "amr_nb",  "wmv3", "vorbis"})
+        QVERIFY2(sorted.contains(name), name);
+    for (const char* name : {"srt", "mov_text", "nosuchcodec", ""})
+        QVERIFY2(!sorted.contains(name), name);
+
+    // What it lists converts.
+    for (const QByteArray& name : {QByteArray("x264"), QByteArray("opus"), QByteArray("xvid")}) {
+        const QString out = Placeholder(QStringLiteral("listed-%1.mkv").arg(QString::fromLatin1(name)));
+        const QStringList args = name == "opus"
+                                     ? QStringList{"-i", clip, "-y", "-f", "matroska", "-acodec", name, out}
+                                     : QStringList{"-i", clip, "-y", "-f", "matroska", "-vcodec", name, out};
+        TRun c = Run(args);
+        QVERIFY2(c.exitCode == 0, c.err.right(2000).constData());
+    }
+}
+
+void tst_libm9s::encoderListStandIn_data()
+{
+    QTest::addColumn<QByteArray>("script"); // the stand-in ffmpeg's body
+    QTest::addColumn<int>("status");        // the adapter's exit status
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("unlisted");
+    QTest::addColumn<QString>("message"); // on standard error
+
+    const QByteArray list = "Encoders:\n"
+                            " V..... = Video\n"
+                            " A..... = Audio\n"
+                            " S..... = Subtitle\n"
+                            " .F.... = Frame-level multithreading\n"
+                            " ------\n"
+                            " V....D libx264              libx264 H.264 / AVC\n"
+                            " V..... mpeg4                MPEG-4 part 2\n"
+                            " V....D libvpx-vp9           libvpx VP9 (codec vp9)\n"
+                            " A....D aac                  AAC (Advanced Audio Coding)\n"
+                            " A....D libmp3lame           libmp3lame MP3 (MPEG audio layer 3) (codec mp3)\n"
+                            " A..X.. opus                 Opus\n"
+                            " S..... srt                  SubRip subtitle\n";
+    QTest::newRow("without libx265 and libsvtav1")
+        << QByteArray("cat <<'EOF'\n" + list + "EOF\n") << 0
+        << QStringList{"copy", "libx264",    "h264", "x264",    "avc",    "mpeg4", "xvid",       "divx",
+                       "vp9",  "libvpx-vp9", "aac",  "libfaac", "amr_nb", "mp3",   "libmp3lame", "lame"}
+        << QStringList{"libx265", "hevc", "h265",   "x265", "libsvtav1",
+                       "libopus", "opus", "vorbis", "srt",  "theora"}
+        << "";
+    QTest::newRow("hanging") << QByteArray("sleep 300.25\n") << 1 << QStringList{} << QStringList{"copy"}
+                             << "did not answer -encoders within 5 s";
+    QTest::newRow("garbage") << QByteArray("echo 'hello, this is not ffmpeg'\n") << 1 << QStringList{}
+                             << QStringList{"copy"} << "gave no encoder list";
+    QTest::newRow("failing") << QByteArray("cat <<'EOF'\n" + list + "EOF\nexit 1\n") << 1 << QStringList{}
+                             << QStringList{"copy"} << "gave no encoder list (exit status 1)";
+}
+
+void tst_libm9s::encoderListStandIn()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, status);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, unlisted);
+    QFETCH(QString, message);
+
+    const QString copy =
+        StandIn(QStringLiteral("encoders %1").arg(QString::fromLatin1(QTest::currentDataTag())), script);
+    QVERIFY(!copy.isEmpty());
+    QProcess p;
+    p.start(copy, {"--encoders"});
+    QVERIFY(p.waitForFinished(HangGuardMs));
+    QVERIFY(p.exitStatus() == QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), status);
+    const QStringList names = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    for (const QString& n : listed)
+        QVERIFY2(names.contains(n), qPrintable(n));
+    for (const QString& n : unlisted)
+        QVERIFY2(!names.contains(n), qPrintable(n));
+    if (!message.isEmpty()) {
+        QVERIFY2(err.startsWith(u"libm9s: ") && err.contains(message), qPrintable(err));
+    }
+    // A stand-in that hangs is killed with what it started.
+    QTRY_VERIFY_WITH_TIMEOUT(!ProcessRunning({"sleep", "300.25"}), HangGuardMs);
+    QVERIFY(!ProcessRunning({copy.toUtf8()}));
+}
+
+void tst_libm9s::encoderListWithoutFfmpeg()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("empty-bin")));
+    TRun r = Run({"--encoders"}, {}, env);
+    QVERIFY(r.normalExit);
+    QCOMPARE(r.exitCode, 127);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains("libm9s: ffmpeg was found neither beside libm9s.exe nor on PATH"),
+             r.err.constData());
 }
 
 void tst_libm9s::awkwardPaths_data()
