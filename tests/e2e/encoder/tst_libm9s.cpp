@@ -178,19 +178,26 @@ struct TMarkers
 {
     QList<QByteArray> durations;
     QList<double> times;
+    QList<double> speeds;
+    QStringList kinds; // "duration", "time" and "speed" in the order printed
 };
 
 TMarkers Markers(const QByteArray& out)
 {
     TMarkers m;
-    static const QRegularExpression dur(
-        QStringLiteral("ffmpeg_release_duration=(.*?)=ffmpeg_release_duration"));
-    static const QRegularExpression time(QStringLiteral("ffmpeg_release_time=(.*?)=ffmpeg_release_time"));
-    const QString text = QString::fromUtf8(out);
-    for (auto it = dur.globalMatch(text); it.hasNext();)
-        m.durations << it.next().captured(1).toUtf8();
-    for (auto it = time.globalMatch(text); it.hasNext();)
-        m.times << it.next().captured(1).toDouble();
+    static const QRegularExpression marker(
+        QStringLiteral("ffmpeg_release_(duration|time|speed)=(.*?)=ffmpeg_release_\\1"));
+    for (auto it = marker.globalMatch(QString::fromUtf8(out)); it.hasNext();) {
+        const auto match = it.next();
+        const QString kind = match.captured(1), value = match.captured(2);
+        m.kinds << kind;
+        if (kind == u"duration")
+            m.durations << value.toUtf8();
+        else if (kind == u"time")
+            m.times << value.toDouble();
+        else
+            m.speeds << value.toDouble();
+    }
     return m;
 }
 
@@ -437,6 +444,13 @@ void tst_libm9s::conversions()
         QVERIFY(m.times[i] > m.times[i - 1]);
     QVERIFY2(qAbs(m.times.last() - 3.0) < 0.2, qPrintable(QString::number(m.times.last())));
     QVERIFY(r.out.indexOf("ffmpeg_release_duration=") < r.out.indexOf("ffmpeg_release_time="));
+    // A speed follows a time marker whenever ffmpeg knows it, at the latest with the last one.
+    QVERIFY(!m.speeds.isEmpty());
+    for (qsizetype i = 0; i < m.kinds.size(); ++i)
+        if (m.kinds[i] == u"speed")
+            QVERIFY(i > 0 && m.kinds[i - 1] == u"time");
+    for (double speed : m.speeds)
+        QVERIFY(speed > 0);
 }
 
 void tst_libm9s::timeWindow_data()
@@ -1504,9 +1518,9 @@ void tst_libm9s::ffmpegBesideAdapterFirst()
         StandIn(QStringLiteral("standin"),
                 QStringLiteral("echo 'stand-in ffmpeg' >&2\n"
                                "echo '  Duration: 00:00:07.50, start: 0.000000, bitrate: 1 kb/s' >&2\n"
-                               "printf 'out_time_us=N/A\\nprogress=continue\\nout_time_us=1000000\\n"
-                               "progress=continue\\n' >&3\n"
-                               "printf 'out_time_us=2500000\\nprogress=end\\n' >&3\n"
+                               "printf 'out_time_us=N/A\\nspeed=N/A\\nprogress=continue\\n' >&3\n"
+                               "printf 'out_time_us=1000000\\nspeed=2.5x\\nprogress=continue\\n' >&3\n"
+                               "printf 'out_time_us=2500000\\nspeed=   3x\\nprogress=end\\n' >&3\n"
                                "exit %1\n")
                     .arg(status)
                     .toUtf8());
@@ -1522,6 +1536,8 @@ void tst_libm9s::ffmpegBesideAdapterFirst()
     const TMarkers m = Markers(p.readAllStandardOutput());
     QCOMPARE(m.durations, QList<QByteArray>{"00:00:07.50"});
     QCOMPARE(m.times, (QList<double>{1.0, 2.5}));
+    QCOMPARE(m.speeds, (QList<double>{2.5, 3.0}));
+    QCOMPARE(m.kinds, (QStringList{"duration", "time", "speed", "time", "speed"}));
 }
 
 // A copy of the program folder's adapter in a folder of its own with a stand-in ffmpeg beside it
