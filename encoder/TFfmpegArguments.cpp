@@ -667,9 +667,15 @@ private:
         if (!probe || !probe->CoverOnly()) {
             return;
         }
+        soundEnd_ = probe->EndOf(false, true, std::nullopt);
+        if (!soundEnd_) {
+            soundEnd_ = probe->formatDuration;
+        }
+        if (!soundEnd_ && !plan_.audio) {
+            return; // neither a length nor the sound could end the picture
+        }
         plan_.coverPicture = true;
         coverRate_ = cmd_.Has("r") ? cmd_.Value("r") : CoverRate(encoder, cmd_.Has("target"));
-        soundEnd_ = probe->EndOf(false, true, std::nullopt);
         Add({"-r", coverRate_, "-i", TFfmpegArguments::FileUrl(sourceFile)});
     }
 
@@ -733,6 +739,9 @@ private:
                 filters.push_back(pad);
             } else {
                 filters.push_back("tpad=stop_mode=clone:stop=-1");
+            }
+            // The sound ends the output, also where the source claims a length it does not have.
+            if (plan_.audio) {
                 Add({"-shortest"});
             }
         }

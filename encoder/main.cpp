@@ -10,8 +10,6 @@
 #include "TOutputCheck.h"
 #include "TSourceProbe.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <unistd.h>

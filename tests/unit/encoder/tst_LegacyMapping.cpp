@@ -68,6 +68,7 @@ private slots:
     void scriptClip();
     void coverPicture_data();
     void coverPicture();
+    void coverOfUnknownLength();
     void parseTime_data();
     void parseTime();
 };
@@ -461,8 +462,9 @@ void tst_LegacyMapping::coverPicture_data()
         {" -ss 00:00:02 -i file:a.mp3 -r 5 -i file:a.mp3 ", "stop_duration=2.800 "});
     row("scaled and padded after the hold", "-s 160x120 -padtop 20 -vcodec mpeg4", true, true,
         {" -vf tpad=stop_mode=clone:stop_duration=4.800,scale=s=160x120,"});
-    row("without sound", "-an -vcodec mpeg4", true, true, {" -map 1:v:0 -disposition:v:0 default "},
-        {" 0:a:0 "});
+    row("without sound", "-an -vcodec mpeg4", true, true,
+        {" -map 1:v:0 -disposition:v:0 default ", "stop_duration=4.800 "}, {" 0:a:0 ", " -shortest "});
+    row("sound ends the picture", "-vcodec mpeg4", true, true, {" -shortest "});
     row("music without a cover", "-vcodec mpeg4", false, true, {}, {" -map ", "tpad", " -r "});
     row("no video wanted", "-vn -acodec aac", true, false, {}, {" -map ", "tpad"});
     row("stream copy", "-vcodec copy -acodec copy", true, false, {}, {" -map ", "tpad"});
@@ -502,6 +504,39 @@ void tst_LegacyMapping::coverPicture()
     const QString args = Joined(plan.arguments);
     const QString wrong = WrongFragment(args, present, absent);
     QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+}
+
+void tst_LegacyMapping::coverOfUnknownLength()
+{
+    TSourceProbe probe;
+    TStreamInfo sound, picture;
+    sound.index = 0;
+    sound.type = "audio";
+    picture.index = 1;
+    picture.type = "video";
+    picture.attachedPicture = true;
+    probe.streams = {sound, picture};
+    auto build = [&](const char* line) {
+        return TFfmpegArguments::Build(TLegacyCommand::Parse(Split(QString::fromLatin1(line))), std::nullopt,
+                                       3, WithLibxvid, [&] { return &probe; });
+    };
+
+    // The sound ends the held picture.
+    TFfmpegPlan plan = build("-i a.mp3 -vcodec mpeg4 o.mp4");
+    QVERIFY(plan.coverPicture);
+    QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -vf tpad=stop_mode=clone:stop=-1 ")));
+    QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -shortest ")));
+    // Without sound nothing would: ffmpeg's own way then.
+    plan = build("-i a.mp3 -an -vcodec mpeg4 o.mp4");
+    QVERIFY(!plan.coverPicture);
+    QVERIFY(!Joined(plan.arguments).contains(QStringLiteral("tpad")));
+    // The container's length stands in for the sound's.
+    probe.formatDuration = 6.0;
+    plan = build("-i a.mp3 -an -vcodec mpeg4 o.mp4");
+    QVERIFY(plan.coverPicture);
+    QVERIFY2(
+        Joined(plan.arguments).contains(QStringLiteral(" -vf tpad=stop_mode=clone:stop_duration=5.800 ")),
+        qPrintable(Joined(plan.arguments)));
 }
 
 void tst_LegacyMapping::parseTime_data()
