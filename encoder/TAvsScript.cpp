@@ -1,6 +1,8 @@
 #include "TAvsScript.h"
 
+#include "TAvsLexer.h"
 #include "TEncoderError.h"
+#include "TText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -15,188 +17,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-enum class TTok
-{
-    Ident,
-    String,
-    Number,
-    LParen,
-    RParen,
-    Comma,
-    Assign,
-    Dot,
-    Minus,
-    Newline,
-    End
-};
-
-struct TToken
-{
-    TTok kind;
-    std::string text;
-    int line;
-};
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
-    return s;
-}
-
-class TLexer
-{
-public:
-    TLexer(const std::string& text, const std::string& name) : s_(text), name_(name) {}
-
-    std::vector<TToken> Run()
-    {
-        std::vector<TToken> out;
-        if (s_.compare(0, 3, "\xEF\xBB\xBF") == 0) {
-            pos_ = 3; // editors on Windows like to start UTF-8 files with a byte-order mark
-        }
-        while (pos_ < s_.size()) {
-            char c = s_[pos_];
-            if (c == ' ' || c == '\t' || c == '\r') {
-                ++pos_;
-            } else if (c == '#') {
-                while (pos_ < s_.size() && s_[pos_] != '\n') {
-                    ++pos_;
-                }
-            } else if (c == '/' && Peek(1) == '*') {
-                SkipBlock("*/");
-            } else if (c == '[' && Peek(1) == '*') {
-                SkipBlock("*]");
-            } else if (c == '\\') {
-                // A trailing backslash joins the next line to this one.
-                size_t p = pos_ + 1;
-                while (p < s_.size() && (s_[p] == ' ' || s_[p] == '\t' || s_[p] == '\r')) {
-                    ++p;
-                }
-                if (p < s_.size() && s_[p] != '\n') {
-                    Fail("unexpected '\\'");
-                }
-                pos_ = p + 1;
-                ++line_;
-            } else if (c == '\n') {
-                ++pos_;
-                ++line_;
-                // A line beginning with a backslash continues the previous one.
-                size_t p = pos_;
-                while (p < s_.size() && (s_[p] == ' ' || s_[p] == '\t')) {
-                    ++p;
-                }
-                if (p < s_.size() && s_[p] == '\\') {
-                    pos_ = p + 1;
-                } else {
-                    out.push_back({TTok::Newline, "", line_ - 1});
-                }
-            } else if (c == '"') {
-                out.push_back({TTok::String, ReadString(), line_});
-            } else if (std::isdigit(static_cast<unsigned char>(c)) ||
-                       (c == '.' && std::isdigit(static_cast<unsigned char>(Peek(1))))) {
-                size_t start = pos_;
-                while (pos_ < s_.size() &&
-                       (std::isdigit(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '.')) {
-                    ++pos_;
-                }
-                out.push_back({TTok::Number, s_.substr(start, pos_ - start), line_});
-            } else if (std::isalpha(static_cast<unsigned char>(c)) || c == '_') {
-                size_t start = pos_;
-                while (pos_ < s_.size() &&
-                       (std::isalnum(static_cast<unsigned char>(s_[pos_])) || s_[pos_] == '_')) {
-                    ++pos_;
-                }
-                out.push_back({TTok::Ident, s_.substr(start, pos_ - start), line_});
-            } else if (c == '$') {
-                // Hexadecimal colour constants such as $000000.
-                size_t start = pos_++;
-                while (pos_ < s_.size() && std::isxdigit(static_cast<unsigned char>(s_[pos_]))) {
-                    ++pos_;
-                }
-                out.push_back({TTok::Number, s_.substr(start, pos_ - start), line_});
-            } else {
-                TTok kind;
-                switch (c) {
-                case '(':
-                    kind = TTok::LParen;
-                    break;
-                case ')':
-                    kind = TTok::RParen;
-                    break;
-                case ',':
-                    kind = TTok::Comma;
-                    break;
-                case '.':
-                    kind = TTok::Dot;
-                    break;
-                case '-':
-                    kind = TTok::Minus;
-                    break;
-                case '=':
-                    if (Peek(1) == '=') {
-                        Fail("operator '==' is not supported");
-                    }
-                    kind = TTok::Assign;
-                    break;
-                default:
-                    Fail(std::string("unexpected character '") + c + "'");
-                }
-                out.push_back({kind, std::string(1, c), line_});
-                ++pos_;
-            }
-        }
-        out.push_back({TTok::Newline, "", line_});
-        out.push_back({TTok::End, "", line_});
-        return out;
-    }
-
-private:
-    char Peek(size_t ahead) const { return pos_ + ahead < s_.size() ? s_[pos_ + ahead] : '\0'; }
-
-    [[noreturn]] void Fail(const std::string& what) const
-    {
-        throw TEncoderError("syntax error in script " + name_ + ", line " + std::to_string(line_) + ": " +
-                            what);
-    }
-
-    void SkipBlock(const char* close)
-    {
-        size_t end = s_.find(close, pos_ + 2);
-        if (end == std::string::npos) {
-            Fail("unterminated comment");
-        }
-        line_ += static_cast<int>(
-            std::count(s_.begin() + static_cast<long>(pos_), s_.begin() + static_cast<long>(end), '\n'));
-        pos_ = end + 2;
-    }
-
-    std::string ReadString()
-    {
-        if (s_.compare(pos_, 3, "\"\"\"") == 0) {
-            size_t end = s_.find("\"\"\"", pos_ + 3);
-            if (end == std::string::npos) {
-                Fail("unterminated string");
-            }
-            std::string v = s_.substr(pos_ + 3, end - pos_ - 3);
-            pos_ = end + 3;
-            return v;
-        }
-        size_t end = s_.find('"', pos_ + 1);
-        size_t nl = s_.find('\n', pos_ + 1);
-        if (end == std::string::npos || (nl != std::string::npos && nl < end)) {
-            Fail("unterminated string");
-        }
-        std::string v = s_.substr(pos_ + 1, end - pos_ - 1);
-        pos_ = end + 1;
-        return v;
-    }
-
-    const std::string& s_;
-    std::string name_;
-    size_t pos_ = 0;
-    int line_ = 1;
-};
 
 using TValue = std::variant<std::monostate, long long, double, bool, std::string, TAvsClip>;
 
@@ -216,7 +36,7 @@ struct TEnv
 class TEvaluator
 {
 public:
-    TEvaluator(std::vector<TToken> tokens, std::string baseFolder, std::string name, TEnv& env)
+    TEvaluator(std::vector<TAvsToken> tokens, std::string baseFolder, std::string name, TEnv& env)
         : t_(std::move(tokens)), base_(std::move(baseFolder)), name_(std::move(name)), env_(env)
     {
     }
@@ -224,19 +44,19 @@ public:
     // Runs the statements; gives the value of "return", else "last".
     TValue Run()
     {
-        while (Cur().kind != TTok::End) {
-            if (Cur().kind == TTok::Newline) {
+        while (Cur().kind != TAvsTok::End) {
+            if (Cur().kind == TAvsTok::Newline) {
                 ++p_;
                 continue;
             }
-            if (Cur().kind == TTok::Ident && Lower(Cur().text) == "return") {
+            if (Cur().kind == TAvsTok::Ident && TText::Lower(Cur().text) == "return") {
                 ++p_;
                 TValue v = Expr();
                 EndOfStatement();
                 return v;
             }
-            if (Cur().kind == TTok::Ident && Next().kind == TTok::Assign) {
-                std::string var = Lower(Cur().text);
+            if (Cur().kind == TAvsTok::Ident && Next().kind == TAvsTok::Assign) {
+                std::string var = TText::Lower(Cur().text);
                 p_ += 2;
                 TValue v = Expr();
                 EndOfStatement();
@@ -263,8 +83,8 @@ public:
     }
 
 private:
-    const TToken& Cur() const { return t_[p_]; }
-    const TToken& Next() const { return t_[std::min(p_ + 1, t_.size() - 1)]; }
+    const TAvsToken& Cur() const { return t_[p_]; }
+    const TAvsToken& Next() const { return t_[std::min(p_ + 1, t_.size() - 1)]; }
 
     [[noreturn]] void Fail(const std::string& what) const
     {
@@ -278,12 +98,12 @@ private:
 
     void EndOfStatement()
     {
-        if (Cur().kind != TTok::Newline && Cur().kind != TTok::End) {
+        if (Cur().kind != TAvsTok::Newline && Cur().kind != TAvsTok::End) {
             Fail("unexpected '" + Cur().text + "'");
         }
     }
 
-    void Expect(TTok kind, const char* what)
+    void Expect(TAvsTok kind, const char* what)
     {
         if (Cur().kind != kind) {
             Fail(std::string("expected ") + what +
@@ -295,9 +115,9 @@ private:
     TValue Expr()
     {
         TValue v = Primary();
-        while (Cur().kind == TTok::Dot) {
+        while (Cur().kind == TAvsTok::Dot) {
             ++p_;
-            if (Cur().kind != TTok::Ident) {
+            if (Cur().kind != TAvsTok::Ident) {
                 Fail("expected a function name after '.'");
             }
             std::string fn = Cur().text;
@@ -313,17 +133,17 @@ private:
     TArgs OptionalArgs()
     {
         TArgs args;
-        if (Cur().kind != TTok::LParen) {
+        if (Cur().kind != TAvsTok::LParen) {
             return args;
         }
         ++p_;
-        if (Cur().kind == TTok::RParen) {
+        if (Cur().kind == TAvsTok::RParen) {
             ++p_;
             return args;
         }
         while (true) {
-            if (Cur().kind == TTok::Ident && Next().kind == TTok::Assign) {
-                std::string key = Lower(Cur().text);
+            if (Cur().kind == TAvsTok::Ident && Next().kind == TAvsTok::Assign) {
+                std::string key = TText::Lower(Cur().text);
                 p_ += 2;
                 args.named[key] = Expr();
             } else {
@@ -332,42 +152,42 @@ private:
                 }
                 args.positional.push_back(Expr());
             }
-            if (Cur().kind == TTok::Comma) {
+            if (Cur().kind == TAvsTok::Comma) {
                 ++p_;
                 continue;
             }
-            Expect(TTok::RParen, "')'");
+            Expect(TAvsTok::RParen, "')'");
             return args;
         }
     }
 
     TValue Primary()
     {
-        const TToken tok = Cur();
+        const TAvsToken tok = Cur();
         switch (tok.kind) {
-        case TTok::String:
+        case TAvsTok::String:
             ++p_;
             return tok.text;
-        case TTok::Number:
+        case TAvsTok::Number:
             ++p_;
             return Number(tok.text, false);
-        case TTok::Minus:
+        case TAvsTok::Minus:
             ++p_;
-            if (Cur().kind != TTok::Number) {
+            if (Cur().kind != TAvsTok::Number) {
                 Fail("only numbers can be negated");
             }
             ++p_;
             return Number(t_[p_ - 1].text, true);
-        case TTok::LParen: {
+        case TAvsTok::LParen: {
             ++p_;
             TValue v = Expr();
-            Expect(TTok::RParen, "')'");
+            Expect(TAvsTok::RParen, "')'");
             return v;
         }
-        case TTok::Ident: {
+        case TAvsTok::Ident: {
             ++p_;
-            std::string lower = Lower(tok.text);
-            if (Cur().kind != TTok::LParen) {
+            std::string lower = TText::Lower(tok.text);
+            if (Cur().kind != TAvsTok::LParen) {
                 if (lower == "true" || lower == "yes") {
                     return true;
                 }
@@ -414,7 +234,245 @@ private:
         }
     }
 
+    // One call as the handlers see it. For filters, clip is the clip worked on (the first
+    // argument, or "last") and no longer among the arguments.
+    struct TCall
+    {
+        std::string name; // as written, for messages
+        TArgs args;
+        int line;
+        const char* data; // the table's entry: filter graph entries, resize flags
+        TAvsClip clip;
+    };
+    using THandler = TValue (TEvaluator::*)(TCall&);
+    struct TFunction
+    {
+        THandler handler;
+        bool filter; // works on a clip
+        const char* data;
+    };
+
+    // Every function of the subset by its lower-case name.
+    static const TFunction* Find(const std::string& fn)
+    {
+        static const std::map<std::string, TFunction> table = {
+            {"directshowsource", {&TEvaluator::DirectShowSource, false, nullptr}},
+            {"avisource", {&TEvaluator::AviSource, false, nullptr}},
+            {"avifilesource", {&TEvaluator::AviSource, false, nullptr}},
+            {"opendmlsource", {&TEvaluator::AviSource, false, nullptr}},
+            {"ffmpegsource2", {&TEvaluator::FFmpegSource2, false, nullptr}},
+            {"ffms2", {&TEvaluator::FFmpegSource2, false, nullptr}},
+            {"ffvideosource", {&TEvaluator::VideoSource, false, nullptr}},
+            {"lwlibavvideosource", {&TEvaluator::VideoSource, false, nullptr}},
+            {"lsmashvideosource", {&TEvaluator::VideoSource, false, nullptr}},
+            {"ffaudiosource", {&TEvaluator::AudioSource, false, nullptr}},
+            {"lwlibavaudiosource", {&TEvaluator::AudioSource, false, nullptr}},
+            {"lsmashaudiosource", {&TEvaluator::AudioSource, false, nullptr}},
+            {"wavsource", {&TEvaluator::AudioSource, false, nullptr}},
+            {"import", {&TEvaluator::Import, false, nullptr}},
+            // Housekeeping of a Windows AviSynth set-up; nothing to do here.
+            {"loadplugin", {&TEvaluator::Nothing, false, nullptr}},
+            {"loadcplugin", {&TEvaluator::Nothing, false, nullptr}},
+            {"load_stdcall_plugin", {&TEvaluator::Nothing, false, nullptr}},
+            {"loadvirtualdubplugin", {&TEvaluator::Nothing, false, nullptr}},
+            {"setmemorymax", {&TEvaluator::Nothing, false, nullptr}},
+            {"setmtmode", {&TEvaluator::Nothing, false, nullptr}},
+            {"setfiltermtmode", {&TEvaluator::Nothing, false, nullptr}},
+            {"turnleft", {&TEvaluator::AddFilters, true, "transpose=2"}},
+            {"turnright", {&TEvaluator::AddFilters, true, "transpose=1"}},
+            {"turn180", {&TEvaluator::AddFilters, true, "hflip,vflip"}},
+            {"fliphorizontal", {&TEvaluator::AddFilters, true, "hflip"}},
+            {"flipvertical", {&TEvaluator::AddFilters, true, "vflip"}},
+            // Frame properties and threading: ffmpeg works them out itself.
+            {"prefetch", {&TEvaluator::AddFilters, true, ""}},
+            {"assumetff", {&TEvaluator::AddFilters, true, ""}},
+            {"assumebff", {&TEvaluator::AddFilters, true, ""}},
+            {"assumeframebased", {&TEvaluator::AddFilters, true, ""}},
+            {"killaudio", {&TEvaluator::KillAudio, true, nullptr}},
+            {"killvideo", {&TEvaluator::KillVideo, true, nullptr}},
+            {"crop", {&TEvaluator::Crop, true, nullptr}},
+            {"bilinearresize", {&TEvaluator::Resize, true, "bilinear"}},
+            {"bicubicresize", {&TEvaluator::Resize, true, "bicubic"}},
+            {"lanczosresize", {&TEvaluator::Resize, true, "lanczos"}},
+            {"lanczos4resize", {&TEvaluator::Resize, true, "lanczos"}},
+            {"spline16resize", {&TEvaluator::Resize, true, "spline"}},
+            {"spline36resize", {&TEvaluator::Resize, true, "spline"}},
+            {"spline64resize", {&TEvaluator::Resize, true, "spline"}},
+            {"pointresize", {&TEvaluator::Resize, true, "neighbor"}},
+            {"gaussresize", {&TEvaluator::Resize, true, "gauss"}},
+            {"blackmanresize", {&TEvaluator::Resize, true, "lanczos"}},
+            {"changefps", {&TEvaluator::ChangeFps, true, nullptr}},
+            {"convertfps", {&TEvaluator::ChangeFps, true, nullptr}},
+        };
+        // ConvertToRGB32, ConvertToYV12 ...: ffmpeg converts pixel formats as the encoder needs them.
+        static const TFunction convert = {&TEvaluator::AddFilters, true, ""};
+        auto it = table.find(fn);
+        if (it != table.end()) {
+            return &it->second;
+        }
+        return fn.rfind("convertto", 0) == 0 ? &convert : nullptr;
+    }
+
+    TValue Call(const std::string& name, TArgs& args, int line)
+    {
+        const TFunction* f = Find(TText::Lower(name));
+        if (!f) {
+            Unsupported("unsupported function " + name, line);
+        }
+        TCall call{name, std::move(args), line, f->data, {}};
+        if (f->filter) {
+            // The clip comes first, or "last" when none is given.
+            auto& positional = call.args.positional;
+            if (!positional.empty() && std::holds_alternative<TAvsClip>(positional.front())) {
+                call.clip = std::get<TAvsClip>(positional.front());
+                positional.erase(positional.begin());
+            } else if (env_.last) {
+                call.clip = *env_.last;
+            } else {
+                Unsupported(name + " has no clip to work on", line);
+            }
+        }
+        return (this->*f->handler)(call);
+    }
+
+    // Sources.
+
+    TValue DirectShowSource(TCall& c)
+    {
+        TAvsClip clip = Source(c, "filename");
+        clip.audio = BoolArg(c, 3, "audio", true);
+        clip.video = BoolArg(c, 4, "video", true);
+        clip.constantFrameRate = BoolArg(c, 5, "convertfps", false);
+        if (auto fps = NumberArg(c, 1, "fps")) {
+            clip.videoFilters.push_back("fps=" + Rate(*fps));
+        }
+        return clip;
+    }
+
+    TValue AviSource(TCall& c)
+    {
+        const auto& positional = c.args.positional;
+        if (positional.size() > 1 && std::holds_alternative<std::string>(positional[1])) {
+            Unsupported(c.name + " with more than one file is not supported", c.line);
+        }
+        TAvsClip clip = Source(c, "filename");
+        clip.audio = BoolArg(c, 1, "audio", true);
+        return clip;
+    }
+
+    TValue FFmpegSource2(TCall& c)
+    {
+        TAvsClip clip = Source(c, "source");
+        // FFmpegSource2 leaves the audio out unless an audio track is asked for.
+        const TValue* atrack = Arg(c.args, 2, "atrack");
+        clip.audio =
+            atrack && !(std::holds_alternative<long long>(*atrack) && std::get<long long>(*atrack) == -2);
+        return clip;
+    }
+
+    TValue VideoSource(TCall& c)
+    {
+        TAvsClip clip = Source(c, "source");
+        clip.audio = false;
+        return clip;
+    }
+
+    TValue AudioSource(TCall& c)
+    {
+        TAvsClip clip = Source(c, "source");
+        clip.video = false;
+        return clip;
+    }
+
+    // Runs another script in the same context.
+    TValue Import(TCall& c)
+    {
+        fs::path p = Resolve(StringArg(c, 0, "filename"));
+        if (env_.depth >= 8) {
+            Unsupported("Import is nested too deeply", c.line);
+        }
+        std::error_code ec;
+        if (!fs::is_regular_file(p, ec)) {
+            Unsupported("Import names a file that does not exist: " + p.string(), c.line);
+        }
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream text;
+        text << in.rdbuf();
+        ++env_.depth;
+        TEvaluator inner(TAvsLexer::Tokens(text.str(), p.string()), p.parent_path().string(), p.string(),
+                         env_);
+        TValue v = inner.Run();
+        --env_.depth;
+        return v;
+    }
+
+    TValue Nothing(TCall&) { return {}; }
+
+    // Filters.
+
+    // The table's comma-separated filter graph entries, in order; none for calls without effect.
+    TValue AddFilters(TCall& c)
+    {
+        std::string entries = c.data;
+        size_t start = 0;
+        while (start < entries.size()) {
+            size_t comma = entries.find(',', start);
+            c.clip.videoFilters.push_back(entries.substr(start, comma - start));
+            start = comma == std::string::npos ? entries.size() : comma + 1;
+        }
+        return c.clip;
+    }
+
+    TValue KillAudio(TCall& c)
+    {
+        c.clip.audio = false;
+        return c.clip;
+    }
+
+    TValue KillVideo(TCall& c)
+    {
+        c.clip.video = false;
+        return c.clip;
+    }
+
+    // Crop(left, top, width, height): width and height of 0 or less count from the right and bottom.
+    TValue Crop(TCall& c)
+    {
+        long long l = IntArg(c, 0, "left"), t = IntArg(c, 1, "top");
+        long long w = IntArg(c, 2, "width"), h = IntArg(c, 3, "height");
+        if (l < 0 || t < 0) {
+            Unsupported("Crop needs left and top of 0 or more", c.line);
+        }
+        std::string ws = w > 0 ? std::to_string(w) : "iw-" + std::to_string(l - w);
+        std::string hs = h > 0 ? std::to_string(h) : "ih-" + std::to_string(t - h);
+        c.clip.videoFilters.push_back("crop=" + ws + ":" + hs + ":" + std::to_string(l) + ":" +
+                                      std::to_string(t));
+        return c.clip;
+    }
+
+    TValue Resize(TCall& c)
+    {
+        long long w = IntArg(c, 0, "target_width"), h = IntArg(c, 1, "target_height");
+        if (w <= 0 || h <= 0) {
+            Unsupported(c.name + " needs a positive width and height", c.line);
+        }
+        c.clip.videoFilters.push_back("scale=" + std::to_string(w) + ":" + std::to_string(h) +
+                                      ":flags=" + c.data);
+        return c.clip;
+    }
+
+    TValue ChangeFps(TCall& c)
+    {
+        auto fps = NumberArg(c, 0, "numerator");
+        if (!fps || *fps <= 0) {
+            Unsupported(c.name + " needs a positive frame rate", c.line);
+        }
+        c.clip.videoFilters.push_back("fps=" + Rate(*fps));
+        return c.clip;
+    }
+
     // Argument helpers: by position or by name.
+
     static const TValue* Arg(const TArgs& a, size_t index, const char* name)
     {
         auto it = a.named.find(name);
@@ -424,33 +482,30 @@ private:
         return index < a.positional.size() ? &a.positional[index] : nullptr;
     }
 
-    std::string StringArg(const TArgs& a, size_t index, const char* name, const std::string& fn,
-                          int line) const
+    std::string StringArg(const TCall& c, size_t index, const char* name) const
     {
-        const TValue* v = Arg(a, index, name);
+        const TValue* v = Arg(c.args, index, name);
         if (!v || !std::holds_alternative<std::string>(*v)) {
-            Unsupported(fn + " needs a file name", line);
+            Unsupported(c.name + " needs a file name", c.line);
         }
         return std::get<std::string>(*v);
     }
 
-    bool BoolArg(const TArgs& a, size_t index, const char* name, bool def, const std::string& fn,
-                 int line) const
+    bool BoolArg(const TCall& c, size_t index, const char* name, bool def) const
     {
-        const TValue* v = Arg(a, index, name);
+        const TValue* v = Arg(c.args, index, name);
         if (!v) {
             return def;
         }
         if (!std::holds_alternative<bool>(*v)) {
-            Unsupported(std::string("argument ") + name + " of " + fn + " must be true or false", line);
+            Unsupported(std::string("argument ") + name + " of " + c.name + " must be true or false", c.line);
         }
         return std::get<bool>(*v);
     }
 
-    std::optional<double> NumberArg(const TArgs& a, size_t index, const char* name, const std::string& fn,
-                                    int line) const
+    std::optional<double> NumberArg(const TCall& c, size_t index, const char* name) const
     {
-        const TValue* v = Arg(a, index, name);
+        const TValue* v = Arg(c.args, index, name);
         if (!v) {
             return std::nullopt;
         }
@@ -460,27 +515,33 @@ private:
         if (std::holds_alternative<double>(*v)) {
             return std::get<double>(*v);
         }
-        Unsupported(std::string("argument ") + name + " of " + fn + " must be a number", line);
+        Unsupported(std::string("argument ") + name + " of " + c.name + " must be a number", c.line);
     }
 
-    long long IntArg(const TArgs& a, size_t index, const char* name, const std::string& fn, int line) const
+    long long IntArg(const TCall& c, size_t index, const char* name) const
     {
-        const TValue* v = Arg(a, index, name);
+        const TValue* v = Arg(c.args, index, name);
         if (!v || !std::holds_alternative<long long>(*v)) {
-            Unsupported(fn + " needs a whole number for " + name, line);
+            Unsupported(c.name + " needs a whole number for " + name, c.line);
         }
         return std::get<long long>(*v);
     }
 
-    TAvsClip Source(const std::string& file, const std::string& fn, int line) const
+    // Relative paths are taken from the script's folder.
+    fs::path Resolve(const std::string& file) const
     {
         fs::path p(file);
-        if (p.is_relative()) {
-            p = fs::path(base_) / p;
-        }
+        return p.is_relative() ? fs::path(base_) / p : p;
+    }
+
+    // The clip of a source call's file (the first argument or the named one).
+    TAvsClip Source(const TCall& c, const char* name) const
+    {
+        const std::string file = StringArg(c, 0, name);
+        fs::path p = Resolve(file);
         std::error_code ec;
         if (!fs::is_regular_file(p, ec)) {
-            Unsupported(fn + " names a file that does not exist: " + file, line);
+            Unsupported(c.name + " names a file that does not exist: " + file, c.line);
         }
         TAvsClip clip;
         clip.sourceFile = p.string();
@@ -494,167 +555,7 @@ private:
         return s.str();
     }
 
-    TValue Call(const std::string& name, TArgs& args, int line)
-    {
-        const std::string fn = Lower(name);
-
-        // Sources.
-        if (fn == "directshowsource") {
-            TAvsClip c = Source(StringArg(args, 0, "filename", name, line), name, line);
-            c.audio = BoolArg(args, 3, "audio", true, name, line);
-            c.video = BoolArg(args, 4, "video", true, name, line);
-            c.constantFrameRate = BoolArg(args, 5, "convertfps", false, name, line);
-            if (auto fps = NumberArg(args, 1, "fps", name, line)) {
-                c.videoFilters.push_back("fps=" + Rate(*fps));
-            }
-            return c;
-        }
-        if (fn == "avisource" || fn == "avifilesource" || fn == "opendmlsource") {
-            if (args.positional.size() > 1 && std::holds_alternative<std::string>(args.positional[1])) {
-                Unsupported(name + " with more than one file is not supported", line);
-            }
-            TAvsClip c = Source(StringArg(args, 0, "filename", name, line), name, line);
-            c.audio = BoolArg(args, 1, "audio", true, name, line);
-            return c;
-        }
-        if (fn == "ffmpegsource2" || fn == "ffms2") {
-            TAvsClip c = Source(StringArg(args, 0, "source", name, line), name, line);
-            // FFmpegSource2 leaves the audio out unless an audio track is asked for.
-            const TValue* atrack = Arg(args, 2, "atrack");
-            c.audio =
-                atrack && !(std::holds_alternative<long long>(*atrack) && std::get<long long>(*atrack) == -2);
-            return c;
-        }
-        if (fn == "ffvideosource" || fn == "lwlibavvideosource" || fn == "lsmashvideosource") {
-            TAvsClip c = Source(StringArg(args, 0, "source", name, line), name, line);
-            c.audio = false;
-            return c;
-        }
-        if (fn == "ffaudiosource" || fn == "lwlibavaudiosource" || fn == "lsmashaudiosource" ||
-            fn == "wavsource") {
-            TAvsClip c = Source(StringArg(args, 0, "source", name, line), name, line);
-            c.video = false;
-            return c;
-        }
-        if (fn == "import") {
-            fs::path p(StringArg(args, 0, "filename", name, line));
-            if (p.is_relative()) {
-                p = fs::path(base_) / p;
-            }
-            if (env_.depth >= 8) {
-                Unsupported("Import is nested too deeply", line);
-            }
-            std::error_code ec;
-            if (!fs::is_regular_file(p, ec)) {
-                Unsupported("Import names a file that does not exist: " + p.string(), line);
-            }
-            std::ifstream in(p, std::ios::binary);
-            std::stringstream text;
-            text << in.rdbuf();
-            ++env_.depth;
-            const std::string src = text.str();
-            TEvaluator inner(TLexer(src, p.string()).Run(), p.parent_path().string(), p.string(), env_);
-            TValue v = inner.Run();
-            --env_.depth;
-            return v;
-        }
-
-        // Housekeeping of a Windows AviSynth set-up; nothing to do here.
-        if (fn == "loadplugin" || fn == "loadcplugin" || fn == "load_stdcall_plugin" ||
-            fn == "loadvirtualdubplugin" || fn == "setmemorymax" || fn == "setmtmode" ||
-            fn == "setfiltermtmode") {
-            return {};
-        }
-
-        // Filters: the clip comes first, or "last" when none is given.
-        TAvsClip clip;
-        if (!args.positional.empty() && std::holds_alternative<TAvsClip>(args.positional.front())) {
-            clip = std::get<TAvsClip>(args.positional.front());
-            args.positional.erase(args.positional.begin());
-        } else if (env_.last) {
-            clip = *env_.last;
-        } else {
-            if (!IsFilter(fn)) {
-                Unsupported("unsupported function " + name, line);
-            }
-            Unsupported(name + " has no clip to work on", line);
-        }
-
-        if (fn == "turnleft") {
-            clip.videoFilters.push_back("transpose=2");
-        } else if (fn == "turnright") {
-            clip.videoFilters.push_back("transpose=1");
-        } else if (fn == "turn180") {
-            clip.videoFilters.push_back("hflip");
-            clip.videoFilters.push_back("vflip");
-        } else if (fn == "fliphorizontal") {
-            clip.videoFilters.push_back("hflip");
-        } else if (fn == "flipvertical") {
-            clip.videoFilters.push_back("vflip");
-        } else if (fn.rfind("convertto", 0) == 0 || fn == "prefetch" || fn == "assumetff" ||
-                   fn == "assumebff" || fn == "assumeframebased") {
-            // ffmpeg converts pixel formats as the encoder needs them.
-        } else if (fn == "killaudio") {
-            clip.audio = false;
-        } else if (fn == "killvideo") {
-            clip.video = false;
-        } else if (fn == "crop") {
-            long long l = IntArg(args, 0, "left", name, line);
-            long long t = IntArg(args, 1, "top", name, line);
-            long long w = IntArg(args, 2, "width", name, line);
-            long long h = IntArg(args, 3, "height", name, line);
-            if (l < 0 || t < 0) {
-                Unsupported("Crop needs left and top of 0 or more", line);
-            }
-            std::string ws = w > 0 ? std::to_string(w) : "iw-" + std::to_string(l - w);
-            std::string hs = h > 0 ? std::to_string(h) : "ih-" + std::to_string(t - h);
-            clip.videoFilters.push_back("crop=" + ws + ":" + hs + ":" + std::to_string(l) + ":" +
-                                        std::to_string(t));
-        } else if (fn.size() > 6 && fn.compare(fn.size() - 6, 6, "resize") == 0 && ResizeFlags(fn)) {
-            long long w = IntArg(args, 0, "target_width", name, line);
-            long long h = IntArg(args, 1, "target_height", name, line);
-            if (w <= 0 || h <= 0) {
-                Unsupported(name + " needs a positive width and height", line);
-            }
-            clip.videoFilters.push_back("scale=" + std::to_string(w) + ":" + std::to_string(h) +
-                                        ":flags=" + ResizeFlags(fn));
-        } else if (fn == "changefps" || fn == "convertfps") {
-            auto fps = NumberArg(args, 0, "numerator", name, line);
-            if (!fps || *fps <= 0) {
-                Unsupported(name + " needs a positive frame rate", line);
-            }
-            clip.videoFilters.push_back("fps=" + Rate(*fps));
-        } else {
-            Unsupported("unsupported function " + name, line);
-        }
-        return clip;
-    }
-
-    static bool IsFilter(const std::string& fn)
-    {
-        static const char* names[] = {"turnleft",  "turnright", "turn180", "fliphorizontal", "flipvertical",
-                                      "killaudio", "killvideo", "crop",    "changefps",      "convertfps"};
-        return std::find_if(std::begin(names), std::end(names), [&](const char* n) { return fn == n; }) !=
-                   std::end(names) ||
-               fn.rfind("convertto", 0) == 0 || ResizeFlags(fn);
-    }
-
-    static const char* ResizeFlags(const std::string& fn)
-    {
-        static const std::pair<const char*, const char*> table[] = {
-            {"bilinearresize", "bilinear"}, {"bicubicresize", "bicubic"}, {"lanczosresize", "lanczos"},
-            {"lanczos4resize", "lanczos"},  {"spline16resize", "spline"}, {"spline36resize", "spline"},
-            {"spline64resize", "spline"},   {"pointresize", "neighbor"},  {"gaussresize", "gauss"},
-            {"blackmanresize", "lanczos"}};
-        for (const auto& [n, flags] : table) {
-            if (fn == n) {
-                return flags;
-            }
-        }
-        return nullptr;
-    }
-
-    std::vector<TToken> t_;
+    std::vector<TAvsToken> t_;
     size_t p_ = 0;
     std::string base_;
     std::string name_;
@@ -667,7 +568,7 @@ TAvsClip TAvsScript::Evaluate(const std::string& text, const std::string& baseFo
                               const std::string& scriptName)
 {
     TEnv env;
-    TEvaluator eval(TLexer(text, scriptName).Run(), baseFolder, scriptName, env);
+    TEvaluator eval(TAvsLexer::Tokens(text, scriptName), baseFolder, scriptName, env);
     TValue v = eval.Run();
     if (!std::holds_alternative<TAvsClip>(v)) {
         throw TEncoderError("script " + scriptName + " does not give a clip");

@@ -112,20 +112,30 @@ std::string TEncoderProcess::FindFfmpeg()
     return {};
 }
 
-std::string TEncoderProcess::Capture(const std::string& program, const std::vector<std::string>& args)
+std::string TEncoderProcess::FindFfprobe(const std::string& ffmpeg)
 {
+    const std::string probe = ffmpeg.substr(0, ffmpeg.rfind('/') + 1) + "ffprobe";
+    return IsExecutableFile(probe) ? probe : std::string();
+}
+
+TCaptured TEncoderProcess::Capture(const std::string& program, const std::vector<std::string>& args,
+                                   int timeoutMs)
+{
+    TCaptured result;
     int out[2];
     if (pipe2(out, O_CLOEXEC) != 0) {
-        return {};
+        return result;
     }
     std::vector<char*> argv = Argv(program, args);
     pid_t pid = fork();
     if (pid < 0) {
         close(out[0]);
         close(out[1]);
-        return {};
+        return result;
     }
     if (pid == 0) {
+        // A group of its own, so that a query that hangs is killed with whatever it started.
+        setpgid(0, 0);
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         int null = open("/dev/null", O_RDWR);
         dup2(null, 0);
@@ -134,24 +144,58 @@ std::string TEncoderProcess::Capture(const std::string& program, const std::vect
         execv(program.c_str(), argv.data());
         _exit(127);
     }
+    setpgid(pid, pid); // also here: the child may not have run yet when it has to be killed
     close(out[1]);
-    std::string text;
+    const long long deadline = NowMs() + timeoutMs;
     char buf[4096];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) != 0) {
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
+    while (true) {
+        const long long left = deadline - NowMs();
+        if (left <= 0) {
+            result.timedOut = true;
             break;
         }
-        text.append(buf, static_cast<size_t>(n));
+        pollfd fd = {out[0], POLLIN, 0};
+        int ready = poll(&fd, 1, static_cast<int>(left));
+        if (ready < 0 && errno == EINTR) {
+            continue;
+        }
+        if (ready <= 0) {
+            result.timedOut = ready == 0;
+            break;
+        }
+        ssize_t n = read(out[0], buf, sizeof buf);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            break;
+        }
+        result.output.append(buf, static_cast<size_t>(n));
     }
     close(out[0]);
     int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    while (true) {
+        if (result.timedOut) {
+            kill(-pid, SIGKILL);
+            kill(pid, SIGKILL);
+        }
+        pid_t r = waitpid(pid, &status, result.timedOut ? 0 : WNOHANG);
+        if (r == pid || (r < 0 && errno != EINTR)) {
+            break;
+        }
+        if (r == 0) {
+            // Its output is closed but it has not ended yet.
+            if (NowMs() >= deadline) {
+                result.timedOut = true;
+            } else {
+                usleep(5000);
+            }
+        }
     }
-    return text;
+    if (!result.timedOut && WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    }
+    return result;
 }
 
 int TEncoderProcess::Run(const std::string& ffmpeg, const std::vector<std::string>& args)

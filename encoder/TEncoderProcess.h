@@ -8,6 +8,14 @@
 #include <string>
 #include <vector>
 
+// What a short query of ffmpeg or ffprobe gave.
+struct TCaptured
+{
+    std::string output; // standard output
+    int status = -1;    // exit status; -1 when it could not start, died by a signal or was killed
+    bool timedOut = false;
+};
+
 class TEncoderProcess
 {
 public:
@@ -16,8 +24,12 @@ public:
 
     // ffmpeg beside the adapter's own executable first, then on PATH; empty when there is none.
     static std::string FindFfmpeg();
-    // Runs a short ffmpeg query and gives its standard output (empty on any failure).
-    static std::string Capture(const std::string& program, const std::vector<std::string>& args);
+    // ffprobe from the folder of the ffmpeg that runs (never a stranger of another version);
+    // empty when there is none.
+    static std::string FindFfprobe(const std::string& ffmpeg);
+    // Runs a short query with its standard error discarded. A query still running after
+    // timeoutMs is killed with everything it started.
+    static TCaptured Capture(const std::string& program, const std::vector<std::string>& args, int timeoutMs);
 
     // Runs ffmpeg to its end; gives the adapter's exit status (ffmpeg's own, 128 + signal when it
     // died by a signal, never 0 after a stop).

@@ -1,6 +1,7 @@
 #include "TInputCheck.h"
 
 #include "TEncoderError.h"
+#include "TText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -55,10 +56,5 @@ void TInputCheck::CheckOutput(const std::string& outputPath, const std::vector<s
 
 bool TInputCheck::IsScript(const std::string& path)
 {
-    if (path.size() < 4) {
-        return false;
-    }
-    std::string ext = path.substr(path.size() - 4);
-    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
-    return ext == ".avs";
+    return TText::Extension(path) == "avs";
 }

@@ -1,5 +1,6 @@
 #include "TProgressMarkers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -36,6 +37,21 @@ std::string TProgressMarkers::TimeMarker(double seconds)
     char buf[96];
     std::snprintf(buf, sizeof buf, "ffmpeg_release_time=%.2f=ffmpeg_release_time\n", std::max(0.0, seconds));
     return buf;
+}
+
+std::string TProgressMarkers::SpeedMarker(double factor)
+{
+    const int digits = std::clamp(2 - static_cast<int>(std::floor(std::log10(factor))), 0, 6);
+    char value[64];
+    std::snprintf(value, sizeof value, "%.*f", digits, factor);
+    std::string v = value;
+    if (v.find('.') != std::string::npos) {
+        v.erase(v.find_last_not_of('0') + 1);
+        if (v.back() == '.') {
+            v.pop_back();
+        }
+    }
+    return "ffmpeg_release_speed=" + v + "=ffmpeg_release_speed\n";
 }
 
 std::string TProgressMarkers::FeedErrorText(std::string_view chunk)
@@ -88,6 +104,13 @@ std::string TProgressMarkers::FeedProgressLine(std::string_view line)
         if (end != value.c_str() && *end == '\0') {
             blockTime_ = std::max(0.0, us / 1e6);
         }
+    } else if (key == "speed") {
+        // "3.1x", "   1x" or "N/A".
+        char* end = nullptr;
+        double factor = std::strtod(value.c_str(), &end);
+        if (end != value.c_str() && std::string_view(end) == "x" && factor > 0 && std::isfinite(factor)) {
+            blockSpeed_ = factor;
+        }
     } else if (key == "out_time" && !blockTime_) {
         if (auto secs = ClockToSeconds(value)) {
             blockTime_ = *secs;
@@ -99,8 +122,12 @@ std::string TProgressMarkers::FeedProgressLine(std::string_view line)
             lastTime_ = *blockTime_;
             timeReported_ = true;
             out = TimeMarker(lastTime_);
+            if (blockSpeed_) {
+                out += SpeedMarker(*blockSpeed_);
+            }
         }
         blockTime_.reset();
+        blockSpeed_.reset();
         ended_ = ended_ || end;
         return out;
     }

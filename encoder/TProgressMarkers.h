@@ -1,6 +1,6 @@
-// Turns what ffmpeg reports into the converter's two progress markers: the input's duration,
-// read once from ffmpeg's "Duration:" line, and the output time, read from the key=value
-// blocks of ffmpeg's -progress output (never from the human status line).
+// Turns what ffmpeg reports into the converter's progress markers: the input's duration, read
+// once from ffmpeg's "Duration:" line, and the output time with the speed, read from the
+// key=value blocks of ffmpeg's -progress output (never from the human status line).
 #pragma once
 
 #include <optional>
@@ -14,11 +14,14 @@ public:
     // feed) the first time the input's duration shows, else an empty text.
     std::string FeedErrorText(std::string_view chunk);
     // One line of -progress output, without its line feed. Gives a time marker line when a
-    // progress block ends with a later output time than the last one reported, else empty.
+    // progress block ends with a later output time than the last one reported, followed by a
+    // speed marker line when the block knows a speed above 0; else an empty text.
     std::string FeedProgressLine(std::string_view line);
 
     static std::string DurationMarker(double seconds);
     static std::string TimeMarker(double seconds);
+    // The factor to three significant digits, without trailing zeros or an exponent.
+    static std::string SpeedMarker(double factor);
 
     std::optional<double> Duration() const { return duration_; }
     // ffmpeg only guessed the duration from the bit rate.
@@ -34,6 +37,7 @@ private:
     std::optional<double> duration_;
     bool estimated_ = false;
     std::optional<double> blockTime_;
+    std::optional<double> blockSpeed_;
     double lastTime_ = 0;
     bool timeReported_ = false;
     bool ended_ = false;

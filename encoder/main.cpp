@@ -2,18 +2,22 @@
 // AviSynth input, runs ffmpeg 5.1 and reports progress with the converter's markers.
 #include "TAvsScript.h"
 #include "TEncoderError.h"
+#include "TEncoderList.h"
 #include "TEncoderProcess.h"
 #include "TFfmpegArguments.h"
 #include "TInputCheck.h"
 #include "TLegacyCommand.h"
+#include "TOutputCheck.h"
+#include "TSourceProbe.h"
 
-#include <algorithm>
-#include <cstdio>
 #include <fcntl.h>
 #include <map>
 #include <unistd.h>
 
 namespace {
+
+// ffmpeg answers its own queries at once; one that takes longer hangs.
+constexpr int QueryTimeoutMs = 5000;
 
 void Message(const std::string& text)
 {
@@ -21,28 +25,36 @@ void Message(const std::string& text)
     [[maybe_unused]] ssize_t n = write(2, line.data(), line.size());
 }
 
-// The output time falls clearly short of what the input promised: the source broke off.
-std::string EndedEarly(const TEncoderProcess& run, const TFfmpegPlan& plan)
+std::string FfmpegOrFail()
 {
-    const TProgressMarkers& m = run.Markers();
-    if (!m.Duration() || m.DurationEstimated() || *m.Duration() <= 0) {
-        return {};
+    std::string ffmpeg = TEncoderProcess::FindFfmpeg();
+    if (ffmpeg.empty()) {
+        throw TEncoderError("ffmpeg was found neither beside libm9s.exe nor on PATH", 127);
     }
-    double expected = *m.Duration() - plan.startSeconds;
-    if (expected <= 0) {
-        return "the start time lies beyond the end of the input";
+    return ffmpeg;
+}
+
+// --encoders: the codec names a profile may carry that the ffmpeg a conversion would run can
+// write, one a line.
+int ListEncoders()
+{
+    const std::string ffmpeg = FfmpegOrFail();
+    TCaptured answer = TEncoderProcess::Capture(ffmpeg, {"-hide_banner", "-encoders"}, QueryTimeoutMs);
+    if (answer.timedOut) {
+        throw TEncoderError(ffmpeg + " did not answer -encoders within " +
+                            std::to_string(QueryTimeoutMs / 1000) + " s and was stopped");
     }
-    if (plan.windowSeconds) {
-        expected = std::min(expected, *plan.windowSeconds);
+    auto encoders = TEncoderList::Parse(answer.output);
+    if (answer.status != 0 || !encoders) {
+        throw TEncoderError(
+            ffmpeg + " -encoders gave no encoder list" +
+            (answer.status != 0 ? " (exit status " + std::to_string(answer.status) + ")" : ""));
     }
-    if (m.LastTime() < expected - std::max(1.5, 0.1 * expected)) {
-        char buf[160];
-        std::snprintf(buf, sizeof buf,
-                      "the input ended after %.2f s of %.2f s; the source file looks truncated or damaged",
-                      m.LastTime(), expected);
-        return buf;
+    std::string text;
+    for (const auto& name : TEncoderList::ProfileNames(*encoders)) {
+        text += name + "\n";
     }
-    return {};
+    return write(1, text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 1;
 }
 
 } // namespace
@@ -57,12 +69,11 @@ int main(int argc, char** argv)
     }
     try {
         std::vector<std::string> args(argv + 1, argv + argc);
-        TLegacyCommand cmd = TLegacyCommand::Parse(args);
-
-        std::string ffmpeg = TEncoderProcess::FindFfmpeg();
-        if (ffmpeg.empty()) {
-            throw TEncoderError("ffmpeg was found neither beside libm9s.exe nor on PATH", 127);
+        if (args == std::vector<std::string>{"--encoders"}) {
+            return ListEncoders();
         }
+        TLegacyCommand cmd = TLegacyCommand::Parse(args);
+        const std::string ffmpeg = FfmpegOrFail();
 
         TInputCheck::CheckInput(cmd.inputFile);
         std::optional<TAvsClip> clip;
@@ -78,13 +89,26 @@ int main(int argc, char** argv)
         auto hasEncoder = [&](const std::string& name) {
             auto it = known.find(name);
             if (it == known.end()) {
-                std::string help =
-                    TEncoderProcess::Capture(ffmpeg, {"-hide_banner", "-h", "encoder=" + name});
-                it = known.emplace(name, help.find("Encoder " + name) != std::string::npos).first;
+                TCaptured help = TEncoderProcess::Capture(ffmpeg, {"-hide_banner", "-h", "encoder=" + name},
+                                                          QueryTimeoutMs);
+                it = known.emplace(name, help.output.find("Encoder " + name) != std::string::npos).first;
             }
             return it->second;
         };
-        TFfmpegPlan plan = TFfmpegArguments::Build(cmd, clip, TEncoderProcess::ProgressFd, hasEncoder);
+        // ffprobe costs about as much as starting ffmpeg, so the source is asked at most once and
+        // only where the answer matters.
+        std::optional<std::optional<TSourceProbe>> probed;
+        auto probe = [&]() -> const TSourceProbe* {
+            if (!probed) {
+                probed = TSourceProbe::Run(TEncoderProcess::FindFfprobe(ffmpeg), source);
+            }
+            return *probed ? &**probed : nullptr;
+        };
+        auto coverQuery = [&]() -> const TSourceProbe* {
+            return TSourceProbe::MayHoldCover(source) ? probe() : nullptr;
+        };
+        TFfmpegPlan plan =
+            TFfmpegArguments::Build(cmd, clip, TEncoderProcess::ProgressFd, hasEncoder, coverQuery);
         for (const auto& n : plan.notices) {
             Message(n);
         }
@@ -92,7 +116,9 @@ int main(int argc, char** argv)
         TEncoderProcess run;
         int code = run.Run(ffmpeg, plan.arguments);
         if (code == 0 && !run.StopRequested()) {
-            std::string early = EndedEarly(run, plan);
+            const TProgressMarkers& m = run.Markers();
+            std::string early = TOutputCheck::EndedEarly(
+                m.LastTime(), m.DurationEstimated() ? std::nullopt : m.Duration(), plan, probe);
             if (!early.empty()) {
                 Message(early);
                 return 1;

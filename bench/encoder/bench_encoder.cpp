@@ -1,11 +1,17 @@
 // Converts a 30 s 640x480 clip through libm9s.exe and with the equivalent plain ffmpeg command,
 // alternating, several times in the same run, and prints the wall-time ratio (goal: <= 1.03).
+// Then the adapter's reaction times: refusing bad input, ending after a stop (goal: within the
+// program's one-second grace) and taking ffmpeg along when it is killed.
 // Usage: bench_encoder [repetitions]
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 
+#include <csignal>
 #include <sys/resource.h>
 
 #include <algorithm>
@@ -46,6 +52,55 @@ template <typename T> double Median(std::vector<T> v)
 {
     std::sort(v.begin(), v.end());
     return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2.0;
+}
+
+// Wall time of a short run (a refusal, a query), in ms.
+qint64 Refusal(const QString& program, const QStringList& args, const QProcessEnvironment& env)
+{
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    QElapsedTimer t;
+    t.start();
+    p.start(program, args);
+    p.waitForFinished(600000);
+    return t.elapsed();
+}
+
+// Any ffmpeg whose command line names the path.
+bool FfmpegRunningFor(const QString& path)
+{
+    for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
+        if (pid.toInt() && cmd.open(QIODevice::ReadOnly)) {
+            const QByteArray line = cmd.readAll();
+            if (line.contains("ffmpeg") && line.contains(path.toUtf8()))
+                return true;
+        }
+    }
+    return false;
+}
+
+// Starts a real-time conversion and gives the adapter once ffmpeg reports progress.
+bool StartRealTime(QProcess& p, const QString& adapter, const QString& clip, const QString& out)
+{
+    p.start(adapter,
+            {"-i", clip, "-y", "-f", "avi", "-vcodec", "mpeg4", "-acodec", "libmp3lame", "-re", out});
+    QByteArray seen;
+    while (p.waitForReadyRead(60000)) {
+        seen += p.readAllStandardOutput();
+        if (seen.contains("ffmpeg_release_time="))
+            return true;
+    }
+    return false;
+}
+
+void PrintLatency(const char* what, std::vector<qint64> ms, const char* goal)
+{
+    std::printf("%-40s median %5.0f ms, worst %5lld ms%s\n", what, Median(ms),
+                static_cast<long long>(*std::max_element(ms.begin(), ms.end())), goal);
+    std::fflush(stdout);
 }
 
 } // namespace
@@ -123,5 +178,47 @@ int main(int argc, char** argv)
     std::printf("median: libm9s.exe %.0f ms, ffmpeg %.0f ms, ratio %.3f\n", ma, mf, ma / mf);
     std::printf("total:  libm9s.exe %.0f ms, ffmpeg %.0f ms, ratio %.3f (goal <= 1.03)\n", sa, sf, sa / sf);
     std::printf("cpu:    libm9s.exe %.0f ms, ffmpeg %.0f ms, ratio %.3f\n", cpuA, cpuF, cpuA / cpuF);
+
+    // Reaction times.
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QProcessEnvironment noFfmpeg = env;
+    noFfmpeg.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("empty")));
+    const QString text = dir.filePath(QStringLiteral("text.avi"));
+    QFile textFile(text);
+    if (textFile.open(QIODevice::WriteOnly))
+        textFile.write("hello, this is text\n");
+    textFile.close();
+    std::vector<qint64> missing, notMedia, withoutFfmpeg, stopped, killed, listed;
+    for (int i = 0; i < reps; ++i) {
+        listed.push_back(Refusal(adapter, {"--encoders"}, env));
+        missing.push_back(Refusal(adapter, {"-i", dir.filePath("none.avi"), "-y", out}, env));
+        notMedia.push_back(Refusal(adapter, {"-i", text, "-y", out}, env));
+        withoutFfmpeg.push_back(Refusal(adapter, {"-i", clip, "-y", out}, noFfmpeg));
+
+        QProcess p;
+        if (!StartRealTime(p, adapter, clip, out))
+            return 1;
+        QElapsedTimer t;
+        t.start();
+        p.write("q\nquit\n");
+        p.waitForFinished(60000);
+        stopped.push_back(t.elapsed());
+
+        QProcess k;
+        if (!StartRealTime(k, adapter, clip, out))
+            return 1;
+        t.restart();
+        ::kill(static_cast<pid_t>(k.processId()), SIGKILL);
+        k.waitForFinished(60000);
+        while (FfmpegRunningFor(out) && t.elapsed() < 60000)
+            QThread::msleep(5);
+        killed.push_back(t.elapsed());
+    }
+    PrintLatency("list the encoders (--encoders):", listed, "");
+    PrintLatency("refuse a missing input:", missing, "");
+    PrintLatency("refuse a file that is not media:", notMedia, "");
+    PrintLatency("refuse to run without ffmpeg:", withoutFfmpeg, "");
+    PrintLatency("q + quit to the adapter's end:", stopped, " (goal < 1000: the program's grace)");
+    PrintLatency("adapter killed to ffmpeg gone:", killed, "");
     return 0;
 }

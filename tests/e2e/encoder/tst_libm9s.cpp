@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QProcess>
+#include <QtEndian>
 
 #include <csignal>
 #include <sys/stat.h>
@@ -18,19 +19,21 @@ namespace {
 
 const QString Adapter = QStringLiteral(VELMORA_APP_DIR "/libm9s.exe");
 
+// Waits only guard against a hang: how fast the adapter answers is measured by bench_encoder.
+constexpr int HangGuardMs = 120000;
+
 struct TRun
 {
     int exitCode = -1;
     bool normalExit = false;
     QByteArray out, err;
-    qint64 ms = 0;
 };
 
 bool Ffmpeg(const QStringList& args)
 {
     QProcess p;
     p.start(QStringLiteral("ffmpeg"), QStringList{"-v", "error", "-y"} + args);
-    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    return p.waitForFinished(HangGuardMs) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
 }
 
 QJsonObject Stream(const QJsonObject& probe, const QString& type)
@@ -56,44 +59,145 @@ bool Playable(const QString& file)
     QProcess p;
     p.start(QStringLiteral("ffmpeg"),
             {"-v", "error", "-i", QStringLiteral("file:") + file, "-f", "null", "-"});
-    p.waitForFinished(30000);
+    p.waitForFinished(HangGuardMs);
     return p.exitCode() == 0 && p.readAllStandardError().trimmed().isEmpty() && Duration(ProbeJson(file)) > 0;
 }
 
-// Any ffmpeg whose command line names the path is still running.
-bool FfmpegRunningFor(const QString& path)
+// Any process whose command line holds all the needles is still running.
+bool ProcessRunning(const QList<QByteArray>& needles)
 {
-    const QByteArray needle = path.toUtf8();
     for (const QString& pid : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile cmd(QStringLiteral("/proc/%1/cmdline").arg(pid));
         if (!pid.toInt() || !cmd.open(QIODevice::ReadOnly))
             continue;
         const QByteArray line = cmd.readAll();
-        if (line.startsWith("ffmpeg") || line.contains("/ffmpeg")) {
-            if (line.contains(needle))
-                return true;
-        }
+        if (std::all_of(needles.begin(), needles.end(),
+                        [&](const QByteArray& n) { return line.contains(n); }))
+            return true;
     }
     return false;
+}
+
+// Any ffmpeg whose command line names the path is still running.
+bool FfmpegRunningFor(const QString& path)
+{
+    return ProcessRunning({"ffmpeg", path.toUtf8()});
+}
+
+// The legacy options as the option set writes them, with IN and OUT standing for the paths.
+QStringList Arguments(const QString& options, const QString& in, const QString& out)
+{
+    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in);
+    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
+    return args;
+}
+
+// One frame at a time in seconds as raw pixels of the given format, after the given filters
+// (none: as stored).
+QByteArray RawFrame(const QString& file, double at, const QString& filters, const QString& pixelFormat)
+{
+    QStringList args{"-v",        "error", "-ss", QString::number(at), "-i", QStringLiteral("file:") + file,
+                     "-frames:v", "1"};
+    if (!filters.isEmpty())
+        args << "-vf" << filters;
+    args << "-f"
+         << "rawvideo"
+         << "-pix_fmt" << pixelFormat << "-";
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), args);
+    p.waitForFinished(HangGuardMs);
+    return p.readAllStandardOutput();
+}
+
+QByteArray GrayFrame(const QString& file, double at, const QString& filters = {})
+{
+    return RawFrame(file, at, filters, QStringLiteral("gray"));
+}
+
+// Mean absolute difference of two gray pictures of the same size (255 when the sizes differ).
+double MeanDifference(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return 255;
+    double sum = 0;
+    for (qsizetype i = 0; i < a.size(); ++i)
+        sum += qAbs(int(static_cast<unsigned char>(a[i])) - int(static_cast<unsigned char>(b[i])));
+    return sum / a.size();
+}
+
+QString FrameSize(const QJsonObject& stream)
+{
+    return QStringLiteral("%1x%2")
+        .arg(stream.value(QStringLiteral("width")).toInt())
+        .arg(stream.value(QStringLiteral("height")).toInt());
+}
+
+// The types of a file's top-level boxes in order (an MP4 family file: ftyp, moov, mdat ...).
+QStringList TopLevelBoxes(const QString& path)
+{
+    QStringList types;
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return types;
+    qint64 at = 0;
+    while (at + 8 <= f.size() && types.size() < 64) {
+        f.seek(at);
+        const QByteArray head = f.read(16);
+        quint64 size = qFromBigEndian<quint32>(head.constData());
+        if (size == 1 && head.size() == 16)
+            size = qFromBigEndian<quint64>(head.constData() + 8);
+        else if (size == 0)
+            size = quint64(f.size() - at);
+        types << QString::fromLatin1(head.mid(4, 4));
+        if (size < 8)
+            break;
+        at += qint64(size);
+    }
+    return types;
+}
+
+// Share of pixels whose colour differs by no more than 16 in every channel between two RGB
+// pictures of the same size (0 when the sizes differ).
+double CloseColours(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size() || a.isEmpty())
+        return 0;
+    qsizetype close = 0;
+    for (qsizetype i = 0; i + 2 < a.size(); i += 3) {
+        bool same = true;
+        for (int k = 0; k < 3; ++k)
+            same = same && qAbs(int(static_cast<unsigned char>(a[i + k])) -
+                                int(static_cast<unsigned char>(b[i + k]))) <= 16;
+        close += same;
+    }
+    return double(close) / (a.size() / 3);
 }
 
 struct TMarkers
 {
     QList<QByteArray> durations;
     QList<double> times;
+    QList<double> speeds;
+    QStringList kinds; // "duration", "time" and "speed" in the order printed
 };
 
 TMarkers Markers(const QByteArray& out)
 {
     TMarkers m;
-    static const QRegularExpression dur(
-        QStringLiteral("ffmpeg_release_duration=(.*?)=ffmpeg_release_duration"));
-    static const QRegularExpression time(QStringLiteral("ffmpeg_release_time=(.*?)=ffmpeg_release_time"));
-    const QString text = QString::fromUtf8(out);
-    for (auto it = dur.globalMatch(text); it.hasNext();)
-        m.durations << it.next().captured(1).toUtf8();
-    for (auto it = time.globalMatch(text); it.hasNext();)
-        m.times << it.next().captured(1).toDouble();
+    static const QRegularExpression marker(
+        QStringLiteral("ffmpeg_release_(duration|time|speed)=(.*?)=ffmpeg_release_\\1"));
+    for (auto it = marker.globalMatch(QString::fromUtf8(out)); it.hasNext();) {
+        const auto match = it.next();
+        const QString kind = match.captured(1), value = match.captured(2);
+        m.kinds << kind;
+        if (kind == u"duration")
+            m.durations << value.toUtf8();
+        else if (kind == u"time")
+            m.times << value.toDouble();
+        else
+            m.speeds << value.toDouble();
+    }
     return m;
 }
 
@@ -113,6 +217,18 @@ private slots:
     void rotation();
     void playableVideo_data();
     void playableVideo();
+    void streamLengths_data();
+    void streamLengths();
+    void coverPicture_data();
+    void coverPicture();
+    void thumbnailKeepsRealVideo();
+    void todaysCodecs_data();
+    void todaysCodecs();
+    void opusFromSideChannels();
+    void streamCopy_data();
+    void streamCopy();
+    void animatedGif_data();
+    void animatedGif();
     void overwritesPlaceholderInPlace();
     void refusesToOverwriteWithoutY();
     void stopLeavesPlayableFile_data();
@@ -124,6 +240,10 @@ private slots:
     void ffmpegMissing();
     void ffmpegBesideAdapterFirst_data();
     void ffmpegBesideAdapterFirst();
+    void encoderList();
+    void encoderListStandIn_data();
+    void encoderListStandIn();
+    void encoderListWithoutFfmpeg();
     void awkwardPaths_data();
     void awkwardPaths();
 
@@ -132,6 +252,9 @@ private:
              const QString& workDir = {});
     QString Placeholder(const QString& name);
     QString LosslessSource(const QString& pixelFormat, const QString& size);
+    QString MusicSource(const QString& name);
+    QString LongClip();
+    QString StandIn(const QString& folder, const QByteArray& script);
 
     QTemporaryDir dir;
     QString clip;   // 3 s, 160x120, 25 fps, stereo 44.1 kHz
@@ -147,15 +270,12 @@ TRun tst_libm9s::Run(const QStringList& args, const QByteArray& input, const QPr
         p.setProcessEnvironment(env);
     if (!workDir.isEmpty())
         p.setWorkingDirectory(workDir);
-    QElapsedTimer t;
-    t.start();
     p.start(Adapter, args);
-    if (!p.waitForStarted(5000))
+    if (!p.waitForStarted(HangGuardMs))
         return r;
     if (!input.isEmpty())
         p.write(input);
-    p.waitForFinished(60000);
-    r.ms = t.elapsed();
+    p.waitForFinished(HangGuardMs);
     r.normalExit = p.exitStatus() == QProcess::NormalExit;
     r.exitCode = p.exitCode();
     r.out = p.readAllStandardOutput();
@@ -292,10 +412,7 @@ void tst_libm9s::conversions()
 
     const QString out =
         Placeholder(QStringLiteral("%1.%2").arg(QString::fromLatin1(QTest::currentDataTag()), ext));
-    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), clip);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
-    TRun r = Run(args);
+    TRun r = Run(Arguments(options, clip, out));
     QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
 
     const QJsonObject probe = ProbeJson(out);
@@ -327,6 +444,13 @@ void tst_libm9s::conversions()
         QVERIFY(m.times[i] > m.times[i - 1]);
     QVERIFY2(qAbs(m.times.last() - 3.0) < 0.2, qPrintable(QString::number(m.times.last())));
     QVERIFY(r.out.indexOf("ffmpeg_release_duration=") < r.out.indexOf("ffmpeg_release_time="));
+    // A speed follows a time marker whenever ffmpeg knows it, at the latest with the last one.
+    QVERIFY(!m.speeds.isEmpty());
+    for (qsizetype i = 0; i < m.kinds.size(); ++i)
+        if (m.kinds[i] == u"speed")
+            QVERIFY(i > 0 && m.kinds[i - 1] == u"time");
+    for (double speed : m.speeds)
+        QVERIFY(speed > 0);
 }
 
 void tst_libm9s::timeWindow_data()
@@ -428,11 +552,7 @@ void tst_libm9s::rotation()
     QVERIFY(Markers(r.out).durations.size() == 1);
 
     // Where the white half went: compare the mean brightness of opposite halves of a frame.
-    QProcess p;
-    p.start(QStringLiteral("ffmpeg"),
-            {"-v", "error", "-i", out, "-frames:v", "1", "-f", "rawvideo", "-pix_fmt", "gray", "-"});
-    QVERIFY(p.waitForFinished(30000));
-    const QByteArray gray = p.readAllStandardOutput();
+    const QByteArray gray = GrayFrame(out, 0);
     QCOMPARE(gray.size(), w * h);
     auto mean = [&](int x0, int y0, int x1, int y1) {
         double sum = 0;
@@ -606,10 +726,7 @@ void tst_libm9s::playableVideo()
         in = avs;
     }
     const QString out = Placeholder(QStringLiteral("playable.%1").arg(ext));
-    QStringList args = options.split(u' ', Qt::SkipEmptyParts);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^IN$")), in);
-    args.replaceInStrings(QRegularExpression(QStringLiteral("^OUT$")), out);
-    TRun r = Run(args);
+    TRun r = Run(Arguments(options, in, out));
     QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
 
     const QJsonObject v = Stream(ProbeJson(out), QStringLiteral("video"));
@@ -619,6 +736,528 @@ void tst_libm9s::playableVideo()
                  .arg(v.value(QStringLiteral("height")).toInt()),
              size);
     QVERIFY(Playable(out));
+}
+
+void tst_libm9s::streamLengths_data()
+{
+    QTest::addColumn<int>("videoSeconds"); // of the source
+    QTest::addColumn<int>("audioSeconds");
+    QTest::addColumn<QString>("container"); // of the source
+    QTest::addColumn<QString>("options");   // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<double>("expected"); // the output's length
+
+    // The container lasts as long as its longest stream; the output takes what it takes.
+    QTest::newRow("sound stops early, mp3") << 10 << 4 << "mp4"
+                                            << "-i IN -y -f mp3 -vn -ab 128k -acodec libmp3lame OUT"
+                                            << "mp3" << 4.0;
+    QTest::newRow("sound stops early, matroska source") << 10 << 4 << "mkv"
+                                                        << "-i IN -y -f mp3 -vn -acodec libmp3lame OUT"
+                                                        << "mp3" << 4.0;
+    QTest::newRow("sound stops early, from 2 s") << 10 << 4 << "mp4"
+                                                 << "-i IN -y -f mp3 -ss 00:00:02 -vn -acodec libmp3lame OUT"
+                                                 << "mp3" << 2.0;
+    QTest::newRow("picture stops early, -an") << 4 << 10 << "mp4"
+                                              << "-i IN -y -f mp4 -an -vcodec mpeg4 OUT"
+                                              << "mp4" << 4.0;
+    QTest::newRow("both streams, the longer counts") << 10 << 4 << "mp4"
+                                                     << "-i IN -y -f avi -vcodec mpeg4 -acodec libmp3lame OUT"
+                                                     << "avi" << 10.0;
+}
+
+void tst_libm9s::streamLengths()
+{
+    QFETCH(int, videoSeconds);
+    QFETCH(int, audioSeconds);
+    QFETCH(QString, container);
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(double, expected);
+
+    const QString in =
+        dir.filePath(QStringLiteral("v%1-a%2.%3").arg(videoSeconds).arg(audioSeconds).arg(container));
+    if (!QFileInfo::exists(in))
+        QVERIFY(Ffmpeg({"-f", "lavfi", "-i",
+                        QStringLiteral("testsrc=size=160x120:rate=25:duration=%1").arg(videoSeconds), "-f",
+                        "lavfi", "-i", QStringLiteral("sine=duration=%1").arg(audioSeconds), "-c:v", "mpeg4",
+                        "-c:a", "aac", in}));
+    const QString out = Placeholder(QStringLiteral("lengths.%1").arg(ext));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(2000).constData());
+    QVERIFY2(!r.err.contains("truncated"), r.err.right(2000).constData());
+    QVERIFY2(qAbs(Duration(ProbeJson(out)) - expected) < 0.3,
+             qPrintable(QString::number(Duration(ProbeJson(out)))));
+    const TMarkers m = Markers(r.out);
+    QVERIFY(!m.times.isEmpty());
+    QVERIFY2(qAbs(m.times.last() - expected) < 0.3, qPrintable(QString::number(m.times.last())));
+}
+
+// 5 s of sound; "mp3", "m4a" and "flac" carry testsrc as their cover picture, "plain.mp3" none.
+QString tst_libm9s::MusicSource(const QString& name)
+{
+    const QString cover = dir.filePath(QStringLiteral("cover.png"));
+    if (!QFileInfo::exists(cover) &&
+        !Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=320x240:rate=1", "-frames:v", "1", cover}))
+        return {};
+    const QString path = dir.filePath(name.contains(u'.') ? name : QStringLiteral("music.") + name);
+    if (QFileInfo::exists(path))
+        return path;
+    QStringList args{"-f", "lavfi", "-i", "sine=frequency=440:duration=5"};
+    if (name == u"plain.mp3") {
+        args << "-c:a"
+             << "libmp3lame";
+    } else {
+        const bool jpeg = name == u"mp3";
+        args << "-i" << cover << "-map"
+             << "0"
+             << "-map"
+             << "1"
+             << "-c:a"
+             << (name == u"mp3"   ? "libmp3lame"
+                 : name == u"m4a" ? "aac"
+                                  : "flac")
+             << "-c:v" << (jpeg ? "mjpeg" : "png") << "-disposition:v"
+             << "attached_pic";
+    }
+    return Ffmpeg(args << path) ? path : QString();
+}
+
+void tst_libm9s::coverPicture_data()
+{
+    QTest::addColumn<QString>("source");  // see MusicSource
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("vcodec");  // empty: no video stream
+    QTest::addColumn<QString>("size");    // of the output
+    QTest::addColumn<QString>("picture"); // where the cover lies in the output: crop=w:h:x:y
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<double>("duration");
+
+    QTest::newRow("mp3, mpeg4 in mp4") << "mp3"
+                                       << "-i IN -y -f mp4 -b 600k -vcodec mpeg4 -ab 64k -acodec aac OUT"
+                                       << "mp4"
+                                       << "mpeg4"
+                                       << "320x240"
+                                       << "crop=320:240:0:0"
+                                       << "5/1" << 5.0;
+    QTest::newRow("m4a, libx264 in mp4 at the profile's rate and size")
+        << "m4a"
+        << "-i IN -y -f mp4 -r 25 -s 176x144 -vcodec libx264 -acodec aac OUT"
+        << "mp4"
+        << "h264"
+        << "176x144"
+        << "crop=176:144:0:0"
+        << "25/1" << 5.0;
+    QTest::newRow("flac, libxvid in avi") << "flac"
+                                          << "-i IN -y -f avi -b 600k -vcodec libxvid -acodec libmp3lame OUT"
+                                          << "avi"
+                                          << "mpeg4"
+                                          << "320x240"
+                                          << "crop=320:240:0:0"
+                                          << "5/1" << 5.0;
+    QTest::newRow("mp3, padded")
+        << "mp3"
+        << "-i IN -y -f avi -s 160x120 -padtop 20 -padbottom 20 -b 600k -vcodec mpeg4 "
+           "-acodec libmp3lame OUT"
+        << "avi"
+        << "mpeg4"
+        << "160x160"
+        << "crop=160:120:0:20"
+        << "5/1" << 5.0;
+    QTest::newRow("m4a from 2 s") << "m4a"
+                                  << "-i IN -y -f mp4 -ss 00:00:02 -b 600k -vcodec mpeg4 -acodec aac OUT"
+                                  << "mp4"
+                                  << "mpeg4"
+                                  << "320x240"
+                                  << "crop=320:240:0:0"
+                                  << "5/1" << 3.0;
+    QTest::newRow("flac, mpeg2 at a broadcast rate")
+        << "flac"
+        << "-i IN -y -f vob -b 2000k -vcodec mpeg2video -acodec mp2 OUT"
+        << "vob"
+        << "mpeg2video"
+        << "320x240"
+        << "crop=320:240:0:0"
+        << "25/1" << 5.0;
+    QTest::newRow("no cover: sound only, as before") << "plain.mp3"
+                                                     << "-i IN -y -f mp4 -vcodec mpeg4 -acodec aac OUT"
+                                                     << "mp4"
+                                                     << ""
+                                                     << ""
+                                                     << ""
+                                                     << "" << 5.0;
+}
+
+void tst_libm9s::coverPicture()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, vcodec);
+    QFETCH(QString, size);
+    QFETCH(QString, picture);
+    QFETCH(QString, rate);
+    QFETCH(double, duration);
+
+    const QString in = MusicSource(source);
+    QVERIFY(!in.isEmpty());
+    const QString out = Placeholder(QStringLiteral("cover.%1").arg(ext));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+
+    const QJsonObject probe = ProbeJson(out);
+    QVERIFY2(qAbs(Duration(probe) - duration) < 0.3, qPrintable(QString::number(Duration(probe))));
+    QVERIFY(!Stream(probe, QStringLiteral("audio")).isEmpty());
+    const QJsonObject v = Stream(probe, QStringLiteral("video"));
+    if (vcodec.isEmpty()) {
+        QVERIFY(v.isEmpty());
+        return;
+    }
+    QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), vcodec);
+    QCOMPARE(FrameSize(v), size);
+    QCOMPARE(v.value(QStringLiteral("r_frame_rate")).toString(), rate);
+    const double videoLength = v.value(QStringLiteral("duration")).toString().toDouble();
+    if (videoLength > 0) // not every container keeps a stream length
+        QVERIFY2(qAbs(videoLength - duration) < 0.5, qPrintable(QString::number(videoLength)));
+
+    // The cover, at the start and near the end.
+    const QStringList cropped = picture.mid(5).split(u':');
+    const QByteArray cover = GrayFrame(dir.filePath(QStringLiteral("cover.png")), 0,
+                                       QStringLiteral("scale=%1:%2").arg(cropped[0], cropped[1]));
+    for (double at : {0.0, duration - 0.5}) {
+        const double diff = MeanDifference(GrayFrame(out, at, picture), cover);
+        QVERIFY2(diff < 12, qPrintable(QStringLiteral("%1 s: %2").arg(at).arg(diff)));
+    }
+    QVERIFY(Playable(out));
+}
+
+void tst_libm9s::thumbnailKeepsRealVideo()
+{
+    // A video whose file also holds a larger picture as a thumbnail.
+    const QString cover =
+        MusicSource(QStringLiteral("mp3")).isEmpty() ? QString() : dir.filePath("cover.png");
+    QVERIFY(!cover.isEmpty());
+    const QString in = dir.filePath(QStringLiteral("thumbnail.mp4"));
+    QVERIFY(Ffmpeg({"-f",
+                    "lavfi",
+                    "-i",
+                    "testsrc=size=160x120:rate=25:duration=3",
+                    "-f",
+                    "lavfi",
+                    "-i",
+                    "sine=duration=3",
+                    "-i",
+                    cover,
+                    "-map",
+                    "0",
+                    "-map",
+                    "1",
+                    "-map",
+                    "2",
+                    "-c:v:0",
+                    "libx264",
+                    "-c:v:1",
+                    "png",
+                    "-disposition:v:1",
+                    "attached_pic",
+                    "-c:a",
+                    "aac",
+                    in}));
+    const QString out = Placeholder(QStringLiteral("thumbnail.avi"));
+    TRun r = Run({"-i", in, "-y", "-f", "avi", "-vcodec", "mpeg4", "-acodec", "libmp3lame", out});
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    const QJsonObject v = Stream(ProbeJson(out), QStringLiteral("video"));
+    QCOMPARE(FrameSize(v), QStringLiteral("160x120"));
+    QVERIFY(qAbs(Duration(ProbeJson(out)) - 3.0) < 0.2);
+    QVERIFY(MeanDifference(GrayFrame(out, 2), GrayFrame(in, 2)) < 12);
+}
+
+void tst_libm9s::todaysCodecs_data()
+{
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("vcodec");   // empty: no video stream
+    QTest::addColumn<QString>("vtag");     // empty: not checked
+    QTest::addColumn<QString>("vprofile"); // empty: not checked
+    QTest::addColumn<QString>("acodec");
+    QTest::addColumn<int>("rate");       // sample rate (Opus always decodes at 48 kHz)
+    QTest::addColumn<bool>("moovFirst"); // an MP4 family file that plays while it downloads
+
+    QTest::newRow("hevc in mp4") << "-i IN -y -f mp4 -b 300k -vcodec libx265 -acodec aac OUT"
+                                 << "mp4"
+                                 << "hevc"
+                                 << "hvc1"
+                                 << "Main"
+                                 << "aac" << 44100 << true;
+    QTest::newRow("av1 in mp4") << "-i IN -y -f mp4 -b 300k -vcodec libsvtav1 -acodec aac OUT"
+                                << "mp4"
+                                << "av1"
+                                << "av01"
+                                << "Main"
+                                << "aac" << 44100 << true;
+    QTest::newRow("av1 and opus in webm") << "-i IN -y -f webm -b 300k -vcodec libsvtav1 -acodec libopus OUT"
+                                          << "webm"
+                                          << "av1"
+                                          << ""
+                                          << "Main"
+                                          << "opus" << 48000 << false;
+    QTest::newRow("vp9 and opus in webm at a rate opus lacks")
+        << "-i IN -y -f webm -b 300k -vcodec libvpx-vp9 -ar 44100 -acodec libopus OUT"
+        << "webm"
+        << "vp9"
+        << ""
+        << "Profile 0"
+        << "opus" << 48000 << false;
+    QTest::newRow("opus in matroska at 22.05 kHz")
+        << "-i IN -y -f matroska -vcodec libx264 -ar 22050 -acodec opus OUT"
+        << "mkv"
+        << "h264"
+        << ""
+        << "High"
+        << "opus" << 48000 << false;
+    QTest::newRow("opus file") << "-i IN -y -f opus -vn -ab 64k -ar 32000 -acodec libopus OUT"
+                               << "opus"
+                               << ""
+                               << ""
+                               << ""
+                               << "opus" << 48000 << false;
+    QTest::newRow("opus in ogg at the source's rate") << "-i IN -y -f ogg -vn -acodec libopus OUT"
+                                                      << "ogg"
+                                                      << ""
+                                                      << ""
+                                                      << ""
+                                                      << "opus" << 48000 << false;
+    QTest::newRow("flac") << "-i IN -y -f flac -vn -acodec flac OUT"
+                          << "flac"
+                          << ""
+                          << ""
+                          << ""
+                          << "flac" << 44100 << false;
+    QTest::newRow("flac in matroska") << "-i IN -y -f matroska -vn -ar 48000 -acodec flac OUT"
+                                      << "mka"
+                                      << ""
+                                      << ""
+                                      << ""
+                                      << "flac" << 48000 << false;
+    QTest::newRow("alac in m4a") << "-i IN -y -f m4a -vn -acodec alac OUT"
+                                 << "m4a"
+                                 << ""
+                                 << ""
+                                 << ""
+                                 << "alac" << 44100 << true;
+    // libx264 writes High for 4:2:0, which phones of the last decade all play.
+    QTest::newRow("h264 for a phone") << "-i IN -y -f mp4 -b 400k -r 25 -s 176x144 -vcodec libx264 -ab 64k "
+                                         "-ar 44100 -ac 2 -acodec aac OUT"
+                                      << "mp4"
+                                      << "h264"
+                                      << "avc1"
+                                      << "High"
+                                      << "aac" << 44100 << true;
+    QTest::newRow("mpeg4 in mov") << "-i IN -y -f mov -vcodec mpeg4 -acodec aac OUT"
+                                  << "mov"
+                                  << "mpeg4"
+                                  << "mp4v"
+                                  << ""
+                                  << "aac" << 44100 << true;
+}
+
+void tst_libm9s::todaysCodecs()
+{
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, vcodec);
+    QFETCH(QString, vtag);
+    QFETCH(QString, vprofile);
+    QFETCH(QString, acodec);
+    QFETCH(int, rate);
+    QFETCH(bool, moovFirst);
+
+    const QString out = Placeholder(QStringLiteral("today.%1").arg(ext));
+    TRun r = Run(Arguments(options, clip, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+
+    const QJsonObject probe = ProbeJson(out);
+    const QJsonObject v = Stream(probe, QStringLiteral("video"));
+    const QJsonObject a = Stream(probe, QStringLiteral("audio"));
+    if (vcodec.isEmpty()) {
+        QVERIFY(v.isEmpty());
+    } else {
+        QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), vcodec);
+        QCOMPARE(v.value(QStringLiteral("pix_fmt")).toString(), QStringLiteral("yuv420p"));
+        if (!vtag.isEmpty())
+            QCOMPARE(v.value(QStringLiteral("codec_tag_string")).toString(), vtag);
+        if (!vprofile.isEmpty())
+            QCOMPARE(v.value(QStringLiteral("profile")).toString(), vprofile);
+    }
+    QCOMPARE(a.value(QStringLiteral("codec_name")).toString(), acodec);
+    QCOMPARE(a.value(QStringLiteral("sample_rate")).toString().toInt(), rate);
+    QVERIFY2(qAbs(Duration(probe) - 3.0) < 0.2, qPrintable(QString::number(Duration(probe))));
+    const QStringList boxes = TopLevelBoxes(out);
+    if (moovFirst) {
+        QVERIFY2(boxes.contains(u"moov") && boxes.indexOf(u"moov") < boxes.indexOf(u"mdat"),
+                 qPrintable(boxes.join(u' ')));
+    }
+    QVERIFY(Playable(out));
+}
+
+void tst_libm9s::opusFromSideChannels()
+{
+    // AC-3 and DTS sources carry 5.1 with side channels, a layout libopus refuses.
+    const QString in = dir.filePath(QStringLiteral("side.wav"));
+    QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "sine=duration=2,aformat=channel_layouts=5.1(side)", in}));
+    QCOMPARE(
+        Stream(ProbeJson(in), QStringLiteral("audio")).value(QStringLiteral("channel_layout")).toString(),
+        QStringLiteral("5.1(side)"));
+    const QString out = Placeholder(QStringLiteral("side.opus"));
+    TRun r = Run({"-i", in, "-y", "-f", "opus", "-acodec", "libopus", out});
+    QVERIFY2(r.exitCode == 0, r.err.right(2000).constData());
+    const QJsonObject a = Stream(ProbeJson(out), QStringLiteral("audio"));
+    QCOMPARE(a.value(QStringLiteral("codec_name")).toString(), QStringLiteral("opus"));
+    QCOMPARE(a.value(QStringLiteral("channels")).toInt(), 6);
+}
+
+void tst_libm9s::streamCopy_data()
+{
+    QTest::addColumn<QString>("source");  // "clip", or a source of streamLengths: v10-a4.mp4
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("ext");
+    QTest::addColumn<QString>("vcodec"); // empty: no video stream
+    QTest::addColumn<QString>("acodec");
+    QTest::addColumn<double>("duration");
+    QTest::addColumn<QString>("notice");
+
+    // Encoding options given with a copied stream do not reach ffmpeg: the streams stay as they are.
+    QTest::newRow("both streams into matroska")
+        << "clip"
+        << "-i IN -y -f matroska -b 500k -r 15 -s 320x240 -aspect 16:9 -qscale 2 -vcodec copy -ab 64k -ar "
+           "22050 "
+           "-ac 1 -acodec copy OUT"
+        << "mkv"
+        << "mpeg4"
+        << "aac" << 3.0 << "option -s ignored: the video is copied, not encoded";
+    QTest::newRow("video copied, sound encoded")
+        << "clip"
+        << "-i IN -y -f avi -b 500k -vcodec copy -ar 22050 -acodec mp3 OUT"
+        << "avi"
+        << "mpeg4"
+        << "mp3" << 3.0 << "option -b ignored: the video is copied";
+    QTest::newRow("a time window")
+        << "clip"
+        << "-i IN -y -f mp4 -ss 00:00:01 -t 00:00:01.5 -vcodec copy -acodec copy OUT"
+        << "mp4"
+        << "mpeg4"
+        << "aac" << 1.5 << "";
+    QTest::newRow("the sound of a video whose sound stops early")
+        << "v10-a4.mp4"
+        << "-i IN -y -f m4a -vn -ab 128k -acodec copy OUT"
+        << "m4a"
+        << ""
+        << "aac" << 4.0 << "option -ab ignored: the audio is copied";
+}
+
+void tst_libm9s::streamCopy()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, options);
+    QFETCH(QString, ext);
+    QFETCH(QString, vcodec);
+    QFETCH(QString, acodec);
+    QFETCH(double, duration);
+    QFETCH(QString, notice);
+
+    QString in = clip;
+    if (source != u"clip") {
+        in = dir.filePath(source);
+        if (!QFileInfo::exists(in))
+            QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=10", "-f", "lavfi",
+                            "-i", "sine=duration=4", "-c:v", "mpeg4", "-c:a", "aac", in}));
+    }
+    const QString out = Placeholder(QStringLiteral("copied.%1").arg(ext));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+    if (!notice.isEmpty())
+        QVERIFY2(r.err.contains(notice.toUtf8()), r.err.left(3000).constData());
+
+    const QJsonObject probe = ProbeJson(out);
+    const QJsonObject v = Stream(probe, QStringLiteral("video"));
+    if (vcodec.isEmpty()) {
+        QVERIFY(v.isEmpty());
+    } else {
+        QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), vcodec);
+        QCOMPARE(FrameSize(v), QStringLiteral("160x120"));
+        QCOMPARE(v.value(QStringLiteral("r_frame_rate")).toString(), QStringLiteral("25/1"));
+    }
+    const QJsonObject a = Stream(probe, QStringLiteral("audio"));
+    QCOMPARE(a.value(QStringLiteral("codec_name")).toString(), acodec);
+    if (acodec == u"aac")
+        QCOMPARE(a.value(QStringLiteral("sample_rate")).toString(), QStringLiteral("44100"));
+    // A copy starts at the key frame before the window, so it may run a little longer.
+    QVERIFY2(Duration(probe) > duration - 0.2 && Duration(probe) < duration + 1.1,
+             qPrintable(QString::number(Duration(probe))));
+    QVERIFY(Playable(out));
+}
+
+void tst_libm9s::animatedGif_data()
+{
+    QTest::addColumn<QString>("options"); // IN and OUT stand for the paths
+    QTest::addColumn<QString>("size");
+    QTest::addColumn<QString>("rate");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<bool>("compareColours"); // frame for frame with the source
+
+    QTest::newRow("the clip's own size and rate") << "-i IN -y -f gif -vcodec gif OUT"
+                                                  << "160x120"
+                                                  << "25/1" << 50 << true;
+    // Fewer frames are picked from the source's, and a scaler's edges differ from any other's,
+    // so only the first row compares colours pixel for pixel.
+    QTest::newRow("rate and size of the profile, sound options ignored")
+        << "-i IN -y -f gif -r 5 -s 80x60 -vcodec gif -ab 64k -acodec libmp3lame OUT"
+        << "80x60"
+        << "5/1" << 10 << false;
+}
+
+void tst_libm9s::animatedGif()
+{
+    QFETCH(QString, options);
+    QFETCH(QString, size);
+    QFETCH(QString, rate);
+    QFETCH(int, frames);
+    QFETCH(bool, compareColours);
+
+    // testsrc2's many shades are what a fixed 256-colour palette renders badly.
+    const QString in = dir.filePath(QStringLiteral("colours.mkv"));
+    if (!QFileInfo::exists(in))
+        QVERIFY(Ffmpeg({"-f", "lavfi", "-i", "testsrc2=size=160x120:rate=25:duration=2", "-f", "lavfi", "-i",
+                        "sine=duration=2", "-c:v", "ffv1", "-c:a", "flac", in}));
+    const QString out = Placeholder(QStringLiteral("animated.gif"));
+    TRun r = Run(Arguments(options, in, out));
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.right(3000).constData());
+
+    QProcess count;
+    count.start(QStringLiteral("ffprobe"), {"-v", "error", "-count_frames", "-print_format", "json",
+                                            "-show_streams", QStringLiteral("file:") + out});
+    QVERIFY(count.waitForFinished(HangGuardMs));
+    const QJsonArray streams = QJsonDocument::fromJson(count.readAllStandardOutput())
+                                   .object()
+                                   .value(QStringLiteral("streams"))
+                                   .toArray();
+    QCOMPARE(streams.size(), 1); // no sound
+    const QJsonObject v = streams.first().toObject();
+    QCOMPARE(v.value(QStringLiteral("codec_name")).toString(), QStringLiteral("gif"));
+    QCOMPARE(FrameSize(v), size);
+    QCOMPARE(v.value(QStringLiteral("r_frame_rate")).toString(), rate);
+    QVERIFY2(qAbs(v.value(QStringLiteral("nb_read_frames")).toString().toInt() - frames) <= 1,
+             qPrintable(v.value(QStringLiteral("nb_read_frames")).toString()));
+
+    // The colours of the clip itself, not of a fixed palette (which gets about 80 % of testsrc2's
+    // pixels that close).
+    for (double at : {0.2, 1.0, 1.6}) {
+        if (!compareColours)
+            break;
+        const double close = CloseColours(RawFrame(out, at, {}, QStringLiteral("rgb24")),
+                                          RawFrame(in, at, {}, QStringLiteral("rgb24")));
+        QVERIFY2(close > 0.95, qPrintable(QStringLiteral("%1 s: %2").arg(at).arg(close)));
+    }
 }
 
 void tst_libm9s::overwritesPlaceholderInPlace()
@@ -655,46 +1294,66 @@ void tst_libm9s::stopLeavesPlayableFile_data()
     QTest::newRow("SIGTERM") << QByteArray() << true; // a polite kill finishes the file like "quit"
 }
 
+// A 30 s clip: -re reads it in real time, so a stop always comes well before its end.
+QString tst_libm9s::LongClip()
+{
+    const QString path = dir.filePath(QStringLiteral("long.mp4"));
+    if (!QFileInfo::exists(path) &&
+        !Ffmpeg({"-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=30", "-f", "lavfi", "-i",
+                 "sine=duration=30", "-c:v", "mpeg4", "-c:a", "aac", path}))
+        return {};
+    return path;
+}
+
 void tst_libm9s::stopLeavesPlayableFile()
 {
     QFETCH(QByteArray, lines);
     QFETCH(bool, playable);
+    const QString in = LongClip();
+    QVERIFY(!in.isEmpty());
     const QString out =
         Placeholder(QStringLiteral("stopped %1.mp4").arg(QString::fromLatin1(QTest::currentDataTag())));
     QProcess p;
-    // -re reads the 3 s clip in real time, so there is time to stop it half way.
-    p.start(Adapter, {"-i", clip, "-y", "-f", "mp4", "-vcodec", "mpeg4", "-acodec", "aac", "-re", out});
-    QVERIFY(p.waitForStarted());
+    p.start(Adapter, {"-i", in, "-y", "-f", "mp4", "-vcodec", "mpeg4", "-acodec", "aac", "-re", out});
+    QVERIFY(p.waitForStarted(HangGuardMs));
     QByteArray seen;
-    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time=0.5") ||
-                                 seen.contains("ffmpeg_release_time=1."),
-                             5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            seen += p.readAllStandardOutput();
+            const TMarkers m = Markers(seen);
+            return !m.times.isEmpty() && m.times.last() >= 0.5;
+        }(),
+        HangGuardMs);
     if (lines.isEmpty())
         ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
     else
         p.write(lines);
-    QVERIFY(p.waitForFinished(3000));
+    // The adapter ends by itself, with a failure status and without leaving ffmpeg behind.
+    QVERIFY(p.waitForFinished(HangGuardMs));
     QVERIFY(p.exitStatus() == QProcess::NormalExit);
     QVERIFY(p.exitCode() != 0); // a shortened file is not a complete one
     QVERIFY(!FfmpegRunningFor(out));
     if (playable) {
         QVERIFY(Playable(out));
-        QVERIFY(Duration(ProbeJson(out)) < 2.8);
+        QVERIFY(Duration(ProbeJson(out)) < 25);
     }
 }
 
 void tst_libm9s::killedAdapterTakesFfmpegAlong()
 {
+    const QString in = LongClip();
+    QVERIFY(!in.isEmpty());
     const QString out = Placeholder(QStringLiteral("killed.avi"));
     QProcess p;
-    p.start(Adapter, {"-i", clip, "-y", "-f", "avi", "-re", out});
-    QVERIFY(p.waitForStarted());
+    p.start(Adapter, {"-i", in, "-y", "-f", "avi", "-re", out});
+    QVERIFY(p.waitForStarted(HangGuardMs));
     QByteArray seen;
-    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time="), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT((seen += p.readAllStandardOutput()).contains("ffmpeg_release_time="),
+                             HangGuardMs);
     QVERIFY(FfmpegRunningFor(out));
     ::kill(static_cast<pid_t>(p.processId()), SIGKILL); // only the adapter, not its group
-    QVERIFY(p.waitForFinished(3000));
-    QTRY_VERIFY_WITH_TIMEOUT(!FfmpegRunningFor(out), 2000);
+    QVERIFY(p.waitForFinished(HangGuardMs));
+    QTRY_VERIFY_WITH_TIMEOUT(!FfmpegRunningFor(out), HangGuardMs);
 }
 
 void tst_libm9s::badInput_data()
@@ -702,42 +1361,50 @@ void tst_libm9s::badInput_data()
     QTest::addColumn<QStringList>("args"); // IN and OUT are replaced
     QTest::addColumn<QString>("input");    // file contents to create, or "-" for none, "=clip" for the clip
     QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("ffmpegRuns"); // false: refused before ffmpeg starts
 
     const QStringList plain{"-i", "IN", "-y", "-f", "avi", "OUT"};
     QTest::newRow("missing") << plain << "-"
-                             << "input file does not exist";
+                             << "input file does not exist" << false;
     QTest::newRow("empty") << plain << ""
-                           << "input file is empty";
+                           << "input file is empty" << false;
     QTest::newRow("not media") << plain << "hello, this is text\n"
-                               << "Invalid data found";
+                               << "Invalid data found" << true;
     QTest::newRow("truncated mp4") << plain << "=truncmp4"
-                                   << "Invalid data found";
+                                   << "Invalid data found" << true;
     QTest::newRow("truncated mkv") << plain << "=truncmkv"
-                                   << "truncated";
+                                   << "truncated" << true;
     QTest::newRow("output folder missing") << QStringList{"-i", "IN", "-y", "NOWHERE/x.avi"} << "=clip"
-                                           << "output folder does not exist";
+                                           << "output folder does not exist" << false;
     QTest::newRow("output folder is a file") << QStringList{"-i", "IN", "-y", "IN/x.avi"} << "=clip"
-                                             << "output folder does not exist";
+                                             << "output folder does not exist" << false;
     QTest::newRow("unknown option") << QStringList{"-i", "IN", "-y", "-frobnicate", "1", "OUT"} << "=clip"
-                                    << "unknown option -frobnicate";
+                                    << "unknown option -frobnicate" << false;
     QTest::newRow("bitrate rejected") << QStringList{"-i", "IN", "-y", "-b", "fast", "OUT"} << "=clip"
-                                      << "ffmpeg failed";
+                                      << "ffmpeg failed" << true;
     QTest::newRow("codec rejected") << QStringList{"-i", "IN", "-y", "-vcodec", "nosuchcodec", "OUT"}
                                     << "=clip"
-                                    << "Unknown encoder 'nosuchcodec'";
+                                    << "Unknown encoder 'nosuchcodec'" << true;
     QTest::newRow("frame size rejected") << QStringList{"-i", "IN", "-y", "-s", "big", "OUT"} << "=clip"
-                                         << "Invalid frame size";
+                                         << "Invalid frame size" << true;
+    QTest::newRow("copy of a truncated mkv")
+        << QStringList{"-i", "IN", "-y", "-f", "matroska", "-vcodec", "copy", "-acodec", "copy", "OUT"}
+        << "=truncmkv"
+        << "truncated" << true;
+    QTest::newRow("copy into a container that cannot hold it")
+        << QStringList{"-i", "IN", "-y", "-f", "webm", "-vcodec", "copy", "-acodec", "copy", "OUT"} << "=clip"
+        << "Only VP8 or VP9 or AV1 video" << true;
     QTest::newRow("start beyond the end")
         << QStringList{"-i", "IN", "-y", "-ss", "00:01:00", "OUT"} << "=clip"
-        << "beyond the end";
+        << "beyond the end" << true;
     QTest::newRow("script syntax error") << QStringList{"-i", "IN.avs", "-y", "OUT"}
                                          << "DirectShowSource(\"x.avi\",convertfps=true\r\nturnleft()\r\n"
-                                         << "syntax error in script";
+                                         << "syntax error in script" << false;
     QTest::newRow("script names a missing file")
         << QStringList{"-i", "IN.avs", "-y", "OUT"}
         << "DirectShowSource(\"/no/such/file.avi\",convertfps=true)\r\n"
            "turnleft()\r\n"
-        << "names a file that does not exist: /no/such/file.avi";
+        << "names a file that does not exist: /no/such/file.avi" << false;
 }
 
 void tst_libm9s::badInput()
@@ -745,6 +1412,7 @@ void tst_libm9s::badInput()
     QFETCH(QStringList, args);
     QFETCH(QString, input);
     QFETCH(QString, message);
+    QFETCH(bool, ffmpegRuns);
 
     const QString stem = dir.filePath(
         QStringLiteral("bad-%1").arg(QString::fromLatin1(QTest::currentDataTag())).replace(u' ', u'_'));
@@ -789,9 +1457,9 @@ void tst_libm9s::badInput()
     QVERIFY2(r.exitCode != 0, r.err.right(2000).constData());
     QVERIFY2(QString::fromUtf8(r.err).contains(message), r.err.right(2000).constData());
     QVERIFY2(r.err.contains("libm9s: "), r.err.right(2000).constData());
-    QVERIFY2(r.ms < 3000, qPrintable(QString::number(r.ms)));
-    if (QTest::currentDataTag() == QByteArray("missing"))
-        QVERIFY2(r.ms < 1000, qPrintable(QString::number(r.ms)));
+    // ffmpeg's banner shows whether it ran; a refusal of the adapter's own comes before it.
+    QCOMPARE(r.err.contains("ffmpeg version"), ffmpegRuns);
+    QVERIFY(!FfmpegRunningFor(stem));
 }
 
 void tst_libm9s::sourceIsNeverOverwritten()
@@ -828,9 +1496,8 @@ void tst_libm9s::ffmpegMissing()
     env.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("empty-bin")));
     TRun r = Run({"-i", clip, "-y", Placeholder(QStringLiteral("noffmpeg.avi"))}, {}, env);
     QVERIFY(r.normalExit);
-    QVERIFY(r.exitCode != 0);
+    QCOMPARE(r.exitCode, 127);
     QVERIFY2(r.err.contains("ffmpeg was found neither beside libm9s.exe nor on PATH"), r.err.constData());
-    QVERIFY2(r.ms < 1000, qPrintable(QString::number(r.ms)));
 }
 
 void tst_libm9s::ffmpegBesideAdapterFirst_data()
@@ -847,30 +1514,21 @@ void tst_libm9s::ffmpegBesideAdapterFirst()
     QFETCH(int, status);
     QFETCH(int, expected);
     QFETCH(QString, message);
-    // A copy of the program folder's adapter with a stand-in ffmpeg beside it; the real one stays on PATH.
-    QDir app(dir.filePath(QStringLiteral("standin")));
-    QVERIFY(app.mkpath(QStringLiteral(".")));
-    const QString copy = app.filePath(QStringLiteral("libm9s.exe"));
-    QFile::remove(copy);
-    QVERIFY(QFile::copy(Adapter, copy));
-    QFile fake(app.filePath(QStringLiteral("ffmpeg")));
-    QVERIFY(fake.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    fake.write(
-        QStringLiteral(
-            "#!/bin/sh\n"
-            "echo 'stand-in ffmpeg' >&2\n"
-            "echo '  Duration: 00:00:07.50, start: 0.000000, bitrate: 1 kb/s' >&2\n"
-            "printf 'out_time_us=N/A\\nprogress=continue\\nout_time_us=1000000\\nprogress=continue\\n' >&3\n"
-            "printf 'out_time_us=2500000\\nprogress=end\\n' >&3\n"
-            "exit %1\n")
-            .arg(status)
-            .toUtf8());
-    fake.close();
-    QVERIFY(fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString copy =
+        StandIn(QStringLiteral("standin"),
+                QStringLiteral("echo 'stand-in ffmpeg' >&2\n"
+                               "echo '  Duration: 00:00:07.50, start: 0.000000, bitrate: 1 kb/s' >&2\n"
+                               "printf 'out_time_us=N/A\\nspeed=N/A\\nprogress=continue\\n' >&3\n"
+                               "printf 'out_time_us=1000000\\nspeed=2.5x\\nprogress=continue\\n' >&3\n"
+                               "printf 'out_time_us=2500000\\nspeed=   3x\\nprogress=end\\n' >&3\n"
+                               "exit %1\n")
+                    .arg(status)
+                    .toUtf8());
+    QVERIFY(!copy.isEmpty());
 
     QProcess p;
     p.start(copy, {"-i", clip, "-y", Placeholder(QStringLiteral("standin.avi"))});
-    QVERIFY(p.waitForFinished(5000));
+    QVERIFY(p.waitForFinished(HangGuardMs));
     const QByteArray err = p.readAllStandardError();
     QCOMPARE(p.exitCode(), expected);
     QVERIFY2(err.contains("stand-in ffmpeg"), err.constData());
@@ -878,6 +1536,134 @@ void tst_libm9s::ffmpegBesideAdapterFirst()
     const TMarkers m = Markers(p.readAllStandardOutput());
     QCOMPARE(m.durations, QList<QByteArray>{"00:00:07.50"});
     QCOMPARE(m.times, (QList<double>{1.0, 2.5}));
+    QCOMPARE(m.speeds, (QList<double>{2.5, 3.0}));
+    QCOMPARE(m.kinds, (QStringList{"duration", "time", "speed", "time", "speed"}));
+}
+
+// A copy of the program folder's adapter in a folder of its own with a stand-in ffmpeg beside it
+// (a shell script with the given body); the real ffmpeg stays on PATH. Gives the copy's path.
+QString tst_libm9s::StandIn(const QString& folder, const QByteArray& script)
+{
+    QDir app(dir.filePath(folder));
+    if (!app.mkpath(QStringLiteral(".")))
+        return {};
+    const QString copy = app.filePath(QStringLiteral("libm9s.exe"));
+    QFile::remove(copy);
+    QFile fake(app.filePath(QStringLiteral("ffmpeg")));
+    if (!QFile::copy(Adapter, copy) || !fake.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return {};
+    fake.write("#!/bin/sh\n" + script);
+    fake.close();
+    if (!fake.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+        return {};
+    return copy;
+}
+
+void tst_libm9s::encoderList()
+{
+    TRun r = Run({"--encoders"});
+    QVERIFY2(r.normalExit && r.exitCode == 0, r.err.constData());
+    const QList<QByteArray> names = r.out.split('\n');
+    QCOMPARE(names.last(), QByteArray()); // every line ends
+    QList<QByteArray> sorted = names.mid(0, names.size() - 1);
+    QVERIFY(std::is_sorted(sorted.begin(), sorted.end()));
+    QVERIFY(std::adjacent_find(sorted.begin(), sorted.end()) == sorted.end());
+    // ffmpeg's own names, the legacy names of what it has, and copy; no subtitle encoders.
+    for (const char* name :
+         {"copy",    "libx264", "h264", "x264",    "libx265", "hevc", "libsvtav1", "libvpx-vp9",
+          "vp9",     "libopus", "opus", "flac",    "alac",    "gif",  "mpeg4",     "xvid",
+          "libxvid", "mp3",     "aac",  "libfaac", "amr_nb",  "wmv3", "vorbis"})
+        QVERIFY2(sorted.contains(name), name);
+    for (const char* name : {"srt", "mov_text", "nosuchcodec", ""})
+        QVERIFY2(!sorted.contains(name), name);
+
+    // What it lists converts.
+    for (const QByteArray& name : {QByteArray("x264"), QByteArray("opus"), QByteArray("xvid")}) {
+        const QString out = Placeholder(QStringLiteral("listed-%1.mkv").arg(QString::fromLatin1(name)));
+        const QStringList args = name == "opus"
+                                     ? QStringList{"-i", clip, "-y", "-f", "matroska", "-acodec", name, out}
+                                     : QStringList{"-i", clip, "-y", "-f", "matroska", "-vcodec", name, out};
+        TRun c = Run(args);
+        QVERIFY2(c.exitCode == 0, c.err.right(2000).constData());
+    }
+}
+
+void tst_libm9s::encoderListStandIn_data()
+{
+    QTest::addColumn<QByteArray>("script"); // the stand-in ffmpeg's body
+    QTest::addColumn<int>("status");        // the adapter's exit status
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QStringList>("unlisted");
+    QTest::addColumn<QString>("message"); // on standard error
+
+    const QByteArray list = "Encoders:\n"
+                            " V..... = Video\n"
+                            " A..... = Audio\n"
+                            " S..... = Subtitle\n"
+                            " .F.... = Frame-level multithreading\n"
+                            " ------\n"
+                            " V....D libx264              libx264 H.264 / AVC\n"
+                            " V..... mpeg4                MPEG-4 part 2\n"
+                            " V....D libvpx-vp9           libvpx VP9 (codec vp9)\n"
+                            " A....D aac                  AAC (Advanced Audio Coding)\n"
+                            " A....D libmp3lame           libmp3lame MP3 (MPEG audio layer 3) (codec mp3)\n"
+                            " A..X.. opus                 Opus\n"
+                            " S..... srt                  SubRip subtitle\n";
+    QTest::newRow("without libx265 and libsvtav1")
+        << QByteArray("cat <<'EOF'\n" + list + "EOF\n") << 0
+        << QStringList{"copy", "libx264",    "h264", "x264",    "avc",    "mpeg4", "xvid",       "divx",
+                       "vp9",  "libvpx-vp9", "aac",  "libfaac", "amr_nb", "mp3",   "libmp3lame", "lame"}
+        << QStringList{"libx265", "hevc", "h265",   "x265", "libsvtav1",
+                       "libopus", "opus", "vorbis", "srt",  "theora"}
+        << "";
+    QTest::newRow("hanging") << QByteArray("sleep 300.25\n") << 1 << QStringList{} << QStringList{"copy"}
+                             << "did not answer -encoders within 5 s";
+    QTest::newRow("garbage") << QByteArray("echo 'hello, this is not ffmpeg'\n") << 1 << QStringList{}
+                             << QStringList{"copy"} << "gave no encoder list";
+    QTest::newRow("failing") << QByteArray("cat <<'EOF'\n" + list + "EOF\nexit 1\n") << 1 << QStringList{}
+                             << QStringList{"copy"} << "gave no encoder list (exit status 1)";
+}
+
+void tst_libm9s::encoderListStandIn()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, status);
+    QFETCH(QStringList, listed);
+    QFETCH(QStringList, unlisted);
+    QFETCH(QString, message);
+
+    const QString copy =
+        StandIn(QStringLiteral("encoders %1").arg(QString::fromLatin1(QTest::currentDataTag())), script);
+    QVERIFY(!copy.isEmpty());
+    QProcess p;
+    p.start(copy, {"--encoders"});
+    QVERIFY(p.waitForFinished(HangGuardMs));
+    QVERIFY(p.exitStatus() == QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), status);
+    const QStringList names = QString::fromUtf8(p.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    for (const QString& n : listed)
+        QVERIFY2(names.contains(n), qPrintable(n));
+    for (const QString& n : unlisted)
+        QVERIFY2(!names.contains(n), qPrintable(n));
+    if (!message.isEmpty()) {
+        QVERIFY2(err.startsWith(u"libm9s: ") && err.contains(message), qPrintable(err));
+    }
+    // A stand-in that hangs is killed with what it started.
+    QTRY_VERIFY_WITH_TIMEOUT(!ProcessRunning({"sleep", "300.25"}), HangGuardMs);
+    QVERIFY(!ProcessRunning({copy.toUtf8()}));
+}
+
+void tst_libm9s::encoderListWithoutFfmpeg()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("PATH"), dir.filePath(QStringLiteral("empty-bin")));
+    TRun r = Run({"--encoders"}, {}, env);
+    QVERIFY(r.normalExit);
+    QCOMPARE(r.exitCode, 127);
+    QVERIFY(r.out.isEmpty());
+    QVERIFY2(r.err.contains("libm9s: ffmpeg was found neither beside libm9s.exe nor on PATH"),
+             r.err.constData());
 }
 
 void tst_libm9s::awkwardPaths_data()

@@ -77,11 +77,12 @@ private:
 
 void tst_ProfilesConvert::initTestCase()
 {
-    if (!QFileInfo(Encoder()).isExecutable())
-        QSKIP(qPrintable("the encoder adapter " + Encoder() + " is missing: build the libm9s target"));
-    if (QStandardPaths::findExecutable("ffmpeg").isEmpty() ||
-        QStandardPaths::findExecutable("ffprobe").isEmpty())
-        QSKIP("ffmpeg and ffprobe are needed");
+    // A broken adapter build or a machine without ffmpeg must fail here, not pass unseen.
+    QVERIFY2(QFileInfo(Encoder()).isExecutable(),
+             qPrintable("the encoder adapter " + Encoder() + " is missing: build the libm9s target"));
+    QVERIFY2(!QStandardPaths::findExecutable("ffmpeg").isEmpty() &&
+                 !QStandardPaths::findExecutable("ffprobe").isEmpty(),
+             "ffmpeg and ffprobe are needed");
     QVERIFY(work.isValid());
 
     // A 3-second clip with a blank and a non-ASCII letter in its name.

@@ -86,7 +86,7 @@ void tst_AvsScript::evaluate()
     QFETCH(QString, script);
     QFETCH(QString, source);
     QFETCH(QStringList, filters);
-    const std::string text = script.arg(dir.path()).toStdString();
+    const std::string text = (script.contains(u"%1") ? script.arg(dir.path()) : script).toStdString();
     TAvsClip clip = TAvsScript::Evaluate(text, dir.path().toStdString(), "test.avs");
     QCOMPARE(QString::fromStdString(clip.sourceFile), dir.filePath(source));
     QStringList got;
@@ -129,6 +129,9 @@ void tst_AvsScript::refused_data()
                                  << "line 2: malformed number '$'";
     QTest::newRow("empty") << ""
                            << "does not give a clip";
+    QTest::newRow("line count after a string over two lines")
+        << "x = \"\"\"two\nlines\"\"\"\nAviSource(\"clip.avi\")\nSharpen(0.5)"
+        << "line 4: unsupported function Sharpen";
     QTest::newRow("missing import") << "Import(\"nothere.avs\")"
                                     << "Import names a file that does not exist";
 }

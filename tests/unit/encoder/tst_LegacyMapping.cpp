@@ -29,6 +29,18 @@ bool WithLibxvid(const std::string& name)
     return name == "libxvid";
 }
 
+// The first fragment that args lacks or holds against the expectation, or an empty text.
+QString WrongFragment(const QString& args, const QStringList& present, const QStringList& absent)
+{
+    for (const QString& p : present)
+        if (!args.contains(p))
+            return QStringLiteral("'%1' not in%2").arg(p, args);
+    for (const QString& a : absent)
+        if (args.contains(a))
+            return QStringLiteral("'%1' in%2").arg(a, args);
+    return {};
+}
+
 TFfmpegPlan Plan(const QString& line, bool libxvid = true, const std::optional<TAvsClip>& clip = std::nullopt)
 {
     TLegacyCommand cmd = TLegacyCommand::Parse(Split(line));
@@ -54,6 +66,9 @@ private slots:
     void rejectedValues_data();
     void rejectedValues();
     void scriptClip();
+    void coverPicture_data();
+    void coverPicture();
+    void coverOfUnknownLength();
     void parseTime_data();
     void parseTime();
 };
@@ -287,6 +302,45 @@ void tst_LegacyMapping::mapping_data()
     row("webm without -vcodec is vp9", "-f webm", {" -pix_fmt yuv420p "}, {"trunc"});
     row("avi without -vcodec is mpeg4", "-f avi", {}, {" -pix_fmt ", " -vf "});
     row("no video, no pixel format", "-vn -vcodec h264", {" -vn "}, {" -pix_fmt ", " -vf "});
+
+    // Today's codecs.
+    row("hevc in mp4 is tagged hvc1", "-f mp4 -vcodec libx265",
+        {" -c:v libx265 -tag:v hvc1 ", " -pix_fmt yuv420p "});
+    row("hevc in mov is tagged hvc1", "-f mov -vcodec hevc", {" -c:v libx265 -tag:v hvc1 "});
+    row("hevc in matroska keeps its tag", "-f matroska -vcodec libx265", {" -c:v libx265 "}, {" -tag:v "});
+    row("av1", "-f webm -vcodec libsvtav1", {" -c:v libsvtav1 ", " -pix_fmt yuv420p ", "trunc(iw/2)"});
+    row("opus at a rate it takes", "-acodec opus -ar 24000", {" -c:a libopus ", " -ar 24000 "});
+    row("opus raises 44.1 kHz", "-acodec libopus -ar 44100", {" -ar 48000 "}, {" -ar 44100 "},
+        "sample rate 44100 is written as 48000");
+    row("opus raises 22.05 kHz", "-acodec libopus -ar 22050", {" -ar 24000 "});
+    row("opus raises 11.025 kHz", "-acodec libopus -ar 11025", {" -ar 12000 "});
+    row("opus lowers 96 kHz", "-acodec libopus -ar 96000", {" -ar 48000 "});
+    row("opus remaps side channels", "-acodec libopus",
+        {" -af aformat=channel_layouts=mono|stereo|3.0|quad|5.0|5.1|6.1|7.1 -c:a libopus "}, {" -ar "});
+    row("flac and alac pass through", "-f ipod -acodec alac", {" -c:a alac "});
+    row("video copy takes no encoding options",
+        "-vcodec copy -vtag XVID -b 500k -r 25 -s 320x240 -aspect 4:3 -croptop 2 -padtop 2 -deinterlace "
+        "-qscale 3 "
+        "-g 12",
+        {" -c:v copy -tag:v XVID "},
+        {" -b:v ", " -r ", " -s ", " -aspect ", " -vf ", " -pix_fmt ", " -q:v ", " -g:v "},
+        "option -b ignored: the video is copied, not encoded");
+    row("audio copy takes no encoding options", "-acodec copy -ab 128k -ar 44100 -ac 2", {" -c:a copy "},
+        {" -b:a ", " -ar ", " -ac ", " -af "}, "option -ar ignored: the audio is copied, not encoded");
+    row("gif: palette per frame after rate and size",
+        "-f gif -vcodec gif -r 10 -s 120x90 -acodec mp3 -ab 64k",
+        {" -vf fps=10,scale=s=120x90,split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1 ",
+         " -an "},
+        {" -r ", " -s ", " -c:a ", " -b:a "}, "option -acodec ignored: a GIF holds no sound");
+    row("gif container picks the gif encoder", "-f gif", {"paletteuse", " -an "}, {" -c:v "});
+    row("gif keeps the even size of padding", "-vcodec gif -padtop 2",
+        {" -vf scale=trunc(iw/2)*2:trunc(ih/2)*2,pad=iw+0+0:ih+2+0:0:2:color=0x000000,split[a][b]"});
+    row("mp4 plays while it downloads", "-f mp4", {" -movflags +faststart "});
+    row("m4a plays while it downloads", "-f m4a -vn", {" -f ipod ", " -movflags +faststart "});
+    row("mov plays while it downloads", "-f mov", {" -movflags +faststart "});
+    row("3gp plays while it downloads", "-f 3gp", {" -movflags +faststart "});
+    row("avi has no index to move", "-f avi", {}, {" -movflags "});
+    row("ismv is fragmented already", "-f ismv", {}, {" -movflags "});
 }
 
 void tst_LegacyMapping::mapping()
@@ -297,10 +351,8 @@ void tst_LegacyMapping::mapping()
     QFETCH(QString, notice);
     TFfmpegPlan plan = Plan(line, /*libxvid=*/true);
     const QString args = Joined(plan.arguments);
-    for (const QString& p : present)
-        QVERIFY2(args.contains(p), qPrintable(QStringLiteral("'%1' not in%2").arg(p, args)));
-    for (const QString& a : absent)
-        QVERIFY2(!args.contains(a), qPrintable(QStringLiteral("'%1' in%2").arg(a, args)));
+    const QString wrong = WrongFragment(args, present, absent);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
     QString notices;
     for (const auto& n : plan.notices)
         notices += QString::fromStdString(n) + u'\n';
@@ -337,6 +389,10 @@ void tst_LegacyMapping::rejectedValues_data()
                            << "invalid start time";
     QTest::newRow("duration") << "-i a -t 00:00:00 o"
                               << "invalid duration";
+    QTest::newRow("gif rate") << "-i a -vcodec gif -r 10,drawtext o"
+                              << "invalid frame rate for -r";
+    QTest::newRow("gif size") << "-i a -f gif -s 10x10[x] o"
+                              << "invalid frame size for -s";
 }
 
 void tst_LegacyMapping::rejectedValues()
@@ -381,6 +437,106 @@ void tst_LegacyMapping::scriptClip()
     // Without libxvid the xvid codec becomes mpeg4 tagged XVID.
     plan = Plan(QStringLiteral("-i a.avi -vcodec libxvid o.avi"), /*libxvid=*/false);
     QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -c:v mpeg4 -tag:v XVID ")));
+}
+
+void tst_LegacyMapping::coverPicture_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("cover"); // the source is music with a cover picture
+    QTest::addColumn<bool>("asked"); // whether the source had to be probed
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+
+    const QString in = QStringLiteral("-i a.mp3 -y ");
+    auto row = [&](const char* name, const QString& opts, bool cover, bool asked, QStringList present,
+                   QStringList absent = {}) {
+        QTest::newRow(name) << in + opts + QStringLiteral(" o.mp4") << cover << asked << present << absent;
+    };
+    row("picture held as long as the sound", "-f mp4 -vcodec mpeg4 -acodec aac", true, true,
+        {" -i file:a.mp3 -r 5 -i file:a.mp3 -f mp4 ", " -map 1:v:0 -map 0:a:0 -disposition:v:0 default ",
+         " -vf tpad=stop_mode=clone:stop_duration=4.800 "});
+    row("the profile's rate", "-r 25 -vcodec mpeg4", true, true,
+        {" -r 25 -i file:a.mp3 ", " -vf tpad=stop_mode=clone:stop_duration=4.960 ", " -r 25 "});
+    row("broadcast rate for mpeg2", "-f vob -vcodec mpeg2video", true, true, {" -r 25 -i file:a.mp3 "});
+    row("window after a start", "-ss 00:00:02 -vcodec mpeg4", true, true,
+        {" -ss 00:00:02 -i file:a.mp3 -r 5 -i file:a.mp3 ", "stop_duration=2.800 "});
+    row("scaled and padded after the hold", "-s 160x120 -padtop 20 -vcodec mpeg4", true, true,
+        {" -vf tpad=stop_mode=clone:stop_duration=4.800,scale=s=160x120,"});
+    row("without sound", "-an -vcodec mpeg4", true, true,
+        {" -map 1:v:0 -disposition:v:0 default ", "stop_duration=4.800 "}, {" 0:a:0 ", " -shortest "});
+    row("sound ends the picture", "-vcodec mpeg4", true, true, {" -shortest "});
+    row("music without a cover", "-vcodec mpeg4", false, true, {}, {" -map ", "tpad", " -r "});
+    row("no video wanted", "-vn -acodec aac", true, false, {}, {" -map ", "tpad"});
+    row("stream copy", "-vcodec copy -acodec copy", true, false, {}, {" -map ", "tpad"});
+    row("explicit map", "-map 0.0 -vcodec mpeg4", true, false, {" -map 0:0 "}, {"tpad", " 1:v:0 "});
+}
+
+void tst_LegacyMapping::coverPicture()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, cover);
+    QFETCH(bool, asked);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+
+    TSourceProbe probe;
+    TStreamInfo sound;
+    sound.index = 0;
+    sound.type = "audio";
+    sound.start = 0;
+    sound.duration = 5.0;
+    probe.streams.push_back(sound);
+    if (cover) {
+        TStreamInfo picture;
+        picture.index = 1;
+        picture.type = "video";
+        picture.attachedPicture = true;
+        probe.streams.push_back(picture);
+    }
+    bool wasAsked = false;
+    TFfmpegPlan plan =
+        TFfmpegArguments::Build(TLegacyCommand::Parse(Split(line)), std::nullopt, 3, WithLibxvid, [&] {
+            wasAsked = true;
+            return &probe;
+        });
+    QCOMPARE(wasAsked, asked);
+    QCOMPARE(plan.coverPicture, cover && asked);
+    const QString args = Joined(plan.arguments);
+    const QString wrong = WrongFragment(args, present, absent);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+}
+
+void tst_LegacyMapping::coverOfUnknownLength()
+{
+    TSourceProbe probe;
+    TStreamInfo sound, picture;
+    sound.index = 0;
+    sound.type = "audio";
+    picture.index = 1;
+    picture.type = "video";
+    picture.attachedPicture = true;
+    probe.streams = {sound, picture};
+    auto build = [&](const char* line) {
+        return TFfmpegArguments::Build(TLegacyCommand::Parse(Split(QString::fromLatin1(line))), std::nullopt,
+                                       3, WithLibxvid, [&] { return &probe; });
+    };
+
+    // The sound ends the held picture.
+    TFfmpegPlan plan = build("-i a.mp3 -vcodec mpeg4 o.mp4");
+    QVERIFY(plan.coverPicture);
+    QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -vf tpad=stop_mode=clone:stop=-1 ")));
+    QVERIFY(Joined(plan.arguments).contains(QStringLiteral(" -shortest ")));
+    // Without sound nothing would: ffmpeg's own way then.
+    plan = build("-i a.mp3 -an -vcodec mpeg4 o.mp4");
+    QVERIFY(!plan.coverPicture);
+    QVERIFY(!Joined(plan.arguments).contains(QStringLiteral("tpad")));
+    // The container's length stands in for the sound's.
+    probe.formatDuration = 6.0;
+    plan = build("-i a.mp3 -an -vcodec mpeg4 o.mp4");
+    QVERIFY(plan.coverPicture);
+    QVERIFY2(
+        Joined(plan.arguments).contains(QStringLiteral(" -vf tpad=stop_mode=clone:stop_duration=5.800 ")),
+        qPrintable(Joined(plan.arguments)));
 }
 
 void tst_LegacyMapping::parseTime_data()

@@ -15,6 +15,10 @@ private slots:
     void durationNotAvailable();
     void timesRiseOnly();
     void estimatedDuration();
+    void speedWithTheTime_data();
+    void speedWithTheTime();
+    void speedForms_data();
+    void speedForms();
 };
 
 void tst_ProgressMarkers::markerForms_data()
@@ -101,6 +105,67 @@ void tst_ProgressMarkers::estimatedDuration()
     m.FeedErrorText("[mp3 @ 0x1] Estimating duration from bitrate, this may be inaccurate\n"
                     "  Duration: 00:00:10.00, start: 0\n");
     QVERIFY(m.DurationEstimated());
+}
+
+void tst_ProgressMarkers::speedWithTheTime_data()
+{
+    QTest::addColumn<QStringList>("blocks"); // "out_time_us speed progress" each
+    QTest::addColumn<QString>("markers");
+
+    const QString t1 = QStringLiteral("ffmpeg_release_time=1.00=ffmpeg_release_time\n");
+    const QString t2 = QStringLiteral("ffmpeg_release_time=2.00=ffmpeg_release_time\n");
+    QTest::newRow("known speed") << QStringList{"1000000 3.1x continue"}
+                                 << t1 + "ffmpeg_release_speed=3.1=ffmpeg_release_speed\n";
+    QTest::newRow("padded as ffmpeg prints it")
+        << QStringList{"1000000 ___1x continue"} << t1 + "ffmpeg_release_speed=1=ffmpeg_release_speed\n";
+    QTest::newRow("not yet known") << QStringList{"1000000 N/A continue"} << t1;
+    QTest::newRow("zero") << QStringList{"1000000 0x continue"} << t1;
+    QTest::newRow("no speed line") << QStringList{"1000000 - continue"} << t1;
+    QTest::newRow("only with a time marker")
+        << QStringList{"1000000 2x continue", "1000000 2.5x continue", "2000000 0.75x end"}
+        << t1 + "ffmpeg_release_speed=2=ffmpeg_release_speed\n" + t2 +
+               "ffmpeg_release_speed=0.75=ffmpeg_release_speed\n";
+    QTest::newRow("a block's speed stays in its block")
+        << QStringList{"N/A 4x continue", "1000000 - continue"} << t1;
+    QTest::newRow("garbage") << QStringList{"1000000 fast continue", "2000000 2xx end"} << t1 + t2;
+}
+
+void tst_ProgressMarkers::speedWithTheTime()
+{
+    QFETCH(QStringList, blocks);
+    QFETCH(QString, markers);
+    TProgressMarkers m;
+    QString out;
+    for (const QString& block : blocks) {
+        const QStringList f = block.split(u' ');
+        std::vector<std::string> lines{"frame=25", "out_time_us=" + f[0].toStdString()};
+        if (f[1] != u"-")
+            lines.push_back("speed=" + QString(f[1]).replace(u'_', u' ').toStdString());
+        lines.push_back("progress=" + f[2].toStdString());
+        for (const auto& line : lines)
+            out += QString::fromStdString(m.FeedProgressLine(line));
+    }
+    QCOMPARE(out, markers);
+}
+
+void tst_ProgressMarkers::speedForms_data()
+{
+    QTest::addColumn<double>("factor");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("whole") << 1.0 << "1";
+    QTest::newRow("tenths") << 3.1 << "3.1";
+    QTest::newRow("three digits") << 12.345 << "12.3";
+    QTest::newRow("fast") << 1234.6 << "1235";
+    QTest::newRow("slow") << 0.0412 << "0.0412";
+    QTest::newRow("very slow, no exponent") << 0.00001234 << "0.000012";
+}
+
+void tst_ProgressMarkers::speedForms()
+{
+    QFETCH(double, factor);
+    QFETCH(QString, text);
+    QCOMPARE(QString::fromStdString(TProgressMarkers::SpeedMarker(factor)),
+             QStringLiteral("ffmpeg_release_speed=%1=ffmpeg_release_speed\n").arg(text));
 }
 
 QTEST_GUILESS_MAIN(tst_ProgressMarkers)
