@@ -6,6 +6,7 @@
 void TBatchProgress::Reset(int count)
 {
     items = QList<TItem>(qMax(0, count));
+    shown = 0;
 }
 
 void TBatchProgress::SetWindow(int index, qint64 seconds)
@@ -37,7 +38,7 @@ bool TBatchProgress::AllWindowsKnown() const
                        [](const TItem& item) { return item.finished || item.window > 0; });
 }
 
-int TBatchProgress::Position() const
+int TBatchProgress::Position()
 {
     if (items.isEmpty())
         return 0;
@@ -69,5 +70,6 @@ int TBatchProgress::Position() const
                 done += std::min(1.0, double(item.reached) / double(item.window));
         }
     }
-    return int(std::clamp(std::floor(done / whole * 100.0), 0.0, 100.0));
+    shown = qMax(shown, int(std::clamp(std::floor(done / whole * 100.0), 0.0, 100.0)));
+    return shown;
 }

@@ -18,8 +18,9 @@ public:
     int Count() const { return int(items.size()); }
     int FinishedCount() const;
     bool AllWindowsKnown() const;
-    // 0..100.
-    int Position() const;
+    // 0..100; never below what it gave before in this run, as a bar moving back would mislead
+    // (a switch from counting items to counting seconds may give less).
+    int Position();
 
 private:
     struct TItem
@@ -29,4 +30,5 @@ private:
         bool finished = false;
     };
     QList<TItem> items;
+    int shown = 0;
 };

@@ -38,6 +38,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 
 #include <ctime>
@@ -335,6 +336,50 @@ private slots:
         QVERIFY(log.contains("ffmpeg_release_time="));
     }
 
+    // Two conversions at once over four clips: never more than two encoders, every file
+    // converted, the bar over the whole batch and the status line counting finished files.
+    void simultaneousConversions()
+    {
+        IniFile(appFolder + "config.ini").WriteInteger("setting", "simultaneous", 2);
+        auto reset = qScopeGuard([this] { IniFile(appFolder + "config.ini").WriteInteger("setting", "simultaneous", 1); });
+        const QString fourth = media + "four.avi";
+        if (!QFile::exists(fourth))
+            QVERIFY(QFile::copy(clips[0], fourth));
+        TWindow w(appFolder);
+        w.SelectProfile("02-mp4-h264-aac.pf");
+        for (const QString& clip : clips)
+            w.Add(clip);
+        w.Add(fourth);
+        int mostAtOnce = 0;
+        QStringList startOrder;
+        QStringList statusTexts;
+        QList<int> positions;
+        QObject::connect(w.Run(), &TBatchRun::ItemStarted, w.frm.get(), [&](int index) {
+            mostAtOnce = qMax(mostAtOnce, w.Run()->RunningCount());
+            startOrder << QString::number(index);
+        });
+        QObject::connect(w.Run(), &TBatchRun::ItemProgress, w.frm.get(), [&] {
+            statusTexts << Child<QLabel>(w.frm.get(), "labelCurrentInfo")->text();
+            positions << Child<QProgressBar>(w.frm.get(), "progressBarCurrent")->value();
+        });
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        w.Convert();
+
+        QCOMPARE(mostAtOnce, 2);
+        QCOMPARE(startOrder, (QStringList{"0", "1", "2", "3"}));
+        for (const char* name : {"one", "two", "three", "four"})
+            QVERIFY2(Probe(outFolder + QString::fromLatin1(name) + ".mp4").videoCodec == "h264", name);
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+        // "Converting, 0/4 files done" and so on, from the language file's format.
+        const QString many = w.Text("msgStatusRunMany");
+        QVERIFY(!many.isEmpty());
+        QVERIFY(statusTexts.contains(QString(many).replace("%s", "0/4")));
+        QVERIFY(statusTexts.contains(QString(many).replace("%s", "2/4")));
+        QVERIFY(std::is_sorted(positions.begin(), positions.end()));
+        QVERIFY(positions.last() > 50);
+        w.VerifyIdle();
+    }
+
     // Stop while the first of three converts: no further item, nothing left running.
     void stopDuringFirstItem()
     {
@@ -592,6 +637,11 @@ private slots:
         QTest::newRow("shell characters, rotated") << shell << "176x220" << QSize(176, 220);
         QTest::newRow("line break, plain") << lineBreak << "320x240" << QSize(320, 240);
         QTest::newRow("line break, rotated") << lineBreak << "176x220" << QSize(176, 220);
+        // No script string can hold these: the script names a link to the source instead.
+        const QString threeQuotes = "src dir/a \"\"\" b\nImport(\"x.avs\").avi";
+        const QString endsInQuote = "src dir/clip \".avi";
+        QTest::newRow("three quotes and a script line, rotated") << threeQuotes << "176x220" << QSize(176, 220);
+        QTest::newRow("ends in a quote, rotated") << endsInQuote << "176x220" << QSize(176, 220);
     }
     void awkwardPaths()
     {
