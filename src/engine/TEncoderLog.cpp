@@ -7,7 +7,7 @@
 
 QString TEncoderLog::FileName() const
 {
-    return common.appFolder + QStringLiteral("logFile.txt");
+    return common.logFile;
 }
 
 bool TEncoderLog::Enabled() const
@@ -41,5 +41,6 @@ void TEncoderLog::AppendLogIfEnabled(const QString& text) const
 
 void TEncoderLog::ClearLog() const
 {
-    QFile::remove(FileName());
+    if (!FileName().isEmpty())
+        QFile::remove(FileName());
 }

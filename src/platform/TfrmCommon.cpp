@@ -54,6 +54,7 @@ void TfrmCommon::InitPaths(const QString& appFolderOverride)
         folder += u'/';
     appFolder = folder;
     configFile = appFolder + QStringLiteral("config.ini");
+    logFile = appFolder + QStringLiteral("logFile.txt");
     languageId = IniFile(configFile).ReadInteger(QStringLiteral("common"), QStringLiteral("language"), 2);
 
     const bool chinese = languageId == 1;
@@ -79,6 +80,8 @@ bool TfrmCommon::DisplayHelpDialogEnabled() const
 
 bool TfrmCommon::LogFileEnabled() const
 {
+    if (logFileSwitch >= 0)
+        return logFileSwitch == 1;
     return IniFile(configFile).ReadInteger(QStringLiteral("setting"), QStringLiteral("logfile"), 0) == 1;
 }
 

@@ -48,6 +48,11 @@ public:
 
     QString appFolder; // ends in "/"
     QString configFile;
+    // The encoder log: appFolder + "logFile.txt" unless a program names another file. Empty
+    // means none: a run then neither writes nor deletes a log.
+    QString logFile;
+    // -1: [setting] logfile decides whether to log; 0 or 1: the program decided (command line).
+    int logFileSwitch = -1;
     int languageId = 2;
     QString languageFile;
     QString splashFile;
