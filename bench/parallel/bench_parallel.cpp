@@ -28,13 +28,23 @@ struct TProfileRun
     QStringList ffmpegArguments;
     double plainWall = 0;
     double cliWall = 0;
+    double plainBest = 1e9;
+    double cliBest = 1e9;
+    double plainCpu = 0; // every process's CPU time, so waiting can be told from working
+    double cliCpu = 0;
 };
 
-double RunPlain(const TProfileRun& run, const QStringList& clips, const QString& folder)
+// Other programs on a shared machine take cores from the parallel run: the load says how many.
+QString LoadAverage()
+{
+    return QString::fromLatin1(ReadAll(QStringLiteral("/proc/loadavg"))).section(u' ', 0, 2);
+}
+
+TMeasuredRun RunPlain(const TProfileRun& run, const QStringList& clips, const QString& folder)
 {
     QDir(folder).removeRecursively();
     QDir().mkpath(folder);
-    double wall = 0;
+    TMeasuredRun all;
     for (const QString& clip : clips) {
         const QString output =
             folder + QFileInfo(clip).completeBaseName() + u'.' + QLatin1String(run.extension);
@@ -44,13 +54,14 @@ double RunPlain(const TProfileRun& run, const QStringList& clips, const QString&
             std::fprintf(stderr, "ffmpeg failed on %s\n", qPrintable(clip));
             std::exit(1);
         }
-        wall += one.wall;
+        all.wall += one.wall;
+        all.totalCpu += one.totalCpu;
     }
-    return wall;
+    return all;
 }
 
-double RunCli(const QString& appFolder, const TProfileRun& run, const QStringList& clips,
-              const QString& folder, int jobs)
+TMeasuredRun RunCli(const QString& appFolder, const TProfileRun& run, const QStringList& clips,
+                    const QString& folder, int jobs)
 {
     QDir(folder).removeRecursively();
     const TMeasuredRun cli =
@@ -68,7 +79,7 @@ double RunCli(const QString& appFolder, const TProfileRun& run, const QStringLis
                      int(clips.size()));
         std::exit(1);
     }
-    return cli.wall;
+    return cli;
 }
 
 } // namespace
@@ -109,8 +120,8 @@ int main(int argc, char** argv)
         for (TProfileRun& run : runs) {
             const QString plainFolder = work.path() + "/out plain/";
             const QString cliFolder = work.path() + "/out cli/";
-            double plain = 0;
-            double cli = 0;
+            TMeasuredRun plain;
+            TMeasuredRun cli;
             // Alternating which goes first evens out a machine that warms up or gets busier.
             if (round % 2) {
                 plain = RunPlain(run, clips, plainFolder);
@@ -119,21 +130,37 @@ int main(int argc, char** argv)
                 cli = RunCli(appFolder, run, clips, cliFolder, cores);
                 plain = RunPlain(run, clips, plainFolder);
             }
-            run.plainWall += plain;
-            run.cliWall += cli;
-            std::printf("round %d %s: plain ffmpeg %.2f s, velmora-cli %.2f s, ratio %.3f\n", round,
-                        run.profile, plain, cli, cli / plain);
+            run.plainWall += plain.wall;
+            run.cliWall += cli.wall;
+            run.plainBest = qMin(run.plainBest, plain.wall);
+            run.cliBest = qMin(run.cliBest, cli.wall);
+            run.plainCpu += plain.totalCpu;
+            run.cliCpu += cli.totalCpu;
+            std::printf(
+                "round %d %s: plain ffmpeg %.2f s, velmora-cli %.2f s, ratio %.3f; CPU %.2f / %.2f s; "
+                "load %s\n",
+                round, run.profile, plain.wall, cli.wall, cli.wall / plain.wall, plain.totalCpu, cli.totalCpu,
+                qPrintable(LoadAverage()));
             std::fflush(stdout);
         }
     }
     double plainAll = 0;
     double cliAll = 0;
+    double plainBestAll = 0;
+    double cliBestAll = 0;
     for (const TProfileRun& run : runs) {
-        std::printf("%s: wall-time ratio velmora-cli / plain ffmpeg %.3f over %d rounds\n", run.profile,
-                    run.cliWall / run.plainWall, rounds);
+        std::printf(
+            "%s: wall-time ratio velmora-cli / plain ffmpeg %.3f over %d rounds, %.3f best against best; "
+            "CPU ratio %.3f\n",
+            run.profile, run.cliWall / run.plainWall, rounds, run.cliBest / run.plainBest,
+            run.cliCpu / run.plainCpu);
         plainAll += run.plainWall;
         cliAll += run.cliWall;
+        plainBestAll += run.plainBest;
+        cliBestAll += run.cliBest;
     }
-    std::printf("both profiles: wall-time ratio %.3f on %d cores (goal <= 0.65)\n", cliAll / plainAll, cores);
+    std::printf("both profiles: wall-time ratio %.3f over all rounds, %.3f best against best, on %d cores "
+                "(goal <= 0.65)\n",
+                cliAll / plainAll, cliBestAll / plainBestAll, cores);
     return 0;
 }
