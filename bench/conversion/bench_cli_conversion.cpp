@@ -1,7 +1,9 @@
-// Ten 10-second 640x480 clips converted by velmora-cli --jobs 1 with the default video profile,
-// and by plain ffmpeg with the very same arguments one file after another, in alternating
-// rounds. Prints the wall-time ratio (goal <= 1.03) and velmora-cli's own CPU time, without its
-// encoders' (goal < 1% of the batch's wall time).
+// Ten 10-second 640x480 clips converted with the default video profile by velmora-cli --jobs 1,
+// by libm9s.exe alone and by plain ffmpeg, each with the very arguments velmora-cli gives them,
+// one file after another, in rotating order over several rounds. Prints the wall-time ratio
+// velmora-cli / plain ffmpeg (goal <= 1.03), the ratio to the adapter alone (what the command
+// line itself adds) and velmora-cli's own CPU time without its encoders' (goal < 1% of the
+// batch's wall time).
 // Usage: bench_cli_conversion [rounds]
 
 #include "support/CliBench.h"
@@ -12,7 +14,9 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cstdio>
+#include <functional>
 
 using namespace TestSupport;
 
@@ -21,12 +25,38 @@ namespace {
 constexpr int clipCount = 10;
 const char* const profile = "01-mp4-mpeg4-aac.pf";
 
+// One file after another, outputs in a fresh folder.
+TMeasuredRun RunEach(const QString& program, const QStringList& clips, const QString& folder,
+                     const std::function<QStringList(const QString&, const QString&)>& arguments)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    TMeasuredRun all;
+    all.status = 0;
+    for (const QString& clip : clips) {
+        const TMeasuredRun one =
+            RunMeasured(program, arguments(clip, folder + QFileInfo(clip).completeBaseName() + ".mp4"));
+        all.wall += one.wall;
+        all.totalCpu += one.totalCpu;
+        all.status = qMax(all.status, one.status);
+    }
+    return all;
+}
+
+int ValidOutputs(const QStringList& clips, const QString& folder)
+{
+    int valid = 0;
+    for (const QString& clip : clips)
+        valid += Probe(folder + QFileInfo(clip).completeBaseName() + ".mp4").ok ? 1 : 0;
+    return valid;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 5;
+    const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 6;
     QTemporaryDir work;
     const QString appFolder = CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), work.path() + "/app");
 
@@ -38,71 +68,76 @@ int main(int argc, char** argv)
             return 1;
         }
     }
-    const QStringList ffmpegArguments =
-        RecordFfmpegArguments(appFolder, work.path() + "/record", QLatin1String(profile), clips.first());
-    if (ffmpegArguments.isEmpty()) {
-        std::fprintf(stderr, "could not record the ffmpeg command of %s\n", profile);
+    const TRecordedCommands commands =
+        RecordCommands(appFolder, work.path() + "/record", QLatin1String(profile), clips.first());
+    if (!commands.IsValid()) {
+        std::fprintf(stderr, "could not record the commands of %s\n", profile);
         return 1;
     }
-    std::printf("ffmpeg %s\n", qPrintable(ffmpegArguments.join(u' ')));
+    std::printf("libm9s.exe %s\nffmpeg %s\n", qPrintable(commands.adapter.join(u' ')),
+                qPrintable(commands.ffmpeg.join(u' ')));
 
-    double plainSum = 0, cliSum = 0, ownSum = 0, plainCpuSum = 0, cliCpuSum = 0;
-    double plainBest = 1e9, cliBest = 1e9;
-    for (int round = 1; round <= rounds; ++round) {
-        const QString plainFolder = work.path() + "/out plain/";
-        const QString cliFolder = work.path() + "/out cli/";
-        const auto plainBatch = [&] {
-            QDir(plainFolder).removeRecursively();
-            QDir().mkpath(plainFolder);
-            TMeasuredRun all;
-            for (const QString& clip : clips) {
-                const TMeasuredRun one = RunMeasured(
-                    "ffmpeg", FfmpegArgumentsFor(ffmpegArguments, clip,
-                                                 plainFolder + QFileInfo(clip).completeBaseName() + ".mp4"));
-                all.wall += one.wall;
-                all.totalCpu += one.totalCpu;
-                all.status = qMax(all.status, one.status);
-            }
-            return all;
-        };
-        const auto cliBatch = [&] {
+    const QString plainFolder = work.path() + "/out plain/";
+    const QString adapterFolder = work.path() + "/out adapter/";
+    const QString cliFolder = work.path() + "/out cli/";
+    const std::array<std::function<TMeasuredRun()>, 3> ways{
+        [&] {
+            return RunEach("ffmpeg", clips, plainFolder, [&](const QString& in, const QString& out) {
+                return FfmpegArgumentsFor(commands.ffmpeg, in, out);
+            });
+        },
+        [&] {
+            return RunEach(appFolder + "libm9s.exe", clips, adapterFolder,
+                           [&](const QString& in, const QString& out) {
+                               return AdapterArgumentsFor(commands.adapter, in, out);
+                           });
+        },
+        [&] {
             QDir(cliFolder).removeRecursively();
             return RunMeasured(appFolder + "velmora-cli",
                                QStringList{"--jobs", "1", "--profile", profile, "--output", cliFolder} +
                                    clips);
-        };
-        TMeasuredRun plain, cli;
-        if (round % 2) {
-            plain = plainBatch();
-            cli = cliBatch();
-        } else {
-            cli = cliBatch();
-            plain = plainBatch();
+        },
+    };
+
+    std::array<double, 3> wallSum{}, cpuSum{}, best{1e9, 1e9, 1e9};
+    double ownSum = 0;
+    for (int round = 1; round <= rounds; ++round) {
+        std::array<TMeasuredRun, 3> runs;
+        // Each way goes first, second and last in turn, so a machine that gets busier or
+        // quieter during a round favours none of them.
+        for (int step = 0; step < 3; ++step) {
+            const int way = (round + step) % 3;
+            runs[way] = ways[way]();
         }
-        int valid = 0;
-        for (const QString& clip : clips)
-            valid += Probe(cliFolder + QFileInfo(clip).completeBaseName() + ".mp4").ok ? 1 : 0;
+        const TMeasuredRun& cli = runs[2];
         std::printf(
-            "round %d: wall plain ffmpeg %.2f s, velmora-cli %.2f s (ratio %.3f); encoders' CPU %.2f / "
-            "%.2f s; velmora-cli's own CPU %.3f s (%.3f%% of its wall time); status %d, %d/%d outputs "
-            "valid\n",
-            round, plain.wall, cli.wall, cli.wall / plain.wall, plain.totalCpu, cli.totalCpu - cli.ownCpu,
-            cli.ownCpu, 100.0 * cli.ownCpu / cli.wall, cli.status, valid, clipCount);
+            "round %d: wall plain ffmpeg %.2f s, libm9s.exe %.2f s, velmora-cli %.2f s (ratio %.3f); "
+            "encoders' CPU %.2f / %.2f / %.2f s; velmora-cli's own CPU %.3f s (%.3f%% of its wall time); "
+            "status %d/%d/%d, %d/%d/%d of %d outputs valid\n",
+            round, runs[0].wall, runs[1].wall, cli.wall, cli.wall / runs[0].wall, runs[0].totalCpu,
+            runs[1].totalCpu, cli.totalCpu - cli.ownCpu, cli.ownCpu, 100.0 * cli.ownCpu / cli.wall,
+            runs[0].status, runs[1].status, cli.status, ValidOutputs(clips, plainFolder),
+            ValidOutputs(clips, adapterFolder), ValidOutputs(clips, cliFolder), clipCount);
         std::fflush(stdout);
-        plainSum += plain.wall;
-        cliSum += cli.wall;
+        for (int way = 0; way < 3; ++way) {
+            wallSum[way] += runs[way].wall;
+            cpuSum[way] += runs[way].totalCpu - (way == 2 ? runs[way].ownCpu : 0);
+            best[way] = qMin(best[way], runs[way].wall);
+        }
         ownSum += cli.ownCpu;
-        plainCpuSum += plain.totalCpu;
-        cliCpuSum += cli.totalCpu - cli.ownCpu;
-        plainBest = qMin(plainBest, plain.wall);
-        cliBest = qMin(cliBest, cli.wall);
     }
     std::printf(
         "wall-time ratio velmora-cli --jobs 1 / plain ffmpeg: %.3f over all rounds, %.3f best against "
         "best (goal <= 1.03)\n",
-        cliSum / plainSum, cliBest / plainBest);
-    std::printf("encoder CPU ratio velmora-cli / plain ffmpeg: %.3f\n", cliCpuSum / plainCpuSum);
+        wallSum[2] / wallSum[0], best[2] / best[0]);
+    std::printf(
+        "wall-time ratio velmora-cli --jobs 1 / libm9s.exe alone: %.3f over all rounds, %.3f best against "
+        "best\n",
+        wallSum[2] / wallSum[1], best[2] / best[1]);
+    std::printf("encoder CPU ratio velmora-cli / libm9s.exe alone / plain ffmpeg: %.3f / %.3f / 1\n",
+                cpuSum[2] / cpuSum[0], cpuSum[1] / cpuSum[0]);
     std::printf("velmora-cli's own CPU: %.3f%% of its batches' wall time (goal < 1%%)\n",
-                100.0 * ownSum / cliSum);
+                100.0 * ownSum / wallSum[2]);
     return 0;
 }

@@ -104,8 +104,9 @@ int main(int argc, char** argv)
     // The default video profile is the first of the list (a missing iComboxFormatIndex is 0).
     TProfileRun runs[] = {{"30-mp3.pf", "mp3", {}}, {"01-mp4-mpeg4-aac.pf", "mp4", {}}};
     for (TProfileRun& run : runs) {
-        run.ffmpegArguments = RecordFfmpegArguments(appFolder, work.path() + "/record " + run.profile,
-                                                    QLatin1String(run.profile), clips.first());
+        run.ffmpegArguments = RecordCommands(appFolder, work.path() + "/record " + run.profile,
+                                             QLatin1String(run.profile), clips.first())
+                                  .ffmpeg;
         if (run.ffmpegArguments.isEmpty()) {
             std::fprintf(stderr, "could not record the ffmpeg command of %s\n", run.profile);
             return 1;

@@ -1,8 +1,8 @@
 #pragma once
-// What the command-line benchmarks share: the exact ffmpeg command the encoder adapter runs for
-// a profile (recorded once through a stand-in ffmpeg beside the adapter, so plain ffmpeg does
-// the very same conversion), and a child program's wall time and CPU time, its own apart from
-// that of the programs it started.
+// What the command-line benchmarks share: the exact adapter and ffmpeg commands of a profile's
+// job (recorded once through stand-ins, so the adapter alone and plain ffmpeg do the very same
+// conversion), and a child program's wall time and CPU time, its own apart from that of the
+// programs it started.
 
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
@@ -81,66 +81,91 @@ inline TMeasuredRun RunMeasured(const QString& program, const QStringList& argum
     return run;
 }
 
-// The arguments the adapter gives ffmpeg when velmora-cli converts source with profile, with
-// the source's and output's names replaced by "<in>" and "<out>" and without the progress
-// pipe. Recorded in a scratch copy of the program folder, where a stand-in ffmpeg beside the
-// adapter writes down its arguments and hands over to the real one. Empty on failure.
-inline QStringList RecordFfmpegArguments(const QString& appFolder, const QString& scratch,
-                                         const QString& profile, const QString& source)
+// The commands of one job, with the source's and output's names replaced by "<in>" and
+// "<out>": what velmora-cli gives the adapter, and what the adapter gives ffmpeg (without its
+// progress pipe, which plain ffmpeg has no use for).
+struct TRecordedCommands
+{
+    QStringList adapter;
+    QStringList ffmpeg;
+    bool IsValid() const { return !adapter.isEmpty() && !ffmpeg.isEmpty(); }
+};
+
+// Records the commands while velmora-cli converts source with profile, in a scratch copy of the
+// program folder where stand-ins for the adapter and for ffmpeg write down their arguments and
+// hand over to the real programs. Nothing is recorded on failure.
+inline TRecordedCommands RecordCommands(const QString& appFolder, const QString& scratch,
+                                        const QString& profile, const QString& source)
 {
     const QString folder = CopyProgramFolder(appFolder, scratch + QStringLiteral("/app"));
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     if (folder.isEmpty() || ffmpeg.isEmpty())
         return {};
-    const QString record = scratch + QStringLiteral("/arguments");
-    WriteText(folder + QStringLiteral("ffmpeg"),
-              QStringLiteral("#!/bin/sh\nprintf '%s\\0' \"$@\" > '%1'\nexec '%2' \"$@\"\n")
-                  .arg(record, ffmpeg)
-                  .toUtf8());
-    QFile::setPermissions(folder + QStringLiteral("ffmpeg"),
-                          QFile::permissions(folder + QStringLiteral("ffmpeg")) | QFile::ExeOwner);
+    const QString adapter = folder + QStringLiteral("libm9s.exe");
+    const QString realAdapter = folder + QStringLiteral("libm9s.real");
+    if (!QFile::rename(adapter, realAdapter))
+        return {};
+    const auto standIn = [](const QString& path, const QString& record, const QString& real) {
+        WriteText(path, QStringLiteral("#!/bin/sh\nprintf '%s\\0' \"$@\" > '%1'\nexec '%2' \"$@\"\n")
+                            .arg(record, real)
+                            .toUtf8());
+        QFile::setPermissions(path, QFile::permissions(path) | QFile::ExeOwner);
+    };
+    // The adapter looks for ffmpeg beside itself first.
+    standIn(adapter, scratch + QStringLiteral("/adapter"), realAdapter);
+    standIn(folder + QStringLiteral("ffmpeg"), scratch + QStringLiteral("/ffmpeg"), ffmpeg);
+
     const QString output = scratch + QStringLiteral("/out/");
     const TMeasuredRun run =
         RunMeasured(folder + QStringLiteral("velmora-cli"),
                     {QStringLiteral("--profile"), profile, QStringLiteral("--output"), output,
                      QStringLiteral("--overwrite"), QStringLiteral("overwrite"), source});
-    const QList<QByteArray> recorded = ReadAll(record).split('\0');
-    if (run.status != 0 || recorded.size() < 4)
-        return {};
     const QStringList outputs = QDir(output).entryList(QDir::Files);
-    QStringList arguments;
-    for (qsizetype i = 0; i + 1 < recorded.size(); ++i) {
-        const QString argument = QString::fromUtf8(recorded[i]);
-        if (argument == QLatin1String("-progress")) {
-            ++i; // and its pipe
-            continue;
-        }
-        if (argument == QStringLiteral("file:") + source)
-            arguments << QStringLiteral("<in>");
-        else if (outputs.size() == 1 && argument == QStringLiteral("file:") + output + outputs.first())
-            arguments << QStringLiteral("<out>");
-        else
-            arguments << argument;
-    }
-    if (!arguments.contains(QStringLiteral("<in>")) || !arguments.contains(QStringLiteral("<out>")))
+    if (run.status != 0 || outputs.size() != 1)
         return {};
+    const QString outputPath = output + outputs.first();
+
+    const auto read = [&](const QString& record, const QString& prefix) {
+        const QList<QByteArray> recorded = ReadAll(record).split('\0');
+        QStringList arguments;
+        for (qsizetype i = 0; i + 1 < recorded.size(); ++i) {
+            const QString argument = QString::fromUtf8(recorded[i]);
+            if (argument == QLatin1String("-progress")) {
+                ++i; // and its pipe
+                continue;
+            }
+            if (argument == prefix + source)
+                arguments << QStringLiteral("<in>");
+            else if (argument == prefix + outputPath)
+                arguments << QStringLiteral("<out>");
+            else
+                arguments << argument;
+        }
+        if (!arguments.contains(QStringLiteral("<in>")) || !arguments.contains(QStringLiteral("<out>")))
+            return QStringList();
+        return arguments;
+    };
+    return {read(scratch + QStringLiteral("/adapter"), QString()),
+            read(scratch + QStringLiteral("/ffmpeg"), QStringLiteral("file:"))};
+}
+
+// The recorded adapter arguments for one source and output.
+inline QStringList AdapterArgumentsFor(const QStringList& recorded, const QString& source,
+                                       const QString& output)
+{
+    QStringList arguments;
+    for (const QString& argument : recorded)
+        arguments << (argument == QLatin1String("<in>")    ? source
+                      : argument == QLatin1String("<out>") ? output
+                                                           : argument);
     return arguments;
 }
 
-// The recorded arguments for one source and output.
+// The recorded ffmpeg arguments for one source and output.
 inline QStringList FfmpegArgumentsFor(const QStringList& recorded, const QString& source,
                                       const QString& output)
 {
-    QStringList arguments;
-    for (const QString& argument : recorded) {
-        if (argument == QLatin1String("<in>"))
-            arguments << QStringLiteral("file:") + source;
-        else if (argument == QLatin1String("<out>"))
-            arguments << QStringLiteral("file:") + output;
-        else
-            arguments << argument;
-    }
-    return arguments;
+    return AdapterArgumentsFor(recorded, QStringLiteral("file:") + source, QStringLiteral("file:") + output);
 }
 
 } // namespace TestSupport
