@@ -37,7 +37,12 @@ void TCliConsole::Line(const QString& text)
 void TCliConsole::Error(const QString& text)
 {
     ClearProgress();
-    Write(stderr, (ProgramName() + QStringLiteral(": ") + text).toUtf8() + '\n');
+    // One message, one line: a script reading standard error line by line keeps each whole.
+    QString line = text.trimmed();
+    line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    line.replace(u'\n', u' ');
+    line.replace(u'\r', u' ');
+    Write(stderr, (ProgramName() + QStringLiteral(": ") + line).toUtf8() + '\n');
 }
 
 void TCliConsole::Progress(const QString& text)

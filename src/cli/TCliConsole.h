@@ -15,7 +15,7 @@ public:
 
     // One line on standard output.
     void Line(const QString& text);
-    // "velmora-cli: text" on standard error.
+    // "velmora-cli: text" on standard error, as one line.
     void Error(const QString& text);
     // Replaces the progress line ("\r", the text, clear to the end of the line); nothing when
     // standard output is no terminal.

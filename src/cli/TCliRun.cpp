@@ -122,8 +122,10 @@ void TCliRun::BatchRunRunFinished(const QString&, bool, const QString& error)
         // The run ended early: every file it did not reach is named, as a failed one is.
         if (signalCount == 0) {
             for (qsizetype i = 0; i < finished.size(); ++i) {
-                if (!finished[i])
-                    console.Error(texts.Format("fileNotConverted", {names[i]}));
+                if (finished[i])
+                    continue;
+                console.Error(texts.Format("fileNotConverted", {names[i]}));
+                ++failed;
             }
         }
     }

@@ -334,6 +334,24 @@ private slots:
         QCOMPARE(ReadAll(junk), QByteArray(4096, 'j'));
     }
 
+    // An encoder that cannot be started ends the run: the error is told once, every file not
+    // converted is named, and no placeholder stays behind.
+    void encoderMissing()
+    {
+        const QString folder = Folder("no encoder");
+        QVERIFY(QFile::rename(appFolder + "libm9s.exe", appFolder + "libm9s.away"));
+        const TCliResult result = Run({"--profile", "1", "--output", folder, clip, longClip});
+        QVERIFY(QFile::rename(appFolder + "libm9s.away", appFolder + "libm9s.exe"));
+        QCOMPARE(result.status, 1);
+        const QStringList errors = result.err.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(errors.size(), 3);
+        QVERIFY2(errors[0].startsWith("velmora-cli: System Error.  Code: 2. "), qPrintable(result.err));
+        QCOMPARE(errors[1], "velmora-cli: " + clip + ": not converted.");
+        QCOMPARE(errors[2], "velmora-cli: " + longClip + ": not converted.");
+        QCOMPARE(result.out, QStringLiteral("0 converted, 2 failed, 0 skipped.\n"));
+        QVERIFY(QDir(folder).isEmpty());
+    }
+
     void refused_data()
     {
         QTest::addColumn<QStringList>("arguments");
