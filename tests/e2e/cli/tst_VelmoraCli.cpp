@@ -634,7 +634,7 @@ private slots:
             });
         QVERIFY2(running.filter("(ffmpeg)").size() == 1, qPrintable(running.join(u'\n')));
         QTRY_VERIFY2_WITH_TIMEOUT(ProcessesInGroup(group).isEmpty(),
-                                  qPrintable(ProcessesInGroup(group).join(u'\n')), 3000);
+                                  qPrintable(ProcessesInGroup(group).join(u'\n')), 10000);
         // The second file never started: no output, no placeholder.
         QVERIFY(!QFile::exists(folder + "clip.mp4"));
         QCOMPARE(result.crashed, killed);
