@@ -1,7 +1,9 @@
 // Twelve 4-second 640x480 clips converted with the MP3 audio profile and with the default video
-// profile: by velmora-cli --jobs <cores>, and by plain ffmpeg with the very same arguments one
-// file after another, in alternating rounds. Prints the wall-time ratio per profile and over
-// all (goal <= 0.65 on a 2-core machine) and the core count.
+// profile: by velmora-cli --jobs <cores>, by plain ffmpeg with the very same arguments one file
+// after another, and, as the machine's own ceiling, by plain ffmpeg <cores> files at a time.
+// The three ways take turns at going first. Prints the wall-time ratio velmora-cli / plain
+// ffmpeg one after another per profile and over all (goal <= 0.65 on a 2-core machine), the
+// ceiling's ratio, the CPU time of each way, the load average and the core count.
 // Usage: bench_parallel [rounds]
 
 #include "support/CliBench.h"
@@ -9,35 +11,59 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <array>
 #include <cstdio>
+#include <functional>
+#include <set>
 
 using namespace TestSupport;
 
 namespace {
 
 constexpr int clipCount = 12;
+enum TWay
+{
+    wPlain,
+    wPlainParallel,
+    wCli,
+    wayCount,
+};
 
 struct TProfileRun
 {
     const char* profile;
     const char* extension;
     QStringList ffmpegArguments;
-    double plainWall = 0;
-    double cliWall = 0;
-    double plainBest = 1e9;
-    double cliBest = 1e9;
-    double plainCpu = 0; // every process's CPU time, so waiting can be told from working
-    double cliCpu = 0;
+    std::array<double, wayCount> wall{};
+    std::array<double, wayCount> best{1e9, 1e9, 1e9};
+    std::array<double, wayCount> cpu{}; // every process's CPU time, so waiting can be told from working
 };
 
-// Other programs on a shared machine take cores from the parallel run: the load says how many.
+// Other programs on a shared machine take cores from the parallel ways: the load says how many.
 QString LoadAverage()
 {
     return QString::fromLatin1(ReadAll(QStringLiteral("/proc/loadavg"))).section(u' ', 0, 2);
+}
+
+QString OutputOf(const TProfileRun& run, const QString& clip, const QString& folder)
+{
+    return folder + QFileInfo(clip).completeBaseName() + u'.' + QLatin1String(run.extension);
+}
+
+void RequireOutputs(const TProfileRun& run, const QStringList& clips, const QString& folder, const char* way)
+{
+    int valid = 0;
+    for (const QString& clip : clips)
+        valid += Probe(OutputOf(run, clip, folder)).ok ? 1 : 0;
+    if (valid != clips.size()) {
+        std::fprintf(stderr, "%s: %d of %d outputs valid\n", way, valid, int(clips.size()));
+        std::exit(1);
+    }
 }
 
 TMeasuredRun RunPlain(const TProfileRun& run, const QStringList& clips, const QString& folder)
@@ -46,17 +72,46 @@ TMeasuredRun RunPlain(const TProfileRun& run, const QStringList& clips, const QS
     QDir().mkpath(folder);
     TMeasuredRun all;
     for (const QString& clip : clips) {
-        const QString output =
-            folder + QFileInfo(clip).completeBaseName() + u'.' + QLatin1String(run.extension);
         const TMeasuredRun one =
-            RunMeasured(QStringLiteral("ffmpeg"), FfmpegArgumentsFor(run.ffmpegArguments, clip, output));
-        if (one.status != 0) {
-            std::fprintf(stderr, "ffmpeg failed on %s\n", qPrintable(clip));
-            std::exit(1);
-        }
+            RunMeasured(QStringLiteral("ffmpeg"),
+                        FfmpegArgumentsFor(run.ffmpegArguments, clip, OutputOf(run, clip, folder)));
         all.wall += one.wall;
         all.totalCpu += one.totalCpu;
     }
+    RequireOutputs(run, clips, folder, "plain ffmpeg");
+    return all;
+}
+
+// Plain ffmpeg, up to jobs files at a time, each next one started as soon as one ends.
+TMeasuredRun RunPlainParallel(const TProfileRun& run, const QStringList& clips, const QString& folder,
+                              int jobs)
+{
+    QDir(folder).removeRecursively();
+    QDir().mkpath(folder);
+    TMeasuredRun all;
+    QElapsedTimer wall;
+    wall.start();
+    const double cpuBefore = ChildCpuSeconds();
+    std::set<pid_t> running;
+    qsizetype next = 0;
+    while (next < clips.size() || !running.empty()) {
+        while (next < clips.size() && int(running.size()) < jobs) {
+            const QString& clip = clips[next++];
+            const pid_t pid =
+                SpawnQuiet(QStringLiteral("ffmpeg"),
+                           FfmpegArgumentsFor(run.ffmpegArguments, clip, OutputOf(run, clip, folder)));
+            if (pid > 0)
+                running.insert(pid);
+        }
+        int status = 0;
+        const pid_t ended = ::wait(&status);
+        if (ended < 0)
+            break;
+        running.erase(ended);
+    }
+    all.wall = double(wall.nsecsElapsed()) / 1e9;
+    all.totalCpu = ChildCpuSeconds() - cpuBefore;
+    RequireOutputs(run, clips, folder, "plain ffmpeg in parallel");
     return all;
 }
 
@@ -69,16 +124,11 @@ TMeasuredRun RunCli(const QString& appFolder, const TProfileRun& run, const QStr
                     QStringList{QStringLiteral("--jobs"), QString::number(jobs), QStringLiteral("--profile"),
                                 QLatin1String(run.profile), QStringLiteral("--output"), folder} +
                         clips);
-    int valid = 0;
-    for (const QString& clip : clips)
-        valid += Probe(folder + QFileInfo(clip).completeBaseName() + u'.' + QLatin1String(run.extension)).ok
-                     ? 1
-                     : 0;
-    if (cli.status != 0 || valid != clips.size()) {
-        std::fprintf(stderr, "velmora-cli: status %d, %d of %d outputs valid\n", cli.status, valid,
-                     int(clips.size()));
+    if (cli.status != 0) {
+        std::fprintf(stderr, "velmora-cli: status %d\n", cli.status);
         std::exit(1);
     }
+    RequireOutputs(run, clips, folder, "velmora-cli");
     return cli;
 }
 
@@ -113,55 +163,52 @@ int main(int argc, char** argv)
         }
         std::printf("%s: ffmpeg %s\n", run.profile, qPrintable(run.ffmpegArguments.join(u' ')));
     }
-    std::printf("cores: %d; velmora-cli --jobs %d against plain ffmpeg one file after another, %d clips\n",
-                cores, cores, clipCount);
+    std::printf("cores: %d; velmora-cli --jobs %d against plain ffmpeg one file after another (and %d at a "
+                "time), %d clips\n",
+                cores, cores, cores, clipCount);
     std::fflush(stdout);
 
+    const QString folder = work.path() + "/out/";
     for (int round = 1; round <= rounds; ++round) {
         for (TProfileRun& run : runs) {
-            const QString plainFolder = work.path() + "/out plain/";
-            const QString cliFolder = work.path() + "/out cli/";
-            TMeasuredRun plain;
-            TMeasuredRun cli;
-            // Alternating which goes first evens out a machine that warms up or gets busier.
-            if (round % 2) {
-                plain = RunPlain(run, clips, plainFolder);
-                cli = RunCli(appFolder, run, clips, cliFolder, cores);
-            } else {
-                cli = RunCli(appFolder, run, clips, cliFolder, cores);
-                plain = RunPlain(run, clips, plainFolder);
+            std::array<TMeasuredRun, wayCount> measured;
+            for (int step = 0; step < wayCount; ++step) {
+                const int way = (round + step) % wayCount;
+                measured[way] = way == wPlain           ? RunPlain(run, clips, folder)
+                                : way == wPlainParallel ? RunPlainParallel(run, clips, folder, cores)
+                                                        : RunCli(appFolder, run, clips, folder, cores);
             }
-            run.plainWall += plain.wall;
-            run.cliWall += cli.wall;
-            run.plainBest = qMin(run.plainBest, plain.wall);
-            run.cliBest = qMin(run.cliBest, cli.wall);
-            run.plainCpu += plain.totalCpu;
-            run.cliCpu += cli.totalCpu;
+            for (int way = 0; way < wayCount; ++way) {
+                run.wall[way] += measured[way].wall;
+                run.best[way] = qMin(run.best[way], measured[way].wall);
+                run.cpu[way] += measured[way].totalCpu;
+            }
             std::printf(
-                "round %d %s: plain ffmpeg %.2f s, velmora-cli %.2f s, ratio %.3f; CPU %.2f / %.2f s; "
-                "load %s\n",
-                round, run.profile, plain.wall, cli.wall, cli.wall / plain.wall, plain.totalCpu, cli.totalCpu,
-                qPrintable(LoadAverage()));
+                "round %d %s: plain ffmpeg %.2f s, %d at a time %.2f s, velmora-cli %.2f s, ratio %.3f; CPU "
+                "%.2f / %.2f / %.2f s; load %s\n",
+                round, run.profile, measured[wPlain].wall, cores, measured[wPlainParallel].wall,
+                measured[wCli].wall, measured[wCli].wall / measured[wPlain].wall, measured[wPlain].totalCpu,
+                measured[wPlainParallel].totalCpu, measured[wCli].totalCpu, qPrintable(LoadAverage()));
             std::fflush(stdout);
         }
     }
-    double plainAll = 0;
-    double cliAll = 0;
-    double plainBestAll = 0;
-    double cliBestAll = 0;
+    std::array<double, wayCount> wallAll{};
+    std::array<double, wayCount> bestAll{};
     for (const TProfileRun& run : runs) {
         std::printf(
             "%s: wall-time ratio velmora-cli / plain ffmpeg %.3f over %d rounds, %.3f best against best; "
-            "CPU ratio %.3f\n",
-            run.profile, run.cliWall / run.plainWall, rounds, run.cliBest / run.plainBest,
-            run.cliCpu / run.plainCpu);
-        plainAll += run.plainWall;
-        cliAll += run.cliWall;
-        plainBestAll += run.plainBest;
-        cliBestAll += run.cliBest;
+            "plain ffmpeg %d at a time %.3f; CPU ratio velmora-cli / plain %.3f\n",
+            run.profile, run.wall[wCli] / run.wall[wPlain], rounds, run.best[wCli] / run.best[wPlain], cores,
+            run.wall[wPlainParallel] / run.wall[wPlain], run.cpu[wCli] / run.cpu[wPlain]);
+        for (int way = 0; way < wayCount; ++way) {
+            wallAll[way] += run.wall[way];
+            bestAll[way] += run.best[way];
+        }
     }
-    std::printf("both profiles: wall-time ratio %.3f over all rounds, %.3f best against best, on %d cores "
-                "(goal <= 0.65)\n",
-                cliAll / plainAll, cliBestAll / plainBestAll, cores);
+    std::printf(
+        "both profiles: wall-time ratio %.3f over all rounds, %.3f best against best, on %d cores (goal <= "
+        "0.65); plain ffmpeg %d at a time: %.3f, %.3f\n",
+        wallAll[wCli] / wallAll[wPlain], bestAll[wCli] / bestAll[wPlain], cores, cores,
+        wallAll[wPlainParallel] / wallAll[wPlain], bestAll[wPlainParallel] / bestAll[wPlain]);
     return 0;
 }

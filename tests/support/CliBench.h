@@ -40,9 +40,16 @@ inline double Seconds(const timeval& time)
     return double(time.tv_sec) + double(time.tv_usec) / 1e6;
 }
 
-// Runs program with its output thrown away and waits for it. The own CPU time is read from
-// /proc while the ended program is not reaped yet, so its children's time is not in it.
-inline TMeasuredRun RunMeasured(const QString& program, const QStringList& arguments)
+// The CPU time of every child ended and waited for so far, their own children included.
+inline double ChildCpuSeconds()
+{
+    rusage usage = {};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    return Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+}
+
+// Starts program with no input and its output thrown away; its process id, or 0.
+inline pid_t SpawnQuiet(const QString& program, const QStringList& arguments)
 {
     std::vector<QByteArray> bytes{QFile::encodeName(program)};
     for (const QString& argument : arguments)
@@ -51,19 +58,26 @@ inline TMeasuredRun RunMeasured(const QString& program, const QStringList& argum
     for (QByteArray& b : bytes)
         argv.push_back(b.data());
     argv.push_back(nullptr);
-
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    TMeasuredRun run;
-    QElapsedTimer wall;
-    wall.start();
     pid_t pid = 0;
     const int spawned = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0)
+    return spawned == 0 ? pid : 0;
+}
+
+// Runs program with its output thrown away and waits for it. The own CPU time is read from
+// /proc while the ended program is not reaped yet, so its children's time is not in it.
+inline TMeasuredRun RunMeasured(const QString& program, const QStringList& arguments)
+{
+    TMeasuredRun run;
+    QElapsedTimer wall;
+    wall.start();
+    const pid_t pid = SpawnQuiet(program, arguments);
+    if (pid <= 0)
         return run;
     siginfo_t info = {};
     waitid(P_PID, id_t(pid), &info, WEXITED | WNOWAIT);
