@@ -1,6 +1,7 @@
 #pragma once
-// The encoder log logFile.txt beside config.ini (TfrmCommon::logFile): the command line and
-// every piece of output of each encoder run of the latest batch, one CR LF line per piece.
+// The encoder log (logFile.txt beside config.ini, TfrmCommon::logFile, unless the program names
+// another file): the command line and every piece of output of each encoder run of the latest
+// batch, one CR LF line per piece.
 
 #include <QString>
 
@@ -13,7 +14,8 @@ public:
 
     QString FileName() const;
 
-    // Logging is on while [setting] logfile is 1; asked anew for every line.
+    // Logging is on while [setting] logfile is 1 (or the program switched it); asked anew for
+    // every line.
     bool Enabled() const;
 
     // One line, opened and closed each time; raises AppError with the cause when it fails.

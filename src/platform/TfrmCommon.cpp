@@ -100,6 +100,8 @@ bool TfrmCommon::DisplayHelpDialogEnabled() const
 
 bool TfrmCommon::LogFileEnabled() const
 {
+    if (logFileSwitch >= 0)
+        return logFileSwitch == 1;
     // Asked for every line an encoder prints: the file is read again only when it changed, so
     // a switch made while a run goes on still counts from the next line.
     struct stat now;

@@ -58,7 +58,11 @@ public:
     // be saved: every read then gives its default and every write is dropped.
     TSettingsPlace settingsPlace;
     QString configFile;
+    // The encoder log, beside config.ini unless a program names another file. Empty means none:
+    // a run then neither writes nor deletes a log.
     QString logFile;
+    // -1: [setting] logfile decides whether to log; 0 or 1: the program decided (command line).
+    int logFileSwitch = -1;
     int languageId = 2;
     QString languageFile;
     QString splashFile;

@@ -83,6 +83,41 @@ private slots:
         QCOMPARE(Read(log.FileName()), QByteArray("next run\r\n"));
     }
 
+    void programDecides_data()
+    {
+        QTest::addColumn<QString>("logName"); // below the folder; empty: no log at all
+        QTest::addColumn<int>("logSwitch");
+        QTest::newRow("own file, on against config") << "run.log" << 1;
+        QTest::newRow("own file, off against config") << "run.log" << 0;
+        QTest::newRow("no file") << "" << 0;
+    }
+    // A program that names its own log (or none) decides alone: [setting] logfile says nothing
+    // then, and the program folder's logFile.txt is neither written nor deleted by its runs.
+    void programDecides()
+    {
+        QFETCH(QString, logName);
+        QFETCH(int, logSwitch);
+        QTemporaryDir dir;
+        TfrmCommon common(dir.path());
+        IniFile(common.configFile).WriteInteger("setting", "logfile", logSwitch == 1 ? 0 : 1);
+        QFile folderLog(common.appFolder + "logFile.txt");
+        QVERIFY(folderLog.open(QIODevice::WriteOnly));
+        folderLog.write("window's run\r\n");
+        folderLog.close();
+        common.logFile = logName.isEmpty() ? QString() : dir.filePath(logName);
+        common.logFileSwitch = logSwitch;
+
+        TEncoderLog log(common);
+        QCOMPARE(log.FileName(), common.logFile);
+        QCOMPARE(log.Enabled(), logSwitch == 1);
+        log.ClearLog();
+        if (log.Enabled())
+            log.AppendLog(QStringLiteral("libm9s.exe -i a"));
+        QCOMPARE(Read(common.appFolder + "logFile.txt"), QByteArray("window's run\r\n"));
+        if (!logName.isEmpty())
+            QCOMPARE(Read(common.logFile), logSwitch == 1 ? QByteArray("libm9s.exe -i a\r\n") : "<missing>");
+    }
+
     void unwritableLogRaises()
     {
         QTemporaryDir dir;

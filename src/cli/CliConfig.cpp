@@ -1,0 +1,35 @@
+#include "cli/CliConfig.h"
+
+#include "cli/CliOptions.h"
+#include "platform/IniFile.h"
+#include "platform/TfrmCommon.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+QString CliConfigFile(const TfrmCommon& common)
+{
+    return common.configFile;
+}
+
+QString DefaultOutputFolder()
+{
+    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return movies.isEmpty() ? QDir::homePath() : movies;
+}
+
+TCliDefaults ReadCliDefaults(const QString& configFile)
+{
+    const IniFile ini(configFile);
+    const QString section = QStringLiteral("setting");
+    TCliDefaults defaults;
+    defaults.outputFolder = ini.ReadString(section, QStringLiteral("outputFolder"), QString());
+    // An empty folder would put every output into the root of the file system; the window
+    // takes its default then, and so does the command line.
+    if (defaults.outputFolder.trimmed().isEmpty())
+        defaults.outputFolder = DefaultOutputFolder();
+    defaults.formatIndex = ini.ReadInteger(section, QStringLiteral("iComboxFormatIndex"), 0);
+    const int simultaneous = ini.ReadInteger(section, QStringLiteral("simultaneous"), 1);
+    defaults.simultaneous = simultaneous >= 1 && simultaneous <= TCliOptions::MaxJobs ? simultaneous : 1;
+    return defaults;
+}

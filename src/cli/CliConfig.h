@@ -1,0 +1,22 @@
+#pragma once
+// The settings velmora-cli takes from config.ini: only read, never written.
+
+#include <QString>
+
+class TfrmCommon;
+
+// The settings file the command line reads: the one place to change should config.ini move.
+QString CliConfigFile(const TfrmCommon& common);
+
+struct TCliDefaults
+{
+    QString outputFolder; // [setting] outputFolder, else the window's default folder
+    int formatIndex = 0;  // [setting] iComboxFormatIndex: a position in the format list, from 0
+    int simultaneous = 1; // [setting] simultaneous: files converted at once
+};
+
+// Missing keys, and values that are no integer or out of range, give the defaults above.
+TCliDefaults ReadCliDefaults(const QString& configFile);
+
+// The folder the window offers when none is saved: the user's videos, else the home folder.
+QString DefaultOutputFolder();
