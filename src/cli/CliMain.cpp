@@ -98,7 +98,17 @@ QString CheckOutputFolder(const QString& folder, const TCliTexts& texts)
         throw TUsageError{texts.Format("errOutputNotFolder", {folder})};
     if (info.exists() && !Writable(path, true))
         throw TUsageError{texts.Format("errOutputReadOnly", {folder})};
-    // A folder that does not exist yet is made by the run, which says so when it cannot.
+    // A folder that does not exist yet is made by the run; the part of it that exists must be
+    // a folder the run can write in, or nothing could ever be made there.
+    QString existing = path;
+    while (!QFileInfo::exists(existing) && QFileInfo(existing).path() != existing)
+        existing = QFileInfo(existing).path();
+    if (existing != path) {
+        if (!QFileInfo(existing).isDir())
+            throw TUsageError{texts.Format("errOutputCannotCreate", {folder, existing})};
+        if (!Writable(existing, true))
+            throw TUsageError{texts.Format("errOutputReadOnly", {folder})};
+    }
     return path;
 }
 

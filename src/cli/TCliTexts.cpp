@@ -32,6 +32,7 @@ const QStringList& TCliTexts::Keys()
         "errProfileBroken",
         "profileLeftOut",
         "errOutputNotFolder",
+        "errOutputCannotCreate",
         "errOutputReadOnly",
         "errLogFile",
         "errLogIsSource",

@@ -398,7 +398,8 @@ private slots:
             << "velmora-cli: The output folder \"" + file + "\" is not a folder.\n";
         QTest::newRow("output folder below a file")
             << QStringList{"--output", file + "/sub", file} << QByteArray()
-            << "velmora-cli: Cannot create folder \"" + file + "/sub\".\n";
+            << "velmora-cli: The output folder \"" + file + "/sub\" cannot be created: \"" + file +
+                   "\" is not a folder.\n";
         QTest::newRow("log in a missing folder")
             << QStringList{"--output", out, "--log", work.path() + "/no folder/run.log", file} << QByteArray()
             << "velmora-cli: The log file \"" + work.path() + "/no folder/run.log\" cannot be written.\n";
