@@ -229,7 +229,12 @@ void TBatchRun::ItemOutput(int index, const QString& text)
     if (!slot)
         return;
     Log(index, text);
+    const TProgressState before = slot->progress;
     slot->progress.TakeMarkers(text);
+    // Most pieces are ffmpeg's own messages: only what moves the figures is told.
+    if (slot->progress.ReachedSeconds == before.ReachedSeconds &&
+        slot->progress.TotalSeconds == before.TotalSeconds && slot->progress.Speed == before.Speed)
+        return;
     TItemProgress progress;
     progress.reachedSeconds = slot->progress.ReachedSeconds;
     progress.totalSeconds = slot->progress.TotalSeconds;

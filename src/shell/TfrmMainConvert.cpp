@@ -308,8 +308,10 @@ void TfrmMain::ShowBatchProgress()
     }
     // A negative position shows as an empty bar.
     progressBarCurrent->setValue(qBound(0, position, 100));
-    labelCurrentInfo->setText(statusText);
-    labelCurrentInfo->setToolTip(statusText);
+    if (labelCurrentInfo->text() != statusText) {
+        labelCurrentInfo->setText(statusText);
+        labelCurrentInfo->setToolTip(statusText);
+    }
     // Told once per run, not for every line the encoder prints, and after the run's own step
     // is over.
     if (!formatError.isEmpty() && !statusFormatReported) {
