@@ -6,6 +6,7 @@
 #include "engine/OutputNames.h"
 #include "engine/TBatchRun.h"
 #include "engine/TJobSetup.h"
+#include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/TfrmCommon.h"
 #include "profiles/ProfileSettings.h"
@@ -356,6 +357,7 @@ private slots:
     void existingOutputs();
     void stopOrCloseWhileAsking_data();
     void stopOrCloseWhileAsking();
+    void questionThatFails();
     void outputFolderThatCannotBeMade();
     void outputNamingTheSource_data();
     void outputNamingTheSource();
@@ -681,6 +683,28 @@ void TestBatchRun::stopOrCloseWhileAsking()
     QVERIFY(!stage.startedPaths.contains(1));
     QVERIFY(!QFileInfo::exists(stage.OutputFor(items[2].source)));
     QCOMPARE(stage.reports, QStringList());
+}
+
+void TestBatchRun::questionThatFails()
+{
+    TStage stage;
+    QVERIFY(stage.valid);
+    QVERIFY(QDir().mkpath(stage.out));
+    const QList<TBatchItem> items = stage.Items(
+        {QStringLiteral("first.avi:exit=1"), QStringLiteral("asked.mkv:"), QStringLiteral("after.mov:")});
+    const QString existing = stage.OutputFor(items[1].source);
+    WriteText(existing, "existing output");
+    stage.Start(items, 1,
+                [](int, const QString&) -> QString { throw AppError(QStringLiteral("No answer.")); });
+    QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
+
+    // The error ends the run at that item; what failed before it is still told.
+    QCOMPARE(stage.runError, QStringLiteral("No answer."));
+    QCOMPARE(stage.failed, QStringLiteral(".avi"));
+    QCOMPARE(stage.events,
+             (QStringList{QStringLiteral("started 0"), QStringLiteral("finished 0"), QStringLiteral("run")}));
+    QCOMPARE(ReadAll(existing), QByteArray("existing output"));
+    QVERIFY(!QFileInfo::exists(stage.OutputFor(items[2].source)));
 }
 
 void TestBatchRun::outputFolderThatCannotBeMade()
