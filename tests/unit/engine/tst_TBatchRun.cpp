@@ -174,13 +174,13 @@ public:
                          });
     }
 
-    // Writes a source whose content tells the stand-in what to do. spec is "name:key=value;...";
+    // Writes a source whose content tells the stand-in what to do. recipe is "name:key=value;...";
     // a name starting with "!" is not written (a source that is gone).
-    QString Source(const QString& spec)
+    QString Source(const QString& recipe)
     {
-        const qsizetype colon = spec.indexOf(u':');
-        QString name = colon < 0 ? spec : spec.left(colon);
-        const QString values = colon < 0 ? QString() : spec.mid(colon + 1);
+        const qsizetype colon = recipe.indexOf(u':');
+        QString name = colon < 0 ? recipe : recipe.left(colon);
+        const QString values = colon < 0 ? QString() : recipe.mid(colon + 1);
         const bool gone = name.startsWith(u'!');
         if (gone)
             name.remove(0, 1);
@@ -198,11 +198,11 @@ public:
         return text;
     }
 
-    QList<TBatchItem> Items(const QStringList& specs)
+    QList<TBatchItem> Items(const QStringList& recipes)
     {
         QList<TBatchItem> items;
-        for (const QString& spec : specs)
-            items << TBatchItem{Source(spec), QStringLiteral("00:00:00"), QString()};
+        for (const QString& recipe : recipes)
+            items << TBatchItem{Source(recipe), QStringLiteral("00:00:00"), QString()};
         return items;
     }
 
@@ -493,11 +493,11 @@ void TestBatchRun::encodersAtOnce()
     TStage stage;
     QVERIFY(stage.valid);
     // Items of different lengths, so that they end in another order than they started.
-    QStringList specs;
+    QStringList recipes;
     for (int i = 0; i < 7; ++i)
-        specs
+        recipes
             << QStringLiteral("item%1.avi:name=item%1;steps=3;stepms=%2").arg(i).arg(40 + 50 * ((i * 2) % 3));
-    stage.Start(stage.Items(specs), simultaneous);
+    stage.Start(stage.Items(recipes), simultaneous);
     QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
 
     const QString fault = stage.OrderFault();
@@ -547,10 +547,10 @@ void TestBatchRun::existingOutputs()
     QVERIFY(QDir().mkpath(stage.out));
     // Three fresh items first, so that with several at once encoders are running while the
     // questions about the next three are open.
-    QStringList specs;
+    QStringList recipes;
     for (int i = 0; i < 6; ++i)
-        specs << QStringLiteral("item%1.avi:steps=2;stepms=%2").arg(i).arg(60 + 40 * i);
-    const QList<TBatchItem> items = stage.Items(specs);
+        recipes << QStringLiteral("item%1.avi:steps=2;stepms=%2").arg(i).arg(60 + 40 * i);
+    const QList<TBatchItem> items = stage.Items(recipes);
     QList<QByteArray> before;
     for (int i = 3; i < 6; ++i) {
         before << "existing output " + QByteArray::number(i);
@@ -1176,12 +1176,12 @@ void TestBatchRun::log()
     // A log of an earlier run is gone once a new run starts.
     WriteText(stage.app + QStringLiteral("logFile.txt"), "earlier run\r\n");
     const QStringList names{"alpha", "bravo", "charlie"};
-    QStringList specs;
+    QStringList recipes;
     for (int i = 0; i < names.size(); ++i)
-        specs << QStringLiteral("%1.avi:prefix=%1;out=%1 says hello;stderr=%1 complains;steps=3;stepms=%2")
-                     .arg(names[i])
-                     .arg(50 + 30 * i);
-    const QList<TBatchItem> items = stage.Items(specs);
+        recipes << QStringLiteral("%1.avi:prefix=%1;out=%1 says hello;stderr=%1 complains;steps=3;stepms=%2")
+                       .arg(names[i])
+                       .arg(50 + 30 * i);
+    const QList<TBatchItem> items = stage.Items(recipes);
     stage.Start(items, simultaneous);
     QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
     QCOMPARE(stage.failed, QString());
