@@ -10,6 +10,7 @@
 #include "platform/Paths.h"
 #include "platform/TfrmCommon.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -49,6 +50,9 @@ void TBatchRun::Start(const QList<TBatchItem>& newItems, const TJobSettings& new
     if (running)
         throw AppError(QStringLiteral("A conversion is running already."));
     closed = false;
+    // No folder would put every output into the root of the file system.
+    if (folder.trimmed().isEmpty())
+        throw AppError(QStringLiteral("No output folder is given."));
     QString path = folder;
     while (path.size() > 1 && path.endsWith(u'/'))
         path.chop(1);
@@ -64,7 +68,7 @@ void TBatchRun::Start(const QList<TBatchItem>& newItems, const TJobSettings& new
     outputs = QList<QString>(items.size());
     errorLines = QList<QStringList>(items.size());
     nextIndex = 0;
-    failedExtensions.clear();
+    failedItems.clear();
     endError.clear();
     stopping = false;
     settling = false;
@@ -276,7 +280,7 @@ void TBatchRun::ItemEnded(int index)
     if (unwritten)
         QFile::remove(slot->output);
     if (failed)
-        failedExtensions << ExtensionWithDot(ShortPath(items[index].source));
+        failedItems << index;
     FlushLog(index);
     const TItemResult result = slot->stopped ? TItemResult::Stopped
                                : failed      ? TItemResult::Failed
@@ -308,7 +312,11 @@ void TBatchRun::FinishIfDone()
     ticker->stop();
     // The links a script named are needed only while encoders read them.
     privateFolder.reset();
-    QStringList extensions = failedExtensions;
+    // In list order, whichever ended first.
+    std::sort(failedItems.begin(), failedItems.end());
+    QStringList extensions;
+    for (int index : failedItems)
+        extensions << ExtensionWithDot(ShortPath(items[index].source));
     const bool stopped = stopping;
     const QString error = endError;
     stopping = false;
@@ -353,11 +361,14 @@ void TBatchRun::Close()
         } catch (const AppError&) {
         }
     }
+    // One grace for all of them together, not one after another.
+    const QDeadlineTimer deadline(stopGraceMs);
     for (const auto& slot : active) {
         TConsoleIO* runner = slot->runner;
         runner->OnReceiveOutput = nullptr;
         runner->OnReceiveError = nullptr;
         runner->OnProcessStatusChange = nullptr;
+        runner->WaitTimeout = int(qMax<qint64>(0, deadline.remainingTime()));
         try {
             runner->Stop();
         } catch (const AppError&) {

@@ -133,7 +133,7 @@ private:
     QList<QString> outputs;                     // per item
     QList<QStringList> errorLines;              // per item
     int nextIndex = 0;
-    QStringList failedExtensions;
+    QList<int> failedItems;
     QString endError;
     bool running = false;
     bool stopping = false;

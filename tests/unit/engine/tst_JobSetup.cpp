@@ -306,6 +306,82 @@ private slots:
         QVERIFY(script.readAll().startsWith("DirectShowSource("));
     }
 
+    // A script string names the path exactly or not at all: no text of the path may end the
+    // string early and add lines of its own to the script.
+    void scriptString_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected"); // empty: no script string can hold it
+
+        QTest::newRow("plain") << "/media/clip one.avi"
+                               << "\"/media/clip one.avi\"";
+        QTest::newRow("non-ASCII and parentheses") << "/媒体/clip (2).avi"
+                                                   << "\"/媒体/clip (2).avi\"";
+        QTest::newRow("a quote inside") << "/media/say \"hi\".avi"
+                                        << "\"\"\"/media/say \"hi\".avi\"\"\"";
+        QTest::newRow("two quotes in a row") << "/media/a \"\"b.avi"
+                                             << "\"\"\"/media/a \"\"b.avi\"\"\"";
+        QTest::newRow("a line break") << "/media/two\nlines.avi"
+                                      << "\"\"\"/media/two\nlines.avi\"\"\"";
+        QTest::newRow("a carriage return") << "/media/two\rlines.avi"
+                                           << "\"\"\"/media/two\rlines.avi\"\"\"";
+        QTest::newRow("a quote and a line break") << "/m/\")\nKillAudio(\".avi"
+                                                  << "\"\"\"/m/\")\nKillAudio(\".avi\"\"\"";
+        QTest::newRow("three quotes") << "/media/a \"\"\" b.avi"
+                                      << "";
+        QTest::newRow("ends in a quote") << "/media/clip\""
+                                         << "";
+        QTest::newRow("begins with a quote") << "\"clip.avi"
+                                             << "";
+        QTest::newRow("only a line break, ends in a quote") << "/m/a\nb\""
+                                                            << "";
+    }
+    void scriptString()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QCOMPARE(TJobSetup::ScriptString(path), expected);
+    }
+
+    // A source no script string can hold is named through a link in the run's own folder.
+    void scriptNamesALinkWhenNoStringHoldsTheSource()
+    {
+        QTemporaryDir temp;
+        QVERIFY(temp.isValid());
+        const QString source = temp.path() + QStringLiteral("/a \"\"\" b.avi");
+        {
+            QFile file(source);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("source");
+        }
+        const QString own = temp.path() + QStringLiteral("/own");
+        QVERIFY(QDir().mkdir(own));
+        TJobSettings settings = BaseSettings();
+        settings.tempFolder = temp.path() + u'/';
+        settings.videoSize = QStringLiteral("176x220");
+        TJobFiles files = BaseFiles();
+        files.sourcePath = source;
+        files.privateFolder = own;
+        TFFMpeg ffmpeg;
+        TJobSetup::BuildJobCommandLine(ffmpeg, settings, files);
+        const QString link = own + QStringLiteral("/source1.avi");
+        QCOMPARE(QFileInfo(link).symLinkTarget(), source);
+        QFile script(settings.tempFolder + QStringLiteral("m9s.avs"));
+        QVERIFY(script.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(script.readAll()),
+                 QStringLiteral("DirectShowSource(\"") + link +
+                     QStringLiteral("\",convertfps=true)\r\nturnleft()\r\n"));
+
+        // Without a folder of its own the job cannot name the source, and says so.
+        files.privateFolder.clear();
+        try {
+            TJobSetup::BuildJobCommandLine(ffmpeg, settings, files);
+            QFAIL("no error raised");
+        } catch (const AppError& error) {
+            QCOMPARE(error.Text(), QStringLiteral("Cannot name \"%1\" in a script.").arg(source));
+        }
+    }
+
     void scriptThatCannotBeWritten()
     {
         TJobSettings settings = BaseSettings();

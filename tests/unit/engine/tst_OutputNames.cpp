@@ -1,12 +1,18 @@
 // The existing-output rules: the free automatic name on real files, and the decision for every
-// answer of the prompt together with the remembered answer it leaves behind.
+// answer of the prompt together with the remembered answer it leaves behind. The output file
+// itself: its name, the same-file check and the placeholder.
 
+#include "engine/OutputFile.h"
 #include "engine/OutputNames.h"
+#include "support/ErrorOf.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +41,14 @@ private slots:
     void ResolveUsesTheFileSystem();
     void AnswerForButtons_data();
     void AnswerForButtons();
+    void OutputName_data();
+    void OutputName();
+    void SameFileCheck_data();
+    void SameFileCheck();
+    void Placeholder_data();
+    void Placeholder();
+    void PlaceholderStill_data();
+    void PlaceholderStill();
 };
 
 void TestOutputNames::MakeAutoName_data()
@@ -242,6 +256,198 @@ void TestOutputNames::AnswerForButtons()
     QFETCH(bool, remember);
     QFETCH(int, answer);
     QCOMPARE(int(OverwriteAnswerFor(TOverwriteButton(button), remember)), answer);
+}
+
+void TestOutputNames::OutputName_data()
+{
+    QTest::addColumn<QString>("source");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("extension replaced") << "/media/clip.avi"
+                                        << "clip.mp4";
+    QTest::newRow("last dot only") << "/media/a.b.mkv"
+                                   << "a.b.mp4";
+    QTest::newRow("no extension gets one") << "/media/clip"
+                                           << "clip.mp4";
+    QTest::newRow("a leading dot is the name") << "/media/.clip"
+                                               << ".clip.mp4";
+    QTest::newRow("dot in the folder only") << "/media.d/clip"
+                                            << "clip.mp4";
+    QTest::newRow("name ending in a dot") << "/media/clip."
+                                          << "clip.mp4";
+    QTest::newRow("blanks, quotes, non-ASCII") << "/m/my \"clip\" 视频.wmv"
+                                               << "my \"clip\" 视频.mp4";
+}
+
+void TestOutputNames::OutputName()
+{
+    QFETCH(QString, source);
+    QFETCH(QString, expected);
+    QCOMPARE(OutputNameFor(source, QStringLiteral("mp4")), expected);
+}
+
+void TestOutputNames::SameFileCheck_data()
+{
+    QTest::addColumn<QString>("second"); // how the second path reaches the first file
+    QTest::addColumn<bool>("same");
+    QTest::newRow("the same path") << "same" << true;
+    QTest::newRow("another spelling") << "spelling" << true;
+    QTest::newRow("a link to it") << "link" << true;
+    QTest::newRow("a second name") << "hard" << true;
+    QTest::newRow("a copy") << "copy" << false;
+    QTest::newRow("nothing there") << "missing" << false;
+    QTest::newRow("a dangling link") << "dangling" << false;
+}
+
+void TestOutputNames::SameFileCheck()
+{
+    QFETCH(QString, second);
+    QFETCH(bool, same);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString first = dir.filePath("clip.mp4");
+    Touch(first);
+    const QString other = dir.filePath("other.mp4");
+    if (second == "same") {
+        QCOMPARE(SameFile(first, first), same);
+        return;
+    }
+    if (second == "spelling") {
+        QCOMPARE(SameFile(first, dir.path() + "/./sub/../clip.mp4"), false); // no "sub" folder
+        QVERIFY(QDir(dir.path()).mkdir("sub"));
+        QCOMPARE(SameFile(first, dir.path() + "/./sub/../clip.mp4"), same);
+        return;
+    }
+    if (second == "link")
+        QVERIFY(QFile::link(first, other));
+    else if (second == "hard")
+        QCOMPARE(::link(QFile::encodeName(first).constData(), QFile::encodeName(other).constData()), 0);
+    else if (second == "copy")
+        QVERIFY(QFile::copy(first, other));
+    else if (second == "dangling")
+        QVERIFY(QFile::link(dir.filePath("gone.mp4"), other));
+    QCOMPARE(SameFile(first, other), same);
+    QCOMPARE(SameFile(other, first), same);
+}
+
+void TestOutputNames::Placeholder_data()
+{
+    QTest::addColumn<QString>("existing"); // what is at the output's name beforehand
+    QTest::addColumn<QString>("error");    // the reason in the error, empty when created
+
+    QTest::newRow("nothing") << "nothing"
+                             << "";
+    QTest::newRow("a file") << "file"
+                            << "";
+    QTest::newRow("a link to a file") << "link"
+                                      << "";
+    QTest::newRow("a dangling link") << "dangling"
+                                     << "";
+    QTest::newRow("a link to a folder") << "folderlink"
+                                        << "";
+    QTest::newRow("a folder") << "folder"
+                              << "It is not a regular file.";
+    QTest::newRow("a pipe") << "pipe"
+                            << "It is not a regular file.";
+    QTest::newRow("a missing folder") << "nofolder"
+                                      << "No such file or directory";
+}
+
+void TestOutputNames::Placeholder()
+{
+    QFETCH(QString, existing);
+    QFETCH(QString, error);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(QDir(dir.path()).mkdir("out"));
+    QVERIFY(QDir(dir.path()).mkdir("elsewhere"));
+    const QString elsewhere = dir.filePath("elsewhere");
+    const QString target = elsewhere + "/precious.bin";
+    const QByteArray precious("precious\0bytes\r\n", 16);
+    {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(precious);
+    }
+    QString path = dir.filePath("out/clip.mp4");
+    const QByteArray name = QFile::encodeName(path);
+    if (existing == "file")
+        Touch(path);
+    else if (existing == "link")
+        QVERIFY(QFile::link(target, path));
+    else if (existing == "dangling")
+        QVERIFY(QFile::link(elsewhere + "/made.mp4", path));
+    else if (existing == "folderlink")
+        QVERIFY(QFile::link(elsewhere, path));
+    else if (existing == "folder")
+        QVERIFY(QDir().mkdir(path));
+    else if (existing == "pipe")
+        QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    else if (existing == "nofolder")
+        path = dir.filePath("nothing here/clip.mp4");
+
+    // A pipe must not make this wait for a reader.
+    const QString text = TestSupport::ErrorOf([&] { CreatePlaceholder(path); });
+    if (error.isEmpty()) {
+        QCOMPARE(text, QString());
+        struct stat info;
+        QCOMPARE(::lstat(QFile::encodeName(path).constData(), &info), 0);
+        QVERIFY(S_ISREG(info.st_mode));
+        QVERIFY(StillPlaceholder(path));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), PlaceholderText());
+    } else {
+        QCOMPARE(text, QStringLiteral("Cannot create file \"%1\". %2").arg(path, error));
+    }
+    // Nothing was written through a link, and whatever was at the name and refused stays.
+    QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"precious.bin"});
+    QFile kept(target);
+    QVERIFY(kept.open(QIODevice::ReadOnly));
+    QCOMPARE(kept.readAll(), precious);
+    if (existing == "folder")
+        QVERIFY(QFileInfo(path).isDir());
+    if (existing == "pipe") {
+        struct stat info;
+        QCOMPARE(::lstat(name.constData(), &info), 0);
+        QVERIFY(S_ISFIFO(info.st_mode));
+    }
+}
+
+void TestOutputNames::PlaceholderStill_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("still");
+
+    QTest::newRow("the placeholder") << "file" << PlaceholderText() << true;
+    QTest::newRow("written over") << "file" << QByteArray("RIFF....AVI ") << false;
+    QTest::newRow("written after it") << "file" << PlaceholderText() + "more" << false;
+    QTest::newRow("cut short") << "file" << QByteArray("temp") << false;
+    QTest::newRow("emptied") << "file" << QByteArray() << false;
+    QTest::newRow("gone") << "missing" << QByteArray() << false;
+    QTest::newRow("a folder") << "folder" << QByteArray() << false;
+}
+
+void TestOutputNames::PlaceholderStill()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, still);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath("clip.mp4");
+    if (kind == "file") {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkdir(path));
+    }
+    QCOMPARE(StillPlaceholder(path), still);
 }
 
 QTEST_GUILESS_MAIN(TestOutputNames)
