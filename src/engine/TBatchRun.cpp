@@ -329,11 +329,8 @@ void TBatchRun::EndRunWithError(const QString& text)
     endError = text;
 }
 
-void TBatchRun::Stop()
+void TBatchRun::SendQuitToAll()
 {
-    if (!running || stopping)
-        return;
-    stopping = true;
     for (const auto& slot : active) {
         slot->stopped = true;
         try {
@@ -341,6 +338,16 @@ void TBatchRun::Stop()
         } catch (const AppError&) {
             // The encoder is ending already and takes no more input; the stop still makes sure.
         }
+    }
+}
+
+void TBatchRun::Stop()
+{
+    if (!running || stopping)
+        return;
+    stopping = true;
+    SendQuitToAll();
+    for (const auto& slot : active) {
         slot->runner->WaitTimeout = stopGraceMs;
         slot->runner->StopSoon();
     }
@@ -354,13 +361,7 @@ void TBatchRun::Close()
     closed = true;
     stopping = true;
     // Every encoder hears "q" before any is waited for, so they finish their files together.
-    for (const auto& slot : active) {
-        slot->stopped = true;
-        try {
-            slot->runner->SendLine(QStringLiteral("q"));
-        } catch (const AppError&) {
-        }
-    }
+    SendQuitToAll();
     // One grace for all of them together, not one after another.
     const QDeadlineTimer deadline(stopGraceMs);
     for (const auto& slot : active) {

@@ -117,6 +117,8 @@ private:
     void Tick();
     void FinishIfDone();
     void EndRunWithError(const QString& text);
+    // Marks every running item stopped and asks its encoder to finish its file ("q").
+    void SendQuitToAll();
     void Log(int index, const QString& text);
     void FlushLog(int index);
     QString FreeScriptPath() const;

@@ -231,19 +231,24 @@ void TConsoleIO::SendLine(const QString& Text)
     PumpLater();
 }
 
+void TConsoleIO::SendTerminateCommand()
+{
+    if (TerminateCommand.isEmpty())
+        return;
+    try {
+        SendLine(TerminateCommand);
+    } catch (const AppError&) {
+        // A child that has already ended cannot take the command; that is no failure of a stop.
+        if (process && !childEnded && process->state() == QProcess::Running)
+            throw;
+    }
+}
+
 void TConsoleIO::Stop()
 {
     if (!process)
         return;
-    if (!TerminateCommand.isEmpty()) {
-        try {
-            SendLine(TerminateCommand);
-        } catch (const AppError&) {
-            // A child that has already ended cannot take the command; that is no failure of Stop.
-            if (process && !childEnded && process->state() == QProcess::Running)
-                throw;
-        }
-    }
+    SendTerminateCommand();
     if (!EnableKill || !process)
         return;
     if (!TerminateCommand.isEmpty() && WaitForChildEnd(WaitTimeout))
@@ -255,12 +260,10 @@ void TConsoleIO::StopSoon()
 {
     if (!process)
         return;
-    if (!TerminateCommand.isEmpty()) {
-        try {
-            SendLine(TerminateCommand);
-        } catch (const AppError&) {
-            // A child that is ending takes no more input; the kill below still makes sure.
-        }
+    try {
+        SendTerminateCommand();
+    } catch (const AppError&) {
+        // A child that cannot take it any more is killed below all the same.
     }
     if (!EnableKill)
         return;

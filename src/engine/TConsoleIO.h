@@ -110,6 +110,7 @@ private:
     bool Raise(const TReceiveEvent& event, const QString& text, const std::shared_ptr<bool>& token);
     bool RaiseStatus(bool running, const std::shared_ptr<bool>& token);
     bool WaitForChildEnd(int milliseconds);
+    void SendTerminateCommand();
     void KillGroup();
     void ReleaseProcess();
 
