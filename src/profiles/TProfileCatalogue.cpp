@@ -1,10 +1,12 @@
 #include "profiles/TProfileCatalogue.h"
 
 #include "platform/AppError.h"
+#include "platform/IniFile.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <climits>
 
 QStringList TProfileCatalogue::ListProfileFiles(const QString& profileFolder)
 {
@@ -162,4 +164,17 @@ int TProfileCatalogue::SavedEntryIndex(const std::optional<QString>& formatFile,
             return first;
     }
     return index;
+}
+
+int TProfileCatalogue::SavedEntryIndex(const QString& configFile) const
+{
+    const IniFile config(configFile);
+    const QString section = QStringLiteral("setting");
+    // A key that is not there reads as its default: "/" is no file name, and no saved number
+    // reads both as INT_MIN and as INT_MAX.
+    const QString file = config.ReadString(section, QStringLiteral("formatFile"), QStringLiteral("/"));
+    const int low = config.ReadInteger(section, QStringLiteral("iComboxFormatIndex"), INT_MIN);
+    const int high = config.ReadInteger(section, QStringLiteral("iComboxFormatIndex"), INT_MAX);
+    return SavedEntryIndex(file == QLatin1String("/") ? std::nullopt : std::optional(file),
+                           low == high ? std::optional(low) : std::nullopt);
 }

@@ -59,6 +59,8 @@ public:
     // available one.
     int SavedEntryIndex(const std::optional<QString>& formatFile,
                         const std::optional<int>& formatIndex) const;
+    // The same from [setting] formatFile and iComboxFormatIndex of a config.ini.
+    int SavedEntryIndex(const QString& configFile) const;
 
     // The file name today of the profile at a position of the catalogue as it was before it was
     // renumbered; empty for a position it did not have.

@@ -31,10 +31,8 @@
 #include <QTreeWidget>
 
 #include <array>
-#include <climits>
 #include <cstdio>
 #include <memory>
-#include <optional>
 
 // ---- parts and windows -------------------------------------------------------------------
 
@@ -167,18 +165,7 @@ void TfrmMain::WriteFormatIndex(int index) const
 
 void TfrmMain::RestoreFormatIndex()
 {
-    const IniFile config(frmCommon->configFile);
-    // A key that is not there reads as its default; "/" is no file name, and no number is
-    // both INT_MIN and INT_MAX.
-    const QString file =
-        config.ReadString(QStringLiteral("setting"), QStringLiteral("formatFile"), QStringLiteral("/"));
-    const int low =
-        config.ReadInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), INT_MIN);
-    const int high =
-        config.ReadInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), INT_MAX);
-    const std::optional<QString> formatFile = file == QLatin1String("/") ? std::nullopt : std::optional(file);
-    const std::optional<int> formatIndex = low == high ? std::optional(low) : std::nullopt;
-    const int index = catalogue.SavedEntryIndex(formatFile, formatIndex);
+    const int index = catalogue.SavedEntryIndex(frmCommon->configFile);
     if (index < 0) {
         ComboBoxFormatSelect->setCurrentIndex(-1);
         return;

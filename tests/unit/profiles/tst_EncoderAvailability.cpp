@@ -234,6 +234,18 @@ void tst_EncoderAvailability::savedEntry()
     const std::optional<QString> file = formatFile == "/" ? std::nullopt : std::optional(formatFile);
     const std::optional<int> index = formatIndex == INT_MIN ? std::nullopt : std::optional(formatIndex);
     QCOMPARE(catalogue.SavedEntryIndex(file, index), expected);
+
+    // The same keys read from a config.ini.
+    QByteArray config = "[setting]\n";
+    if (file)
+        config += "formatFile=" + file->toUtf8() + "\n";
+    if (index)
+        config += "iComboxFormatIndex=" + QByteArray::number(*index) + "\n";
+    WriteText(dir->filePath("config.ini"), config);
+    QCOMPARE(catalogue.SavedEntryIndex(dir->filePath("config.ini")), expected);
+    // A position that is no number counts as none saved.
+    WriteText(dir->filePath("config.ini"), "[setting]\niComboxFormatIndex=first\n");
+    QCOMPARE(catalogue.SavedEntryIndex(dir->filePath("config.ini")), unavailable.startsWith("01") ? 1 : 0);
 }
 
 void tst_EncoderAvailability::formerCatalogue()
