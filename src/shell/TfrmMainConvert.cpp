@@ -235,6 +235,9 @@ void TfrmMain::ShowFormatAvailability()
 
 void TfrmMain::LeaveUnavailableFormat()
 {
+    // The choice was saved when the window closed; an answer after that changes nothing.
+    if (closingDown)
+        return;
     const int index = ComboBoxFormatSelect->currentIndex();
     if (index < 0 || index >= catalogue.entries.size() || catalogue.entries[index].Available())
         return;
