@@ -73,7 +73,7 @@ TMeasure RunThroughWindow(const QString& appFolder, const QStringList& clips)
     QCoreApplication::processEvents();
     auto* formats = Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"));
     for (int i = 0; i < formats->count(); ++i) {
-        if (formats->itemData(i).toString().endsWith(QLatin1String("/01-mp4-mpeg4-aac.pf"))) {
+        if (formats->itemData(i).toString().endsWith(QLatin1String("/33-mp4-mpeg4-aac.pf"))) {
             formats->setCurrentIndex(i);
             frm.ComboBoxFormatSelectChange(i);
         }

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <cmath>
+
 namespace {
 
 QString ValueOf(const QString& boxText)
@@ -76,6 +78,17 @@ QString TJobSetup::AspectForFrameSize(const QString& frameSize)
         return QStringLiteral("16:9");
     if (frameSize == QLatin1String("400x240"))
         return QStringLiteral("16:10");
+    // A wide size (1280x720, 854x480, 1280x800) marked 4:3 would be shown squeezed: such a
+    // size gives its own shape. Within 1 %, as sizes are rounded to even numbers.
+    static const QRegularExpression size(QStringLiteral("^(\\d{1,5})x(\\d{1,5})$"));
+    const QRegularExpressionMatch match = size.match(frameSize);
+    if (match.hasMatch() && match.captured(2).toInt() > 0) {
+        const double ratio = match.captured(1).toDouble() / match.captured(2).toDouble();
+        if (std::abs(ratio / (16.0 / 9.0) - 1.0) <= 0.01)
+            return QStringLiteral("16:9");
+        if (std::abs(ratio / (16.0 / 10.0) - 1.0) <= 0.01)
+            return QStringLiteral("16:10");
+    }
     return QStringLiteral("4:3");
 }
 
@@ -127,7 +140,9 @@ TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& 
     }
 
     if (settings.aspect == QLatin1String("auto"))
-        ffmpeg.Aspect = AspectForFrameSize(ffmpeg.FrameSize);
+        // A copied video keeps the shape it has: an aspect for it would only be dropped.
+        ffmpeg.Aspect =
+            settings.videoCodec == QLatin1String("copy") ? QString() : AspectForFrameSize(ffmpeg.FrameSize);
     else if (settings.aspect == QLatin1String("4:3") || settings.aspect == QLatin1String("16:9") ||
              settings.aspect == QLatin1String("16:10"))
         ffmpeg.Aspect = settings.aspect;

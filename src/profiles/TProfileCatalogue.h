@@ -3,11 +3,14 @@
 // stable order, the text each shows in the format list, and the items a settings box gets
 // from one profile choice.
 
+#include "profiles/TEncoderAvailability.h"
 #include "profiles/VideoProfile.h"
 
 #include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 struct TChoiceItems
 {
@@ -20,8 +23,11 @@ struct TProfileEntry
 {
     QString file; // full path
     TVideoProfile profile;
+    // The encoders it needs that the installed ffmpeg lacks; empty while nothing is known.
+    QStringList missingEncoders;
 
     QString FileName() const;
+    bool Available() const { return missingEncoders.isEmpty(); }
     // The text the format list shows.
     QString EntryText() const;
 };
@@ -39,6 +45,26 @@ public:
 
     // The entry whose file name (without folder) or display name is name, else -1.
     int IndexOf(const QString& name) const;
+
+    // Marks the entries whose encoders the answer lacks; an unknown answer marks none.
+    void ApplyEncoders(const TEncoderAnswer& answer);
+    // The first entry that is available, else -1.
+    int FirstAvailable() const;
+
+    // The entry the saved choice names (nullopt: the key is not there). A saved formatFile that
+    // the catalogue holds names its entry. Without a formatFile (a config.ini written before the
+    // catalogue was renumbered) a saved position is first taken as a position in that former
+    // catalogue. Otherwise the position counts, as it always has: none saved gives 0, past the
+    // end 0, a negative one -1 (no entry). An entry that is not available gives the first
+    // available one.
+    int SavedEntryIndex(const std::optional<QString>& formatFile,
+                        const std::optional<int>& formatIndex) const;
+    // The same from [setting] formatFile and iComboxFormatIndex of a config.ini.
+    int SavedEntryIndex(const QString& configFile) const;
+
+    // The file name today of the profile at a position of the catalogue as it was before it was
+    // renumbered; empty for a position it did not have.
+    static QString FormerFormatFile(int formerIndex);
 
     // appFolder + "profile/".
     static QString ProfileFolder(const QString& appFolder) { return appFolder + QStringLiteral("profile/"); }

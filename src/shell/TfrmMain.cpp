@@ -390,6 +390,7 @@ void TfrmMain::FormCreate()
     } catch (...) {
         startupErrors << CurrentExceptionText();
     }
+    CheckEncoderAvailability();
 }
 
 void TfrmMain::CreateOtherWindows()
@@ -455,6 +456,9 @@ void TfrmMain::FormPaint()
     if (firstPaintDone)
         return;
     firstPaintDone = true;
+    // Only now: starting the adapter must not hold up the first paint.
+    if (!encoderAnswerKnown)
+        QTimer::singleShot(0, this, &TfrmMain::AskEncoderAvailability);
     if (frmCommon->DisplayHelpDialogEnabled()) {
         // Shown once the paint is over, never from inside it.
         QTimer::singleShot(0, this, &TfrmMain::ShowHelpDialog);
@@ -562,6 +566,8 @@ void TfrmMain::LoadLanguage(const QString& fileName)
     messages.msgFinishInfo = read("frmMain", "msgFinishInfo");
     messages.msgNoProfile = read("frmMain", "msgNoProfile");
     messages.msgFolderLineBreak = read("frmMain", "msgFolderLineBreak");
+    messages.msgEncoderMissing = read("frmMain", "msgEncoderMissing");
+    ShowFormatAvailability();
     N_1->setTitle(read("frmMain", "N_1"));
     N_Simultaneous->setTitle(read("frmMain", "N_Simultaneous"));
     N_Skin->setTitle(read("frmMain", "N_Skin"));

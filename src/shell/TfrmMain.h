@@ -44,6 +44,8 @@ class TfrmUnSupportFormat;
 class TfrmHelpDialog;
 class TfrmSplash;
 class TSkinEngine;
+class TEncoderAvailability;
+struct TEncoderAnswer;
 
 // The window's message texts, as the language file gave them; named by their keys.
 struct TMainMessages
@@ -58,6 +60,7 @@ struct TMainMessages
     QString msgFinishInfo;
     QString msgNoProfile;
     QString msgFolderLineBreak;
+    QString msgEncoderMissing;
 };
 
 class TfrmMain : public QMainWindow
@@ -123,9 +126,16 @@ public:
     void ComboBoxFormatSelectChange(int index);
     void FillChoiceBox(QComboBox* box, const QString& value, const QString& choices, bool enabled);
     int ReadFormatIndex() const;
+    // Writes the position and, as [setting] formatFile, the file name of the entry there.
     void WriteFormatIndex(int index) const;
     // The saved output format, applied at the first show.
     void RestoreFormatIndex();
+    // Which profiles the installed ffmpeg can encode: a cached answer at once, else the
+    // adapter is asked once the window is painted. EncoderAvailabilityAnswered greys out the
+    // entries it cannot encode.
+    void CheckEncoderAvailability();
+    void AskEncoderAvailability();
+    void EncoderAvailabilityAnswered(const TEncoderAnswer& answer);
     // How many items may convert at once: [setting] simultaneous, 1 when missing or unreadable,
     // at most the processor count.
     int ReadSimultaneous() const;
@@ -176,6 +186,13 @@ private:
     void ShowBatchProgress();
     // The settings panel's boxes, in the order of the profile's choices (ChoiceFields).
     std::array<QComboBox*, 8> SettingBoxes() const;
+    // Greys out the format list's entries the installed ffmpeg cannot encode, each with a tool
+    // tip naming what it lacks.
+    void ShowFormatAvailability();
+    // Applies the first available entry when the selected one is not available.
+    void LeaveUnavailableFormat();
+    // Why the encoder list is not known: the encoder log when logging is on, else standard error.
+    void LogEncoderProblem(const QString& text) const;
 
     // Skin side, Help menu, splash and welcome (TfrmMainSkin.cpp).
 public:
@@ -210,6 +227,8 @@ private:
     TProfileCatalogue catalogue;
     int appliedFormatIndex = -1; // the format list entry whose profile the panel shows
     TVideoProfile VideoProfile;  // the applied profile
+    TEncoderAvailability* EncoderAvailability = nullptr;
+    bool encoderAnswerKnown = false; // the cache answered, or the adapter did
     QString currentFormat;
     QString currentExtension;
     std::uint8_t overwriteAnswer = 0;

@@ -6,6 +6,7 @@
 #include "dialogs/TMessageBox.h"
 #include "dialogs/TfrmOverWrite.h"
 #include "dialogs/TfrmUnSupportFormat.h"
+#include "engine/TEncoderLog.h"
 #include "engine/TProgressState.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
@@ -14,6 +15,7 @@
 #include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
 #include "profiles/ProfileSettings.h"
+#include "profiles/TEncoderAvailability.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -23,11 +25,14 @@
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStandardItemModel>
 #include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <array>
+#include <cstdio>
+#include <memory>
 
 // ---- parts and windows -------------------------------------------------------------------
 
@@ -88,6 +93,11 @@ void TfrmMain::ActionChangeProfileExecute()
     const int index = ComboBoxFormatSelect->currentIndex();
     if (index < 0 || index >= catalogue.entries.size())
         return;
+    // A profile this ffmpeg cannot encode is never applied: the list goes back to the one that is.
+    if (!catalogue.entries[index].Available()) {
+        ComboBoxFormatSelect->setCurrentIndex(appliedFormatIndex);
+        return;
+    }
     const TVideoProfile& profile = catalogue.entries[index].profile;
     VideoProfile = profile;
     const std::array<QComboBox*, 8> boxes = SettingBoxes();
@@ -145,23 +155,121 @@ int TfrmMain::ReadFormatIndex() const
 
 void TfrmMain::WriteFormatIndex(int index) const
 {
-    IniFile(frmCommon->configFile)
-        .WriteInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), index);
+    const IniFile config(frmCommon->configFile);
+    config.WriteInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), index);
+    // The file name keeps naming the same format when the catalogue's order changes.
+    const QString file =
+        index >= 0 && index < catalogue.entries.size() ? catalogue.entries[index].FileName() : QString();
+    config.WriteString(QStringLiteral("setting"), QStringLiteral("formatFile"), file);
 }
 
 void TfrmMain::RestoreFormatIndex()
 {
-    int index = ReadFormatIndex();
-    if (index > ComboBoxFormatSelect->count() - 1)
-        index = 0;
+    const int index = catalogue.SavedEntryIndex(frmCommon->configFile);
     if (index < 0) {
         ComboBoxFormatSelect->setCurrentIndex(-1);
         return;
     }
-    if (index >= ComboBoxFormatSelect->count())
-        return;
     ComboBoxFormatSelect->setCurrentIndex(index);
     ActionChangeProfileExecute();
+}
+
+// ---- which profiles the installed ffmpeg can encode ----------------------------------------
+
+void TfrmMain::CheckEncoderAvailability()
+{
+    EncoderAvailability = new TEncoderAvailability(
+        frmCommon->appFolder, frmCommon->settingsPlace.File(TEncoderAvailability::CacheFileName()), this);
+    EncoderAvailability->setObjectName(QStringLiteral("EncoderAvailability"));
+    connect(EncoderAvailability, &TEncoderAvailability::Answered, this,
+            &TfrmMain::EncoderAvailabilityAnswered);
+    // A cached answer is a small file read: applied before the window shows. Otherwise the
+    // adapter is asked after the first paint.
+    const TEncoderAnswer cached = EncoderAvailability->CachedAnswer();
+    if (cached.known)
+        EncoderAvailabilityAnswered(cached);
+}
+
+void TfrmMain::AskEncoderAvailability()
+{
+    if (!encoderAnswerKnown && EncoderAvailability && !closingDown)
+        EncoderAvailability->Ask();
+}
+
+void TfrmMain::EncoderAvailabilityAnswered(const TEncoderAnswer& answer)
+{
+    encoderAnswerKnown = true;
+    // Every profile stays available when the answer is not known; the reason is kept, never
+    // shown in a message box at each start.
+    if (!answer.known)
+        LogEncoderProblem(QStringLiteral("The encoders of ffmpeg are not known: ") + answer.reason);
+    if (!answer.cacheError.isEmpty())
+        LogEncoderProblem(QStringLiteral("The encoder list is not kept: ") + answer.cacheError);
+    catalogue.ApplyEncoders(answer);
+    ShowFormatAvailability();
+    LeaveUnavailableFormat();
+}
+
+void TfrmMain::ShowFormatAvailability()
+{
+    auto* model = qobject_cast<QStandardItemModel*>(ComboBoxFormatSelect->model());
+    if (!model)
+        return;
+    for (qsizetype i = 0; i < catalogue.entries.size() && i < model->rowCount(); ++i) {
+        const TProfileEntry& entry = catalogue.entries[i];
+        QStandardItem* item = model->item(int(i));
+        item->setEnabled(entry.Available());
+        QString tip;
+        if (!entry.Available()) {
+            try {
+                tip =
+                    SafeFormat(messages.msgEncoderMissing, entry.missingEncoders.join(QStringLiteral(", ")));
+            } catch (const AppError&) {
+                // A language file whose text does not format still names the encoder.
+                tip = entry.missingEncoders.join(QStringLiteral(", "));
+            }
+        }
+        item->setToolTip(tip);
+    }
+}
+
+void TfrmMain::LeaveUnavailableFormat()
+{
+    // The choice was saved when the window closed; an answer after that changes nothing.
+    if (closingDown)
+        return;
+    const int index = ComboBoxFormatSelect->currentIndex();
+    if (index < 0 || index >= catalogue.entries.size() || catalogue.entries[index].Available())
+        return;
+    const int first = catalogue.FirstAvailable();
+    if (first < 0)
+        return;
+    // A run keeps the settings it started with; the panel changes once it is over.
+    if (BatchRun->IsRunning()) {
+        auto once = std::make_shared<QMetaObject::Connection>();
+        *once = connect(BatchRun, &TBatchRun::RunFinished, this, [this, once] {
+            disconnect(*once);
+            LeaveUnavailableFormat();
+        });
+        return;
+    }
+    ComboBoxFormatSelect->setCurrentIndex(first);
+    ActionChangeProfileExecute();
+}
+
+void TfrmMain::LogEncoderProblem(const QString& text) const
+{
+    const TEncoderLog log(*frmCommon);
+    if (log.Enabled()) {
+        try {
+            log.AppendLog(text);
+            return;
+        } catch (const AppError&) {
+            // A log that cannot be written leaves standard error.
+        }
+    }
+    const QByteArray line = "velmora: " + text.toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
 }
 
 // ---- simultaneous conversions ------------------------------------------------------------

@@ -151,7 +151,7 @@ struct TWindow
     // No, and returns the output's path once that question came.
     QString ConvertOne(const QString& clip, const QString& outFolder)
     {
-        if (!SelectProfile(QStringLiteral("01-mp4-mpeg4-aac.pf")))
+        if (!SelectProfile(QStringLiteral("33-mp4-mpeg4-aac.pf")))
             return QString();
         SetOutputFolder(outFolder);
         frm->AddJobFile(clip);

@@ -118,7 +118,7 @@ private slots:
                               Qt::LeftButton);
             w.frm->findChild<QAction*>(QStringLiteral("N_Skin3"))->trigger();
             w.SetOutputFolder(out);
-            QVERIFY(w.SelectProfile(QStringLiteral("30-mp3.pf")));
+            QVERIFY(w.SelectProfile(QStringLiteral("21-mp3.pf")));
         }
         QVERIFY2(TMessageBox::shownTexts.isEmpty(), qPrintable(TMessageBox::shownTexts.join(u'\n')));
         const IniFile saved(config);

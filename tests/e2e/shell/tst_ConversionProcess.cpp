@@ -32,7 +32,7 @@ using namespace TestSupport;
 namespace {
 
 const char* const childSwitch = "--run-as-program";
-const char* const profileName = "02-mp4-h264-aac.pf";
+const char* const profileName = "01-mp4-h264-aac.pf";
 
 // The program's side: <appFolder> <source>...; converts the sources and writes
 // "encoder:<process group>" once ffmpeg converts the first of them.
@@ -116,7 +116,9 @@ private slots:
         ini.WriteInteger("setting", "displayHelpDialog", 0);
         ini.WriteInteger("setting", "logfile", 1);
         ini.WriteString("setting", "outputFolder", outFolder);
-        ini.WriteInteger("setting", "iComboxFormatIndex", 0);
+        // Another format than the one the program picks, so that saving it shows.
+        ini.WriteString("setting", "formatFile", "21-mp3.pf");
+        ini.WriteInteger("setting", "iComboxFormatIndex", 9);
 
         QProcess program;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -143,7 +145,7 @@ private slots:
                 format = line.mid(7).toInt();
         }
         QVERIFY(group > 0);
-        QVERIFY(format > 0);
+        QVERIFY(format >= 0);
         const QStringList running = ProcessesInGroup(group);
         QVERIFY2(running.filter("(ffmpeg)").size() == 1 && running.filter("(libm9s.exe)").size() == 1,
                  qPrintable(running.join(u'\n')));
@@ -163,6 +165,8 @@ private slots:
         // The window's closing steps ran: the format is saved and the second file never started.
         QCOMPARE(QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).count("libm9s.exe "), 1);
         QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5), format);
+        QCOMPARE(IniFile(appFolder + "config.ini").ReadString("setting", "formatFile", "-"),
+                 QString::fromLatin1(profileName));
     }
 };
 

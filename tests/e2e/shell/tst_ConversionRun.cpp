@@ -265,12 +265,12 @@ private slots:
         QTest::addColumn<QString>("videoCodec");
         QTest::addColumn<QString>("audioCodec");
         QTest::addColumn<QSize>("size");
-        QTest::newRow("video") << "01-mp4-mpeg4-aac.pf"
+        QTest::newRow("video") << "33-mp4-mpeg4-aac.pf"
                                << "176x144" << true << "mp4"
                                << "mp4"
                                << "mpeg4"
                                << "aac" << QSize(176, 144);
-        QTest::newRow("audio") << "30-mp3.pf"
+        QTest::newRow("audio") << "21-mp3.pf"
                                << "" << false << "mp3"
                                << "mp3"
                                << ""
@@ -384,7 +384,7 @@ private slots:
     void stopDuringFirstItem()
     {
         TWindow w(appFolder);
-        w.SelectProfile("02-mp4-h264-aac.pf");
+        w.SelectProfile("01-mp4-h264-aac.pf");
         TestSupport::Child<QComboBox>(w.frm.get(), "comboBoxVideoSize")->setEditText("1280x720");
         w.Add(longClip);
         w.Add(clips[0]);
@@ -415,7 +415,7 @@ private slots:
     void stopDuringLastItem()
     {
         TWindow w(appFolder);
-        w.SelectProfile("02-mp4-h264-aac.pf");
+        w.SelectProfile("01-mp4-h264-aac.pf");
         TestSupport::Child<QComboBox>(w.frm.get(), "comboBoxVideoSize")->setEditText("1280x720");
         w.Add(longClip);
         w.WhileFirstEncoderRuns(200, [&] { w.Convert(); });
@@ -451,7 +451,7 @@ private slots:
         QFETCH(bool, autoNamed);
 
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(clips[0]);
         int prompts = 0;
         ModalResponder responder([&](QWidget* modal) {
@@ -496,7 +496,7 @@ private slots:
     void failedSources()
     {
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         const QString gone = media + "gone.avi";
         const QString junk = media + "junk.avi";
         QVERIFY(QFile::copy(clips[0], gone));
@@ -523,7 +523,7 @@ private slots:
     void closeDuringRun()
     {
         auto w = std::make_unique<TWindow>(appFolder);
-        w->SelectProfile("02-mp4-h264-aac.pf");
+        w->SelectProfile("01-mp4-h264-aac.pf");
         const int formatIndex = Child<QComboBox>(w->frm.get(), "ComboBoxFormatSelect")->currentIndex();
         Child<QComboBox>(w->frm.get(), "comboBoxVideoSize")->setEditText("[Phone]176x220"); // writes the rotation script
         w->Add(longClip);
@@ -545,6 +545,8 @@ private slots:
         QVERIFY(!Child<TfrmUnSupportFormat>(w->frm.get(), "frmUnSupportFormat")->isVisible());
         QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5),
                  formatIndex);
+        QCOMPARE(IniFile(appFolder + "config.ini").ReadString("setting", "formatFile", "-"),
+                 QStringLiteral("01-mp4-h264-aac.pf"));
         w.reset();
     }
 
@@ -555,7 +557,7 @@ private slots:
         WriteText(blocker, "x");
         WriteConfig(1, blocker + "/out");
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(clips[0]);
         w.Add(clips[1]);
         TMessageBox::nextAnswers = {QMessageBox::Ok};
@@ -586,7 +588,7 @@ private slots:
         else
             QVERIFY(QDir().mkdir(output));
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.AnswerPrompts("overwrite", true);
         w.Add(clips[0]);
         w.Add(clips[1]);
@@ -606,7 +608,7 @@ private slots:
         auto restore =
             qScopeGuard([this] { QFile::rename(appFolder + "libm9s.exe.away", appFolder + "libm9s.exe"); });
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(clips[0]);
         w.Add(clips[1]);
         TMessageBox::nextAnswers = {QMessageBox::Ok};
@@ -657,7 +659,7 @@ private slots:
         const QString output = outFolder + "\"q\" ñ 目录";
         WriteConfig(1, output);
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         TestSupport::Child<QComboBox>(w.frm.get(), "comboBoxVideoSize")->setEditText(frameSize);
         w.Add(source);
         QCOMPARE(w.frm->JobCount(), 1);
@@ -712,7 +714,7 @@ private slots:
         const QByteArray second = ReadAll(clips[1]);
 
         TWindow w(folder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(clips[0]);
         w.Add(clips[1]);
         TMessageBox::nextAnswers = {QMessageBox::Ok};
@@ -749,7 +751,7 @@ private slots:
         IniFile(folder + "config.ini").WriteString("setting", "outputFolder", outFolder);
 
         TWindow w(folder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(clips[0]);
         w.Add(clips[1]);
         qint64 group = 0;
@@ -792,7 +794,7 @@ private slots:
         QVERIFY(QFile::copy(clips[0], current));
         QVERIFY(QFile::copy(clips[1], later));
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(current);
         w.Add(later);
         w.WhileFirstEncoderRuns(0, [&] {
@@ -840,7 +842,7 @@ private slots:
                                 (emptyFolder ? QByteArray() : QFile::encodeName(outFolder)) + "\n";
         WriteText(appFolder + "config.ini", head + tail);
         TWindow w(appFolder);
-        w.SelectProfile("30-mp3.pf");
+        w.SelectProfile("21-mp3.pf");
         w.Add(clips[0]);
         TMessageBox::nextAnswers = {QMessageBox::Yes};
         w.Convert();
@@ -865,7 +867,7 @@ private slots:
         QVERIFY(QFile::copy(clips[0], source));
         const QByteArray original = ReadAll(source);
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.AnswerPrompts("overwrite", true);
         w.Add(source);
         TMessageBox::nextAnswers = {QMessageBox::No};
@@ -905,10 +907,10 @@ private slots:
         IniFile(folder + "config.ini").WriteString("setting", "outputFolder", outFolder);
         TWindow w(folder);
         auto* formats = Child<QComboBox>(w.frm.get(), "ComboBoxFormatSelect");
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         int mp3 = -1;
         for (int i = 0; i < formats->count(); ++i) {
-            if (formats->itemData(i).toString().endsWith("/30-mp3.pf"))
+            if (formats->itemData(i).toString().endsWith("/21-mp3.pf"))
                 mp3 = i;
         }
         QVERIFY(mp3 >= 0);
@@ -939,7 +941,7 @@ private slots:
         auto restore = qScopeGuard([previous] { SetExceptionReporter(previous); });
 
         TWindow w(folder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(clips[0]);
         w.Add(clips[1]);
         int largestPosition = 0;
@@ -968,7 +970,7 @@ private slots:
         auto removeBlocker = qScopeGuard([log] { QDir().rmdir(log); });
 
         TWindow w(appFolder);
-        w.SelectProfile("01-mp4-mpeg4-aac.pf");
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
         w.Add(clips[0]);
         w.Add(clips[1]);
         w.WhileFirstEncoderRuns(0, [&] {
@@ -1042,31 +1044,40 @@ private slots:
         QCOMPARE(combo->isEnabled(), enabled);
     }
 
-    // The saved position: out of range gives the first entry, else that entry is applied.
+    // The saved format: the file it names; a position saved before the catalogue was renumbered
+    // names the format that stood there; out of range gives the first entry.
     void restoreFormatIndex_data()
     {
-        QTest::addColumn<int>("saved");
-        QTest::addColumn<int>("selected");
-        QTest::newRow("first") << 0 << 0;
-        QTest::newRow("fourth") << 3 << 3;
-        QTest::newRow("beyond the list") << 700 << 0;
-        QTest::newRow("none") << -1 << -1;
+        QTest::addColumn<QByteArray>("saved");
+        QTest::addColumn<QString>("selected"); // empty: no entry
+        QTest::newRow("nothing saved") << QByteArray() << "01-mp4-h264-aac.pf";
+        QTest::newRow("the file") << QByteArray("formatFile=21-mp3.pf\niComboxFormatIndex=4\n")
+                                  << "21-mp3.pf";
+        QTest::newRow("former first") << QByteArray("iComboxFormatIndex=0\n") << "33-mp4-mpeg4-aac.pf";
+        QTest::newRow("former fourth") << QByteArray("iComboxFormatIndex=3\n") << "35-avi-mpeg4-mp3.pf";
+        QTest::newRow("beyond the list") << QByteArray("iComboxFormatIndex=700\n") << "01-mp4-h264-aac.pf";
+        QTest::newRow("none") << QByteArray("iComboxFormatIndex=-1\n") << "";
+        QTest::newRow("a file that is gone: the position")
+            << QByteArray("formatFile=99-gone.pf\niComboxFormatIndex=3\n") << "04-webm-vp9-opus.pf";
     }
     void restoreFormatIndex()
     {
-        QFETCH(int, saved);
-        QFETCH(int, selected);
-        IniFile(appFolder + "config.ini").WriteInteger("setting", "iComboxFormatIndex", saved);
+        QFETCH(QByteArray, saved);
+        QFETCH(QString, selected);
+        WriteText(appFolder + "config.ini", "[setting]\ndisplayHelpDialog=0\n" + saved);
         TWindow w(appFolder);
-        QCOMPARE(TestSupport::Child<QComboBox>(w.frm.get(), "ComboBoxFormatSelect")->currentIndex(), selected);
-        const QStringList profiles = QDir(appFolder + "profile").entryList({"*.pf"}, QDir::Files, QDir::Name);
+        auto* formats = TestSupport::Child<QComboBox>(w.frm.get(), "ComboBoxFormatSelect");
+        QCOMPARE(QFileInfo(formats->currentData().toString()).fileName(), selected);
         // The panel shows the restored profile, or the first one when none is selected.
+        const QStringList profiles = QDir(appFolder + "profile").entryList({"*.pf"}, QDir::Files, QDir::Name);
         TVideoProfile expected;
-        expected.LoadFromFile(appFolder + "profile/" + profiles.value(qMax(selected, 0)));
+        expected.LoadFromFile(appFolder + "profile/" + (selected.isEmpty() ? profiles.first() : selected));
         QCOMPARE(w.frm->CurrentExtension(), expected.Extension());
+        const int index = formats->currentIndex();
+        QCOMPARE(index, int(profiles.indexOf(selected)));
         w.frm->close();
-        QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5),
-                 selected);
+        QCOMPARE(IniFile(appFolder + "config.ini").ReadInteger("setting", "iComboxFormatIndex", -5), index);
+        QCOMPARE(IniFile(appFolder + "config.ini").ReadString("setting", "formatFile", "-"), selected);
     }
 };
 

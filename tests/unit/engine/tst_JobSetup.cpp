@@ -112,6 +112,22 @@ private slots:
             << "videoSize=480x272" << head + "-s 480x272  -aspect 16:9  /out/o.mp4";
         QTest::newRow("auto aspect other")
             << "videoSize=640x480" << head + "-s 640x480  -aspect 4:3  /out/o.mp4";
+        QTest::newRow("auto aspect of a wide size")
+            << "videoSize=[Phone]1280x720" << head + "-s 1280x720  -aspect 16:9  /out/o.mp4";
+        QTest::newRow("auto aspect of a rounded wide size")
+            << "videoSize=854x480" << head + "-s 854x480  -aspect 16:9  /out/o.mp4";
+        QTest::newRow("auto aspect of a 16:10 size")
+            << "videoSize=1280x800" << head + "-s 1280x800  -aspect 16:10  /out/o.mp4";
+        QTest::newRow("auto aspect of a DVD size")
+            << "videoSize=720x480" << head + "-s 720x480  -aspect 4:3  /out/o.mp4";
+        QTest::newRow("auto aspect of a size that is no size")
+            << "videoSize=1280x0" << head + "-s 1280x0  -aspect 4:3  /out/o.mp4";
+        QTest::newRow("copied video: no automatic aspect")
+            << "videoCodec=copy;audioCodec=copy" << head + "-vcodec copy  -acodec copy  /out/o.mp4";
+        QTest::newRow("copied video: a chosen aspect stays")
+            << "videoCodec=copy;aspect=16:9" << head + "-aspect 16:9  -vcodec copy  /out/o.mp4";
+        QTest::newRow("copied audio alone keeps the automatic aspect")
+            << "audioCodec=copy" << head + "-aspect 4:3  -acodec copy  /out/o.mp4";
         QTest::newRow("aspect box wins")
             << "videoSize=320x240;aspect=16:9" << head + "-s 320x240  -aspect 16:9  /out/o.mp4";
         QTest::newRow("aspect 16:10 box") << "aspect=16:10" << head + "-aspect 16:10  /out/o.mp4";

@@ -23,9 +23,11 @@ QStringList Items(const QString& choices)
 }
 
 // Encoders of ffmpeg that the shipped profiles may name.
-const QSet<QString> videoEncoders = {"mpeg4", "libx264",    "libxvid",    "wmv2",   "flv",
-                                     "h263",  "mpeg1video", "mpeg2video", "libvpx", "libtheora"};
-const QSet<QString> audioEncoders = {"aac", "libmp3lame", "wmav2", "libvorbis", "pcm_s16le", "ac3", "mp2"};
+const QSet<QString> videoEncoders = {"mpeg4",   "libx264",    "libxvid",    "wmv2",   "flv",
+                                     "h263",    "mpeg1video", "mpeg2video", "libvpx", "libtheora",
+                                     "libx265", "libsvtav1",  "libvpx-vp9", "gif",    "copy"};
+const QSet<QString> audioEncoders = {"aac", "libmp3lame", "wmav2", "libvorbis", "pcm_s16le", "ac3",
+                                     "mp2", "libopus",    "flac",  "alac",      "copy"};
 } // namespace
 
 class tst_ProfileCatalogue : public QObject
@@ -37,6 +39,7 @@ private slots:
     void profiles_data();
     void profiles();
     void namesAreUnique();
+    void firstIsTodaysDefault();
 };
 
 void tst_ProfileCatalogue::everyFileLoads()
@@ -104,7 +107,21 @@ void tst_ProfileCatalogue::profiles()
     // The codec boxes are hidden: one fixed encoder that ffmpeg knows.
     if (p.HasVideo())
         QVERIFY2(videoEncoders.contains(p.VideoCodec().Value), qPrintable(p.VideoCodec().Value));
-    QVERIFY2(audioEncoders.contains(p.AudioCodec().Value), qPrintable(p.AudioCodec().Value));
+    if (p.AudioCodec().Value == "-1") {
+        // No sound at all (an animated picture): every sound setting is locked on automatic.
+        for (const ProfileChoice& c : {p.AudioCodec(), p.AudioBitrate(), p.SampleRate(), p.Channel()})
+            QVERIFY2(c.Value == "-1" && c.Choices == "-1" && !c.Enabled, qPrintable(p.DisplayName()));
+        QVERIFY(p.HasVideo());
+    } else {
+        QVERIFY2(audioEncoders.contains(p.AudioCodec().Value), qPrintable(p.AudioCodec().Value));
+    }
+    // A stream copy has nothing to choose: no rate, size or bit rate reaches ffmpeg.
+    if (p.VideoCodec().Value == "copy" || p.AudioCodec().Value == "copy") {
+        QCOMPARE(p.VideoCodec().Value, p.AudioCodec().Value);
+        for (const auto& c : choices)
+            if (!QString(c.name).endsWith("Codec"))
+                QVERIFY2(c.choice.Value == "-1" && c.choice.Choices == "-1" && !c.choice.Enabled, c.name);
+    }
     QVERIFY(!p.VideoCodec().Enabled && !p.AudioCodec().Enabled);
 
     // Numbers where numbers belong; sizes as width x height after an optional [label].
@@ -130,6 +147,18 @@ void tst_ProfileCatalogue::namesAreUnique()
         QVERIFY2(!shown.contains(entry), qPrintable(entry));
         shown.insert(entry);
     }
+}
+
+void tst_ProfileCatalogue::firstIsTodaysDefault()
+{
+    // A new user converts with the first entry: H.264 and AAC in MP4, which everything plays.
+    const QStringList files = ListProfileFiles(CatalogueFolder());
+    QVERIFY(!files.isEmpty());
+    TVideoProfile first;
+    first.LoadFromFile(files.first());
+    QCOMPARE(first.ContainerFormat(), QStringLiteral("mp4"));
+    QCOMPARE(first.VideoCodec().Value, QStringLiteral("libx264"));
+    QCOMPARE(first.AudioCodec().Value, QStringLiteral("aac"));
 }
 
 QTEST_GUILESS_MAIN(tst_ProfileCatalogue)
