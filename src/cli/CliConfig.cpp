@@ -28,7 +28,6 @@ TCliDefaults ReadCliDefaults(const QString& configFile)
     // takes its default then, and so does the command line.
     if (defaults.outputFolder.trimmed().isEmpty())
         defaults.outputFolder = DefaultOutputFolder();
-    defaults.formatIndex = ini.ReadInteger(section, QStringLiteral("iComboxFormatIndex"), 0);
     const int simultaneous = ini.ReadInteger(section, QStringLiteral("simultaneous"), 1);
     defaults.simultaneous = simultaneous >= 1 && simultaneous <= TCliOptions::MaxJobs ? simultaneous : 1;
     return defaults;

@@ -1,5 +1,6 @@
 #pragma once
-// The settings velmora-cli takes from config.ini: only read, never written.
+// The settings velmora-cli takes from config.ini: only read, never written. The chosen format
+// is read by the catalogue itself (TProfileCatalogue::SavedEntryIndex), as the window reads it.
 
 #include <QString>
 
@@ -11,7 +12,6 @@ QString CliConfigFile(const TfrmCommon& common);
 struct TCliDefaults
 {
     QString outputFolder; // [setting] outputFolder, else the window's default folder
-    int formatIndex = 0;  // [setting] iComboxFormatIndex: a position in the format list, from 0
     int simultaneous = 1; // [setting] simultaneous: files converted at once
 };
 

@@ -13,6 +13,7 @@
 #include "platform/Paths.h"
 #include "platform/TfrmCommon.h"
 #include "profiles/ProfileSettings.h"
+#include "profiles/TEncoderAvailability.h"
 #include "profiles/TProfileCatalogue.h"
 
 #include <QCoreApplication>
@@ -38,7 +39,7 @@ bool Writable(const QString& path, bool folder)
     return ::access(QFile::encodeName(path).constData(), folder ? W_OK | X_OK : W_OK) == 0;
 }
 
-QString ListProfilesText(const TProfileCatalogue& catalogue)
+QString ListProfilesText(const TProfileCatalogue& catalogue, const TCliTexts& texts)
 {
     qsizetype fileWidth = 0;
     for (const TProfileEntry& entry : catalogue.entries)
@@ -47,25 +48,37 @@ QString ListProfilesText(const TProfileCatalogue& catalogue)
     QStringList lines;
     for (qsizetype i = 0; i < catalogue.entries.size(); ++i) {
         const TProfileEntry& entry = catalogue.entries[i];
-        lines << QStringLiteral("%1  %2  %3")
-                     .arg(i + 1, numberWidth)
-                     .arg(entry.FileName(), -int(fileWidth))
-                     .arg(entry.profile.DisplayName());
+        QString line = QStringLiteral("%1  %2  %3")
+                           .arg(i + 1, numberWidth)
+                           .arg(entry.FileName(), -int(fileWidth))
+                           .arg(entry.profile.DisplayName());
+        if (!entry.Available())
+            line += QStringLiteral("  (") +
+                    texts.Format("profileUnavailable", {entry.missingEncoders.join(QStringLiteral(", "))}) + u')';
+        lines << line;
     }
     return lines.join(u'\n');
 }
 
-int ChooseProfile(const TProfileCatalogue& catalogue, const TCliOptions& options,
-                  const TCliDefaults& defaults, const TCliTexts& texts)
+int ChooseProfile(const TProfileCatalogue& catalogue, const TCliOptions& options, const QString& configFile,
+                  const TCliTexts& texts)
 {
     if (options.profile.isEmpty()) {
-        // The window's rule for a saved position that is out of range: the first format.
-        const int index = defaults.formatIndex;
-        return index >= 0 && index < catalogue.entries.size() ? index : 0;
+        // The window's choice; a config.ini that saved no choice converts with the first format.
+        const int index = catalogue.SavedEntryIndex(configFile);
+        if (index >= 0)
+            return index;
+        const int first = catalogue.FirstAvailable();
+        return first >= 0 ? first : 0;
     }
     const int index = FindProfile(catalogue, options.profile);
-    if (index >= 0)
+    if (index >= 0) {
+        const TProfileEntry& entry = catalogue.entries[index];
+        if (!entry.Available())
+            throw TUsageError{texts.Format(
+                "errProfileUnavailable", {entry.FileName(), entry.missingEncoders.join(QStringLiteral(", "))})};
         return index;
+    }
     const QString prefix = options.profile + QStringLiteral(": ");
     for (const QString& failure : catalogue.failures) {
         if (failure.startsWith(prefix))
@@ -250,18 +263,24 @@ int RunCommand(TfrmCommon& common, const TCliTexts& texts, TCliConsole& console,
     try {
         const TCliDefaults defaults = ReadCliDefaults(CliConfigFile(common));
         const QString profileFolder = TProfileCatalogue::ProfileFolder(common.appFolder);
-        const TProfileCatalogue catalogue = TProfileCatalogue::Load(profileFolder);
+        TProfileCatalogue catalogue = TProfileCatalogue::Load(profileFolder);
+        if (!catalogue.entries.isEmpty()) {
+            // Unknown encoders leave every profile available: the encoder then says what it lacks.
+            TEncoderAvailability availability(common.appFolder,
+                                              common.settingsPlace.File(TEncoderAvailability::CacheFileName()));
+            catalogue.ApplyEncoders(availability.AnswerNow());
+        }
         if (options.listProfiles) {
             for (const QString& failure : catalogue.failures)
                 console.Error(texts.Format("profileLeftOut", {failure}));
             if (catalogue.entries.isEmpty())
                 throw TUsageError{texts.Format("errNoProfiles", {profileFolder})};
-            console.Line(ListProfilesText(catalogue));
+            console.Line(ListProfilesText(catalogue, texts));
             return ceConverted;
         }
         if (catalogue.entries.isEmpty())
             throw TUsageError{texts.Format("errNoProfiles", {profileFolder})};
-        const TProfileEntry& profile = catalogue.entries[ChooseProfile(catalogue, options, defaults, texts)];
+        const TProfileEntry& profile = catalogue.entries[ChooseProfile(catalogue, options, CliConfigFile(common), texts)];
 
         const QStringList names = ExpandFileNames(options.files);
         if (names.isEmpty())

@@ -31,6 +31,8 @@ const QStringList& TCliTexts::Keys()
         "errProfileUnknown",
         "errProfileBroken",
         "profileLeftOut",
+        "profileUnavailable",
+        "errProfileUnavailable",
         "errOutputNotFolder",
         "errOutputCannotCreate",
         "errOutputReadOnly",

@@ -74,6 +74,9 @@ bool TJobSetup::IsRotatingFrameSize(const QString& frameSize)
 
 QString TJobSetup::AspectForFrameSize(const QString& frameSize)
 {
+    // A source that keeps its own size keeps its own shape: 4:3 would squeeze a wide video.
+    if (frameSize.isEmpty())
+        return QString();
     if (frameSize == QLatin1String("480x272") || frameSize == QLatin1String("432x240"))
         return QStringLiteral("16:9");
     if (frameSize == QLatin1String("400x240"))
@@ -141,6 +144,7 @@ TJobCommand TJobSetup::BuildJobCommandLine(TFFMpeg& ffmpeg, const TJobSettings& 
 
     if (settings.aspect == QLatin1String("auto"))
         // A copied video keeps the shape it has: an aspect for it would only be dropped.
+        // An empty aspect leaves -aspect out.
         ffmpeg.Aspect =
             settings.videoCodec == QLatin1String("copy") ? QString() : AspectForFrameSize(ffmpeg.FrameSize);
     else if (settings.aspect == QLatin1String("4:3") || settings.aspect == QLatin1String("16:9") ||

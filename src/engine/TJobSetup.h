@@ -69,8 +69,8 @@ public:
     // Portrait device sizes that the encoder reads through a script turning the picture.
     static bool IsRotatingFrameSize(const QString& frameSize);
 
-    // The aspect that "auto" gives for a frame size: the table's, else "16:9" or "16:10" for a
-    // size of that shape, else "4:3".
+    // The aspect that "auto" gives for a frame size: none for no size (the source's own), the
+    // table's, else "16:9" or "16:10" for a size of that shape, else "4:3".
     static QString AspectForFrameSize(const QString& frameSize);
 
     // The option value a settings box gives: empty for "auto" (any letter case).

@@ -144,7 +144,7 @@ private slots:
         QVERIFY(MakeClip(clip, 3));
         QVERIFY(MakeClip(longClip, 60, "640x480"));
         const QStringList profiles = QDir(appFolder + "profile").entryList({"*.pf"}, QDir::Files, QDir::Name);
-        mp3Index = int(profiles.indexOf("30-mp3.pf"));
+        mp3Index = int(profiles.indexOf("21-mp3.pf"));
         QVERIFY(mp3Index > 0);
     }
 
@@ -180,9 +180,9 @@ private slots:
         QCOMPARE(list.status, 0);
         const QStringList lines = list.out.split(u'\n', Qt::SkipEmptyParts);
         QCOMPARE(lines.size(), QDir(appFolder + "profile").entryList({"*.pf"}, QDir::Files).size());
-        QVERIFY2(QRegularExpression("^ 1  01-mp4-mpeg4-aac\\.pf +MP4 Video").match(lines.first()).hasMatch(),
+        QVERIFY2(QRegularExpression("^ 1  01-mp4-h264-aac\\.pf +MP4 Video \\(H\\.264 \\+ AAC\\)$").match(lines.first()).hasMatch(),
                  qPrintable(lines.first()));
-        QVERIFY2(lines[mp3Index].contains(QStringLiteral(" 30-mp3.pf ")), qPrintable(lines[mp3Index]));
+        QVERIFY2(lines[mp3Index].contains(QStringLiteral(" 21-mp3.pf ")), qPrintable(lines[mp3Index]));
         QVERIFY(lines[mp3Index].endsWith("MP3 Audio"));
 
         // The Chinese edition speaks Chinese on the terminal too.
@@ -208,11 +208,11 @@ private slots:
         QTest::newRow("blanks") << "my clip one.avi"
                                 << "1"
                                 << "mp4"
-                                << "mpeg4"
+                                << "h264"
                                 << "aac"
                                 << "mp4";
         QTest::newRow("quotes") << "it's \"quoted\".avi"
-                                << "01-mp4-mpeg4-aac.pf"
+                                << "33-mp4-mpeg4-aac.pf"
                                 << "mp4"
                                 << "mpeg4"
                                 << "aac"
@@ -223,7 +223,7 @@ private slots:
                                            << "mp3"
                                            << "mp3";
         QTest::newRow("leading dash and dollar") << "-$HOME; x.avi"
-                                                 << "02-mp4-h264-aac.pf"
+                                                 << "01-mp4-h264-aac.pf"
                                                  << "mp4"
                                                  << "h264"
                                                  << "aac"
@@ -532,8 +532,8 @@ private slots:
         const QString folder = work.path() + "/config out/new folder/";
         QDir(work.path() + "/config out").removeRecursively();
         const QByteArray config =
-            QStringLiteral("[setting]\noutputFolder=%1\niComboxFormatIndex=%2\nsimultaneous=2\n"
-                           "logfile=1\n")
+            QStringLiteral("[setting]\noutputFolder=%1\nformatFile=21-mp3.pf\niComboxFormatIndex=%2\n"
+                           "simultaneous=2\nlogfile=1\n")
                 .arg(folder)
                 .arg(mp3Index)
                 .toUtf8();
@@ -646,7 +646,7 @@ private slots:
         if (finished) {
             QCOMPARE(result.out, "Stopped: " + longClip + "\n0 converted, 0 failed, 0 skipped.\n");
             const TProbe probe = Probe(output);
-            QCOMPARE(probe.videoCodec, QStringLiteral("mpeg4"));
+            QCOMPARE(probe.videoCodec, QStringLiteral("h264"));
             QVERIFY2(probe.duration > 0.5 && probe.duration < 59,
                      qPrintable(QString::number(probe.duration)));
         }

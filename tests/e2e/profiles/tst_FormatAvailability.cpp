@@ -3,6 +3,7 @@
 // and runs Debian's ffmpeg for everything else.
 
 #include "support/FindChild.h"
+#include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 #include "support/TestMain.h"
@@ -24,6 +25,7 @@
 #include <QTest>
 
 #include <memory>
+#include <tuple>
 
 using namespace TestSupport;
 
@@ -112,6 +114,7 @@ private slots:
     void badAnswers();
     void unwritableCache();
     void unknownCodec();
+    void commandLine();
 
 private:
     // The stand-in answers -encoders with the real list less the named encoders.
@@ -349,6 +352,46 @@ void tst_FormatAvailability::unknownCodec()
     QCOMPARE(w.ToolTip("99-unknown.pf"), EncoderMissingText("nosuchcodec"));
     w.Pick("99-unknown.pf");
     QCOMPARE(w.Current(), QStringLiteral("01-mp4-h264-aac.pf"));
+}
+
+// velmora-cli learns the encoders as the window does: it marks the profiles it cannot use, refuses
+// them when named, and falls back from a saved choice of one as the window does.
+void tst_FormatAvailability::commandLine()
+{
+    WriteStandIn({"libx265"});
+    const QString clip = work->filePath("clip.avi");
+    QVERIFY(MakeClip(clip, 1));
+    const QString output = work->filePath("out/");
+    auto run = [&](const QStringList& arguments) {
+        QProcess cli;
+        cli.start(folder + "velmora-cli", arguments);
+        [&] { QVERIFY(cli.waitForFinished(120000)); }();
+        return std::make_tuple(cli.exitCode(), QString::fromUtf8(cli.readAllStandardOutput()),
+                               QString::fromUtf8(cli.readAllStandardError()));
+    };
+
+    auto [status, out, err] = run({"--list-profiles"});
+    QCOMPARE(status, 0);
+    QVERIFY2(err.isEmpty(), qPrintable(err));
+    const QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    const QStringList unavailable = lines.filter("unavailable");
+    QCOMPARE(unavailable.size(), 1);
+    QVERIFY2(unavailable.first().contains(" " + hevc + " ") &&
+                 unavailable.first().endsWith("(unavailable: the installed ffmpeg lacks libx265)"),
+             qPrintable(unavailable.first()));
+    QVERIFY(ReadAll(folder + TEncoderAvailability::CacheFileName()).contains("\nlibsvtav1\n"));
+
+    std::tie(status, out, err) = run({"--profile", hevc, "--output", output, clip});
+    QCOMPARE(status, 2);
+    QVERIFY2(err.contains("The profile " + hevc + " cannot be used: the installed ffmpeg lacks the encoder libx265."),
+             qPrintable(err));
+    QVERIFY(!QFileInfo::exists(output));
+
+    // The window's saved choice is the missing one: the first usable format converts.
+    WriteText(folder + "config.ini", "[setting]\nformatFile=" + hevc.toUtf8() + "\n");
+    std::tie(status, out, err) = run({"--output", output, clip});
+    QVERIFY2(status == 0, qPrintable(err));
+    QCOMPARE(Probe(output + "clip.mp4").videoCodec, QStringLiteral("h264"));
 }
 
 VELMORA_GUI_TEST_MAIN(tst_FormatAvailability)

@@ -208,6 +208,7 @@ private slots:
     void initTestCase();
     void convert_data();
     void convert();
+    void wideSourceKeepsItsShape();
     void streamCopyIsFast();
     void streamCopyIntoContainerThatCannotHoldIt();
 
@@ -348,6 +349,31 @@ void tst_ProfilesConvert::convert()
         QCOMPARE(video["profile"].toString(), QStringLiteral("High"));
     if (encoder == "gif")
         QVERIFY2(FrameCount(output) > 1, qPrintable(QString::number(FrameCount(output))));
+}
+
+// With the size and the aspect left automatic, a wide source comes out as wide as it went in,
+// not marked 4:3 and shown squeezed.
+void tst_ProfilesConvert::wideSourceKeepsItsShape()
+{
+    const QString wide = work.filePath("wide.mkv");
+    QVERIFY(MakeH264Clip(wide, 1, "320x180"));
+    TVideoProfile profile;
+    profile.LoadFromFile(AppFolder() + "profile/01-mp4-h264-aac.pf");
+    const TJobSettings settings = DefaultSettings(profile);
+    QCOMPARE(settings.videoSize, QStringLiteral("auto"));
+    const QString output = work.filePath("wide.mp4");
+    const TConverted converted = Convert(settings, wide, output);
+    QVERIFY2(converted.ok, qPrintable(converted.log));
+    QJsonObject video;
+    for (const QJsonValue& stream : ProbeJson(output).value("streams").toArray())
+        if (stream.toObject().value("codec_type").toString() == QLatin1String("video"))
+            video = stream.toObject();
+    QCOMPARE(video.value("width").toInt(), 320);
+    QCOMPARE(video.value("height").toInt(), 180);
+    const QString shape = video.value("display_aspect_ratio").toString();
+    QVERIFY2(shape.isEmpty() || shape == QLatin1String("16:9"), qPrintable(shape));
+    const QString pixel = video.value("sample_aspect_ratio").toString();
+    QVERIFY2(pixel.isEmpty() || pixel == QLatin1String("1:1"), qPrintable(pixel));
 }
 
 void tst_ProfilesConvert::streamCopyIsFast()

@@ -346,7 +346,7 @@ private slots:
         if (!QFile::exists(fourth))
             QVERIFY(QFile::copy(clips[0], fourth));
         TWindow w(appFolder);
-        w.SelectProfile("02-mp4-h264-aac.pf");
+        w.SelectProfile("01-mp4-h264-aac.pf");
         for (const QString& clip : clips)
             w.Add(clip);
         w.Add(fourth);

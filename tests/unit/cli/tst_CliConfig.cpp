@@ -18,23 +18,20 @@ private slots:
     {
         QTest::addColumn<QByteArray>("config"); // empty: no config.ini
         QTest::addColumn<QString>("folder");    // empty: the window's default folder
-        QTest::addColumn<int>("formatIndex");
         QTest::addColumn<int>("simultaneous");
-        QTest::newRow("no config.ini") << QByteArray() << "" << 0 << 1;
+        QTest::newRow("no config.ini") << QByteArray() << "" << 1;
         QTest::newRow("every key") << QByteArray("[setting]\noutputFolder=/v/out put\niComboxFormatIndex=29\n"
                                                  "simultaneous=4\n")
-                                   << "/v/out put" << 29 << 4;
+                                   << "/v/out put" << 4;
         QTest::newRow("keys in other letter case")
             << QByteArray("[SETTING]\nOUTPUTFOLDER=\"/v/q \"\nicomboxformatindex=$1F\nSimultaneous=0x2\n")
-            << "/v/q " << 31 << 2;
-        QTest::newRow("empty folder") << QByteArray("[setting]\noutputFolder=\n") << "" << 0 << 1;
-        QTest::newRow("blank folder") << QByteArray("[setting]\noutputFolder=\"  \"\n") << "" << 0 << 1;
-        QTest::newRow("simultaneous 0") << QByteArray("[setting]\nsimultaneous=0\n") << "" << 0 << 1;
-        QTest::newRow("simultaneous 1025") << QByteArray("[setting]\nsimultaneous=1025\n") << "" << 0 << 1;
-        QTest::newRow("simultaneous 1024") << QByteArray("[setting]\nsimultaneous=1024\n") << "" << 0 << 1024;
-        QTest::newRow("simultaneous text") << QByteArray("[setting]\nsimultaneous=two\n") << "" << 0 << 1;
-        QTest::newRow("format -1 read as it is")
-            << QByteArray("[setting]\niComboxFormatIndex=-1\n") << "" << -1 << 1;
+            << "/v/q " << 2;
+        QTest::newRow("empty folder") << QByteArray("[setting]\noutputFolder=\n") << "" << 1;
+        QTest::newRow("blank folder") << QByteArray("[setting]\noutputFolder=\"  \"\n") << "" << 1;
+        QTest::newRow("simultaneous 0") << QByteArray("[setting]\nsimultaneous=0\n") << "" << 1;
+        QTest::newRow("simultaneous 1025") << QByteArray("[setting]\nsimultaneous=1025\n") << "" << 1;
+        QTest::newRow("simultaneous 1024") << QByteArray("[setting]\nsimultaneous=1024\n") << "" << 1024;
+        QTest::newRow("simultaneous text") << QByteArray("[setting]\nsimultaneous=two\n") << "" << 1;
     }
     void defaults()
     {
@@ -48,7 +45,6 @@ private slots:
 
         const TCliDefaults defaults = ReadCliDefaults(CliConfigFile(common));
         QCOMPARE(defaults.outputFolder, folder.isEmpty() ? DefaultOutputFolder() : folder);
-        QTEST(defaults.formatIndex, "formatIndex");
         QTEST(defaults.simultaneous, "simultaneous");
         // Read only: not made when missing, not changed when there.
         QCOMPARE(QFile::exists(CliConfigFile(common)), !config.isEmpty());

@@ -35,22 +35,22 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("fileName"); // empty: none
         QTest::newRow("first number") << "1"
-                                      << "01-mp4-mpeg4-aac.pf";
+                                      << "01-mp4-h264-aac.pf";
         QTest::newRow("second number") << "2"
-                                       << "02-mp4-h264-aac.pf";
+                                       << "02-mp4-h265-aac.pf";
         QTest::newRow("number with a zero") << "02"
-                                            << "02-mp4-h264-aac.pf";
+                                            << "02-mp4-h265-aac.pf";
         QTest::newRow("number 0") << "0"
                                   << "";
         QTest::newRow("number past the end") << "999"
                                              << "";
         QTest::newRow("number with a sign") << "+2"
                                             << "";
-        QTest::newRow("file name") << "30-mp3.pf"
-                                   << "30-mp3.pf";
-        QTest::newRow("file name in other letter case") << "30-MP3.PF"
-                                                        << "30-mp3.pf";
-        QTest::newRow("file name without extension") << "30-mp3"
+        QTest::newRow("file name") << "21-mp3.pf"
+                                   << "21-mp3.pf";
+        QTest::newRow("file name in other letter case") << "21-MP3.PF"
+                                                        << "21-mp3.pf";
+        QTest::newRow("file name without extension") << "21-mp3"
                                                      << "";
         QTest::newRow("unknown") << "no such profile"
                                  << "";

@@ -112,7 +112,7 @@ public:
         oldReporter = SetExceptionReporter([this](const QString& text) { reports << text; });
 
         TVideoProfile profile;
-        profile.LoadFromFile(QStringLiteral(VELMORA_SOURCE_DIR "/data/profile/01-mp4-mpeg4-aac.pf"));
+        profile.LoadFromFile(QStringLiteral(VELMORA_SOURCE_DIR "/data/profile/33-mp4-mpeg4-aac.pf"));
         settings = DefaultJobSettings(profile, app, temp);
         common = std::make_unique<TfrmCommon>(app);
         MakeRun();
@@ -389,7 +389,7 @@ void TestBatchRun::itemResults_data()
     QTest::addColumn<QStringList>("results");
     QTest::addColumn<QStringList>("failed");
 
-    const QString mp4 = QStringLiteral("01-mp4-mpeg4-aac.pf");
+    const QString mp4 = QStringLiteral("33-mp4-mpeg4-aac.pf");
     const QStringList converting{"a.avi:seconds=3;steps=3;stepms=60;speed=2.50",
                                  "b.mkv:seconds=2;steps=2;stepms=90", "c.mov:", "d.wmv:steps=4;stepms=30"};
     const QStringList allConverted{"Converted", "Converted", "Converted", "Converted"};
@@ -411,7 +411,7 @@ void TestBatchRun::itemResults_data()
     }
     // The encoder tag follows the output on the command line.
     QTest::newRow("asf output before its tag")
-        << 1 << QStringLiteral("06-asf-mpeg4-wma.pf") << QStringList{"a.avi:", "b.avi:exit=1"}
+        << 1 << QStringLiteral("37-asf-mpeg4-wma.pf") << QStringList{"a.avi:", "b.avi:exit=1"}
         << QStringList{"Converted", "Failed"} << QStringList{".avi"};
 }
 
