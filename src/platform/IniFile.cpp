@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
 
@@ -245,4 +246,68 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
 void IniFile::WriteInteger(const QString& section, const QString& key, int value) const
 {
     WriteString(section, key, QString::number(value));
+}
+
+TIniValues IniFile::ReadAll(bool* readable) const
+{
+    const RawLines file = ReadRawLines(fileName);
+    if (readable)
+        *readable = file.readable;
+    TIniValues values;
+    QSet<QString> sectionsSeen;
+    QHash<QString, QString>* current = nullptr;
+    for (qsizetype i = 0; i < file.lines.size(); ++i) {
+        const QString line = TextOf(file.lines[i], i == 0);
+        const QString name = SectionOf(line);
+        if (!name.isNull()) {
+            // Only the first section of a name counts, as with the Windows functions.
+            const QString key = CaseKey(name);
+            current = sectionsSeen.contains(key) ? nullptr : &values[key];
+            sectionsSeen.insert(key);
+            continue;
+        }
+        if (!current)
+            continue;
+        QString k, v;
+        if (!KeyOf(line, k, v))
+            continue;
+        const QString key = CaseKey(k);
+        if (current->contains(key))
+            continue;
+        if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
+            v = v.mid(1, v.size() - 2);
+        current->insert(key, v.left(MaxValueLength));
+    }
+    return values;
+}
+
+void IniFile::WriteAll(const QList<TIniSection>& sections) const
+{
+    if (fileName.isEmpty())
+        return;
+    const auto fail = [this] { throw AppError(QStringLiteral("Unable to write to %1").arg(fileName)); };
+    QByteArray data;
+    for (const TIniSection& section : sections) {
+        data += (u'[' + section.name + QStringLiteral("]\n")).toUtf8();
+        for (const auto& [key, value] : section.entries) {
+            data += key.toUtf8();
+            data += '=';
+            data += StoredForm(OneLine(value)).toUtf8();
+            data += '\n';
+        }
+    }
+    const QFileInfo info(fileName);
+    // The same rule as WriteString: the file's own permission decides, for the superuser too.
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (info.exists() && (!info.isFile() || !info.isWritable() || !(info.permissions() & anyWrite)))
+        fail();
+    QSaveFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly))
+        fail();
+    if (out.write(data) != data.size()) {
+        out.cancelWriting();
+        fail();
+    }
+    if (!out.commit())
+        fail();
 }
