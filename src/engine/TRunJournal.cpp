@@ -87,25 +87,26 @@ TJournalState TRunJournal::StateOf(const QString& text)
 
 void TRunJournal::Write(const QString& path, const TJournal& journal)
 {
-    QList<TIniSection> sections;
-    sections.reserve(journal.items.size() + 1);
-    sections.append({queueSection,
-                     {{QStringLiteral("outputFolder"), Encode(journal.outputFolder)},
-                      {QStringLiteral("formatIndex"), QString::number(journal.formatIndex)},
-                      {QStringLiteral("formatFile"), Encode(journal.formatFile)},
-                      {QStringLiteral("count"), QString::number(journal.items.size())}}});
+    if (path.isEmpty())
+        throw AppError(QStringLiteral("Unable to write to %1").arg(FileName()));
+    // Straight to the file, section by section: a journal of many files is no list in memory.
+    TIniWriter writer(path);
+    writer.Section(queueSection);
+    writer.Entry(QStringLiteral("outputFolder"), Encode(journal.outputFolder));
+    writer.Entry(QStringLiteral("formatIndex"), QString::number(journal.formatIndex));
+    writer.Entry(QStringLiteral("formatFile"), Encode(journal.formatFile));
+    writer.Entry(QStringLiteral("count"), QString::number(journal.items.size()));
     int number = 0;
     for (const TJournalItem& item : journal.items) {
-        TIniSection section{ItemSection(++number),
-                            {{QStringLiteral("source"), Encode(item.source)},
-                             {QStringLiteral("start"), Encode(item.startText)},
-                             {QStringLiteral("duration"), Encode(item.durationText)},
-                             {QStringLiteral("state"), StateText(item.state)}}};
+        writer.Section(ItemSection(++number));
+        writer.Entry(QStringLiteral("source"), Encode(item.source));
+        writer.Entry(QStringLiteral("start"), Encode(item.startText));
+        writer.Entry(QStringLiteral("duration"), Encode(item.durationText));
+        writer.Entry(QStringLiteral("state"), StateText(item.state));
         if (!item.output.isEmpty())
-            section.entries.append({QStringLiteral("output"), Encode(item.output)});
-        sections.append(std::move(section));
+            writer.Entry(QStringLiteral("output"), Encode(item.output));
     }
-    IniFile(path).WriteAll(sections);
+    writer.Commit();
 }
 
 TJournal TRunJournal::Read(const QString& path)

@@ -101,6 +101,21 @@ QString StoredForm(const QString& value)
     return value;
 }
 
+// Whether WriteString's rules change the value at all: a line break, blanks at either end, or
+// quotes around it.
+bool NeedsStoredForm(const QString& value)
+{
+    if (value.isEmpty())
+        return false;
+    const QChar first = value.front();
+    const QChar last = value.back();
+    if (first.isSpace() || last.isSpace())
+        return true;
+    if (value.size() >= 2 && (first == u'"' || first == u'\'') && last == first)
+        return true;
+    return value.contains(u'\n') || value.contains(u'\r');
+}
+
 bool IsHexDigit(QChar c)
 {
     return (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
@@ -283,31 +298,90 @@ TIniValues IniFile::ReadAll(bool* readable) const
 
 void IniFile::WriteAll(const QList<TIniSection>& sections) const
 {
+    TIniWriter writer(fileName);
+    for (const TIniSection& section : sections) {
+        writer.Section(section.name);
+        for (const auto& [key, value] : section.entries)
+            writer.Entry(key, value);
+    }
+    writer.Commit();
+}
+
+namespace {
+
+// Handed to the file in pieces of about this many characters: a file of a hundred thousand
+// sections never needs all of its text in memory at once.
+constexpr qsizetype WriterChunk = 256 * 1024;
+
+} // namespace
+
+TIniWriter::TIniWriter(const QString& path) : fileName(path)
+{
     if (fileName.isEmpty())
         return;
-    const auto fail = [this] { throw AppError(QStringLiteral("Unable to write to %1").arg(fileName)); };
-    QByteArray data;
-    for (const TIniSection& section : sections) {
-        data += (u'[' + section.name + QStringLiteral("]\n")).toUtf8();
-        for (const auto& [key, value] : section.entries) {
-            data += key.toUtf8();
-            data += '=';
-            data += StoredForm(OneLine(value)).toUtf8();
-            data += '\n';
-        }
-    }
     const QFileInfo info(fileName);
     // The same rule as WriteString: the file's own permission decides, for the superuser too.
     constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
     if (info.exists() && (!info.isFile() || !info.isWritable() || !(info.permissions() & anyWrite)))
-        fail();
-    QSaveFile out(fileName);
-    if (!out.open(QIODevice::WriteOnly))
-        fail();
-    if (out.write(data) != data.size()) {
-        out.cancelWriting();
-        fail();
-    }
-    if (!out.commit())
-        fail();
+        Fail();
+    out = std::make_unique<QSaveFile>(fileName);
+    if (!out->open(QIODevice::WriteOnly))
+        Fail();
+    pending.reserve(WriterChunk + 4096);
+}
+
+TIniWriter::~TIniWriter()
+{
+    if (out)
+        out->cancelWriting();
+}
+
+void TIniWriter::Fail()
+{
+    if (out)
+        out->cancelWriting();
+    out.reset();
+    throw AppError(QStringLiteral("Unable to write to %1").arg(fileName));
+}
+
+void TIniWriter::Section(const QString& name)
+{
+    if (!out)
+        return;
+    pending += u'[';
+    pending += name;
+    pending += u"]\n";
+}
+
+void TIniWriter::Entry(const QString& key, const QString& value)
+{
+    if (!out)
+        return;
+    pending += key;
+    pending += u'=';
+    if (NeedsStoredForm(value))
+        pending += StoredForm(OneLine(value));
+    else
+        pending += value;
+    pending += u'\n';
+    if (pending.size() >= WriterChunk)
+        Flush();
+}
+
+void TIniWriter::Flush()
+{
+    const QByteArray data = pending.toUtf8();
+    pending.resize(0);
+    if (out->write(data) != data.size())
+        Fail();
+}
+
+void TIniWriter::Commit()
+{
+    if (!out)
+        return;
+    Flush();
+    if (!out->commit())
+        Fail();
+    out.reset();
 }

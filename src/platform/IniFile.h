@@ -8,7 +8,10 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <utility>
+
+class QSaveFile;
 
 // One section of a file written whole: its name and its keys with their values, in order.
 struct TIniSection
@@ -54,11 +57,35 @@ public:
     TIniValues ReadAll(bool* readable = nullptr) const;
     // The name as ReadAll's tables hold it: section and key names match without regard to case.
     static QString CaseKey(const QString& name) { return name.toCaseFolded(); }
-    // Replaces the whole file with these sections at once (through a temporary file renamed
-    // into place, so a reader never sees half of it); values are stored as WriteString stores
-    // them. Raises AppError "Unable to write to <path>" like WriteString.
+    // Replaces the whole file with these sections at once, as TIniWriter does.
     void WriteAll(const QList<TIniSection>& sections) const;
 
 private:
     QString fileName;
+};
+
+// Writes a whole INI file section by section, without building it in memory first: through a
+// temporary file that Commit renames into place, so a reader never sees half of it. Values are
+// stored as WriteString stores them. Failures raise AppError "Unable to write to <path>", as
+// WriteString's do; a writer destroyed without Commit leaves the old file as it was.
+class TIniWriter
+{
+public:
+    // A path that is empty (no place for settings) writes nothing and raises nothing.
+    explicit TIniWriter(const QString& path);
+    ~TIniWriter();
+    TIniWriter(const TIniWriter&) = delete;
+    TIniWriter& operator=(const TIniWriter&) = delete;
+
+    void Section(const QString& name);
+    void Entry(const QString& key, const QString& value);
+    void Commit();
+
+private:
+    void Flush();
+    [[noreturn]] void Fail();
+
+    QString fileName;
+    QString pending; // text not handed to the file yet
+    std::unique_ptr<QSaveFile> out;
 };

@@ -48,6 +48,8 @@ private slots:
     void readAllUnreadable();
     void writeAllReadsBack();
     void writeAllFailure();
+    void writerWithoutCommit();
+    void writerInPieces();
 
 private:
     QTemporaryDir dir;
@@ -458,6 +460,37 @@ void TestIniFile::writeAllFailure()
     QDir().rmdir(path);
     // No file name: nothing to write, nothing said.
     IniFile(QString()).WriteAll({{"a", {{"k", "v"}}}});
+}
+
+// A writer that never commits leaves the file as it was, and nothing beside it.
+void TestIniFile::writerWithoutCommit()
+{
+    WriteFile(path, "[a]\nk=old\n");
+    {
+        TIniWriter writer(path);
+        writer.Section("a");
+        writer.Entry("k", "new");
+    }
+    QCOMPARE(ReadAll(path), QByteArray("[a]\nk=old\n"));
+    QCOMPARE(QDir(dir.path()).entryList({"config.ini*"}, QDir::Files | QDir::Hidden),
+             QStringList{"config.ini"});
+}
+
+// More text than one piece the writer hands on: every section and value arrives, in order.
+void TestIniFile::writerInPieces()
+{
+    {
+        TIniWriter writer(path);
+        for (int i = 0; i < 20000; ++i) {
+            writer.Section(QStringLiteral("s%1").arg(i));
+            writer.Entry("value", QStringLiteral("%1 ").arg(i).repeated(3) + QStringLiteral(u"中"));
+        }
+        writer.Commit();
+    }
+    const TIniValues values = IniFile(path).ReadAll();
+    QCOMPARE(values.size(), 20000);
+    QCOMPARE(values.value("s0").value("value"), QStringLiteral(u"0 0 0 中"));
+    QCOMPARE(values.value("s19999").value("value"), QStringLiteral(u"19999 19999 19999 中"));
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)
