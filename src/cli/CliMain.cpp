@@ -326,7 +326,7 @@ int RunCommand(TfrmCommon& common, const TCliTexts& texts, TCliConsole& console,
                 ++refused;
                 continue;
             }
-            items << TBatchItem{sources[i], start, options.durationText};
+            items << TBatchItem{sources[i], start, options.durationText, QString()};
             itemNames << givenNames[i];
         }
         if (items.isEmpty()) {

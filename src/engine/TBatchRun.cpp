@@ -18,6 +18,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <csignal>
+#include <sys/types.h>
 #include <vector>
 
 struct TBatchRun::TSlot
@@ -73,6 +75,9 @@ void TBatchRun::Start(const QList<TBatchItem>& newItems, const TJobSettings& new
     stopping = false;
     settling = false;
     logFailureReported = false;
+    paused = false;
+    pausedMs = 0;
+    runClock.start();
     privateFolder.reset();
     running = true;
     TEncoderLog(common).ClearLog();
@@ -90,7 +95,8 @@ void TBatchRun::StartNext()
 {
     if (!running || closed || settling)
         return;
-    while (!stopping && endError.isEmpty() && nextIndex < items.size() && int(active.size()) < simultaneous) {
+    while (!paused && !stopping && endError.isEmpty() && nextIndex < items.size() &&
+           int(active.size()) < simultaneous) {
         const int index = nextIndex++;
         bool started = false;
         try {
@@ -110,7 +116,7 @@ void TBatchRun::StartNext()
         if (closed)
             return;
     }
-    if (!active.empty())
+    if (!active.empty() && !paused)
         ticker->start();
     FinishIfDone();
 }
@@ -122,9 +128,13 @@ bool TBatchRun::StartItem(int index)
     const QString outputPath = outputFolder + OutputNameFor(item.source, settings.currentExtension);
 
     QString target;
+    const QString replaceable = ReplaceableTarget(item, outputPath, sourceShort);
     if (!sourceShort.isEmpty() && SameFile(outputPath, sourceShort)) {
         // Writing the placeholder would destroy the source before the encoder reads it.
         target = MakeAutoName(outputPath);
+    } else if (!replaceable.isEmpty()) {
+        // What a cut-off run of this item left half written: no question about it.
+        target = replaceable;
     } else if (OutputPathTaken(outputPath) && settleOutput) {
         settling = true;
         try {
@@ -195,6 +205,9 @@ bool TBatchRun::StartItem(int index)
             runner->deleteLater();
             throw;
         }
+        // A pause that came while the existing-output question was open holds this one too.
+        if (paused && runner->ProcessId() > 0)
+            ::kill(-static_cast<pid_t>(runner->ProcessId()), SIGSTOP);
     } catch (...) {
         std::erase_if(active, [index](const std::unique_ptr<TSlot>& s) { return s->index == index; });
         dropPlaceholder();
@@ -203,6 +216,32 @@ bool TBatchRun::StartItem(int index)
     // Outside the clean-up above: whatever a receiver does, the encoder runs now.
     emit ItemStarted(index, target);
     return true;
+}
+
+QString TBatchRun::ReplaceableTarget(const TBatchItem& item, const QString& outputPath,
+                                     const QString& sourceShort) const
+{
+    const QString& path = item.replaceableOutput;
+    if (path.isEmpty())
+        return QString();
+    // Only that very file: not a link (whose target is somebody else's), not a folder, never
+    // the source.
+    const QFileInfo info(path);
+    if (info.isSymLink() || !info.isFile())
+        return QString();
+    if (!sourceShort.isEmpty() && SameFile(path, sourceShort))
+        return QString();
+    if (path == outputPath)
+        return path;
+    // One of the automatic names this output gets: "(1)" and the extension, added any number
+    // of times.
+    if (!path.startsWith(outputPath))
+        return QString();
+    const QString suffix = QStringLiteral("(1)") + ExtensionWithDot(outputPath);
+    QStringView rest = QStringView(path).mid(outputPath.size());
+    while (rest.startsWith(suffix))
+        rest = rest.mid(suffix.size());
+    return rest.isEmpty() ? path : QString();
 }
 
 TBatchRun::TSlot* TBatchRun::SlotOf(int index) const
@@ -308,6 +347,7 @@ void TBatchRun::FinishIfDone()
         return;
     if (!stopping && endError.isEmpty() && nextIndex < items.size())
         return;
+    const bool wasPaused = Unpause();
     running = false;
     ticker->stop();
     // The links a script named are needed only while encoders read them.
@@ -320,6 +360,8 @@ void TBatchRun::FinishIfDone()
     const bool stopped = stopping;
     const QString error = endError;
     stopping = false;
+    if (wasPaused)
+        emit PausedChanged(false);
     emit RunFinished(extensions, stopped, error);
 }
 
@@ -346,11 +388,15 @@ void TBatchRun::Stop()
     if (!running || stopping)
         return;
     stopping = true;
+    // A stopped encoder would never read its "q".
+    const bool wasPaused = Unpause();
     SendQuitToAll();
     for (const auto& slot : active) {
         slot->runner->WaitTimeout = stopGraceMs;
         slot->runner->StopSoon();
     }
+    if (wasPaused)
+        emit PausedChanged(false);
     FinishIfDone();
 }
 
@@ -360,6 +406,8 @@ void TBatchRun::Close()
         return;
     closed = true;
     stopping = true;
+    // Continued first: a stopped encoder would read its "q" only when killed.
+    Unpause();
     // Every encoder hears "q" before any is waited for, so they finish their files together.
     SendQuitToAll();
     // One grace for all of them together, not one after another.
@@ -386,6 +434,55 @@ void TBatchRun::Close()
     scriptsWritten.clear();
     privateFolder.reset();
     running = false;
+}
+
+void TBatchRun::Pause()
+{
+    if (!running || paused || stopping || closed)
+        return;
+    paused = true;
+    pauseClock.start();
+    ticker->stop();
+    SignalEncoders(SIGSTOP);
+    emit PausedChanged(true);
+}
+
+void TBatchRun::Resume()
+{
+    if (!Unpause())
+        return;
+    emit PausedChanged(false);
+    if (!closed)
+        StartNext();
+}
+
+bool TBatchRun::Unpause()
+{
+    if (!paused)
+        return false;
+    paused = false;
+    pausedMs += pauseClock.elapsed();
+    SignalEncoders(SIGCONT);
+    if (!active.empty() && running && !closed)
+        ticker->start();
+    return true;
+}
+
+void TBatchRun::SignalEncoders(int signalNumber)
+{
+    for (const auto& slot : active) {
+        const qint64 group = slot->runner ? slot->runner->ProcessId() : 0;
+        // The encoder leads its own process group: its ffmpeg is stopped and continued with it.
+        if (group > 0)
+            ::kill(-static_cast<pid_t>(group), signalNumber);
+    }
+}
+
+qint64 TBatchRun::ActiveMilliseconds() const
+{
+    if (!runClock.isValid())
+        return 0;
+    return runClock.elapsed() - pausedMs - (paused ? pauseClock.elapsed() : 0);
 }
 
 int TBatchRun::RunningCount() const

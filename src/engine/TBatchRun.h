@@ -1,12 +1,13 @@
 #pragma once
 // The conversion of a list of items: output names, existing outputs, placeholders, the job
 // set-up, one encoder per running item (up to a chosen number at once), progress, the failure
-// rule, clean-up, stop and close. It never blocks and never runs an event loop of its own: it
-// reports through its signals while the caller's event loop runs.
+// rule, clean-up, pause, stop and close. It never blocks and never runs an event loop of its own:
+// it reports through its signals while the caller's event loop runs.
 
 #include "engine/TJobSetup.h"
 #include "engine/TProgressState.h"
 
+#include <QElapsedTimer>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -28,6 +29,10 @@ struct TBatchItem
     QString source;       // the path as added
     QString startText;    // "HH:MM:SS"
     QString durationText; // empty: up to the end
+    // An output an earlier run of this item was writing when it was cut off (the program was
+    // killed): it is replaced without asking, but only while that very file exists and the
+    // item's output name still leads to it (the name itself or one of its automatic names).
+    QString replaceableOutput;
 };
 
 enum class TItemResult
@@ -78,6 +83,15 @@ public:
     // private folder. No signal comes after this.
     void Close();
 
+    // Stops every running encoder's process group where it is (SIGSTOP) and starts no further
+    // item; the run-time ticks stand still. Resume continues them (SIGCONT). Stop and Close
+    // continue the encoders first, so that "q" reaches them: nothing is ever left stopped.
+    void Pause();
+    void Resume();
+    bool IsPaused() const { return paused; }
+    // Milliseconds since Start, the time spent paused left out.
+    qint64 ActiveMilliseconds() const;
+
     bool IsRunning() const { return running; }
     bool IsStopping() const { return stopping; }
     int RunningCount() const;
@@ -105,6 +119,7 @@ signals:
     // failed item in the order they failed, whether it was stopped, and the error that ended it
     // early (empty when none). Items that failed before the error are reported as well.
     void RunFinished(const QStringList& failedExtensions, bool stopped, const QString& error);
+    void PausedChanged(bool paused);
 
 private:
     struct TSlot;
@@ -119,6 +134,11 @@ private:
     void EndRunWithError(const QString& text);
     // Marks every running item stopped and asks its encoder to finish its file ("q").
     void SendQuitToAll();
+    QString ReplaceableTarget(const TBatchItem& item, const QString& outputPath,
+                              const QString& sourceShort) const;
+    void SignalEncoders(int signalNumber);
+    // Continues paused encoders without a signal of its own: for Stop, Close and the end.
+    bool Unpause();
     void Log(int index, const QString& text);
     void FlushLog(int index);
     QString FreeScriptPath() const;
@@ -143,6 +163,10 @@ private:
     bool closed = false;
     bool startQueued = false;
     bool logFailureReported = false;
+    bool paused = false;
+    QElapsedTimer runClock;   // since Start
+    QElapsedTimer pauseClock; // since the pause began
+    qint64 pausedMs = 0;      // paused time of the run before the current pause
     QStringList scriptsWritten;
     std::unique_ptr<QTemporaryDir> privateFolder;
     QTimer* ticker = nullptr;

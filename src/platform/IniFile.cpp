@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
 
@@ -98,6 +99,21 @@ QString StoredForm(const QString& value)
     if (quoted || value != value.trimmed())
         return u'"' + value + u'"';
     return value;
+}
+
+// Whether WriteString's rules change the value at all: a line break, blanks at either end, or
+// quotes around it.
+bool NeedsStoredForm(const QString& value)
+{
+    if (value.isEmpty())
+        return false;
+    const QChar first = value.front();
+    const QChar last = value.back();
+    if (first.isSpace() || last.isSpace())
+        return true;
+    if (value.size() >= 2 && (first == u'"' || first == u'\'') && last == first)
+        return true;
+    return value.contains(u'\n') || value.contains(u'\r');
 }
 
 bool IsHexDigit(QChar c)
@@ -245,4 +261,127 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
 void IniFile::WriteInteger(const QString& section, const QString& key, int value) const
 {
     WriteString(section, key, QString::number(value));
+}
+
+TIniValues IniFile::ReadAll(bool* readable) const
+{
+    const RawLines file = ReadRawLines(fileName);
+    if (readable)
+        *readable = file.readable;
+    TIniValues values;
+    QSet<QString> sectionsSeen;
+    QHash<QString, QString>* current = nullptr;
+    for (qsizetype i = 0; i < file.lines.size(); ++i) {
+        const QString line = TextOf(file.lines[i], i == 0);
+        const QString name = SectionOf(line);
+        if (!name.isNull()) {
+            // Only the first section of a name counts, as with the Windows functions.
+            const QString key = CaseKey(name);
+            current = sectionsSeen.contains(key) ? nullptr : &values[key];
+            sectionsSeen.insert(key);
+            continue;
+        }
+        if (!current)
+            continue;
+        QString k, v;
+        if (!KeyOf(line, k, v))
+            continue;
+        const QString key = CaseKey(k);
+        if (current->contains(key))
+            continue;
+        if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
+            v = v.mid(1, v.size() - 2);
+        current->insert(key, v.left(MaxValueLength));
+    }
+    return values;
+}
+
+void IniFile::WriteAll(const QList<TIniSection>& sections) const
+{
+    TIniWriter writer(fileName);
+    for (const TIniSection& section : sections) {
+        writer.Section(section.name);
+        for (const auto& [key, value] : section.entries)
+            writer.Entry(key, value);
+    }
+    writer.Commit();
+}
+
+namespace {
+
+// Handed to the file in pieces of about this many characters: a file of a hundred thousand
+// sections never needs all of its text in memory at once.
+constexpr qsizetype WriterChunk = 256 * 1024;
+
+} // namespace
+
+TIniWriter::TIniWriter(const QString& path) : fileName(path)
+{
+    if (fileName.isEmpty())
+        return;
+    const QFileInfo info(fileName);
+    // The same rule as WriteString: the file's own permission decides, for the superuser too.
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    if (info.exists() && (!info.isFile() || !info.isWritable() || !(info.permissions() & anyWrite)))
+        Fail();
+    out = std::make_unique<QSaveFile>(fileName);
+    if (!out->open(QIODevice::WriteOnly))
+        Fail();
+    pending.reserve(WriterChunk + 4096);
+}
+
+TIniWriter::~TIniWriter()
+{
+    if (out)
+        out->cancelWriting();
+}
+
+void TIniWriter::Fail()
+{
+    if (out)
+        out->cancelWriting();
+    out.reset();
+    throw AppError(QStringLiteral("Unable to write to %1").arg(fileName));
+}
+
+void TIniWriter::Section(const QString& name)
+{
+    if (!out)
+        return;
+    pending += u'[';
+    pending += name;
+    pending += u"]\n";
+}
+
+void TIniWriter::Entry(const QString& key, const QString& value)
+{
+    if (!out)
+        return;
+    pending += key;
+    pending += u'=';
+    if (NeedsStoredForm(value))
+        pending += StoredForm(OneLine(value));
+    else
+        pending += value;
+    pending += u'\n';
+    if (pending.size() >= WriterChunk)
+        Flush();
+}
+
+void TIniWriter::Flush()
+{
+    const QByteArray data = pending.toUtf8();
+    pending.resize(0);
+    if (out->write(data) != data.size())
+        Fail();
+}
+
+void TIniWriter::Commit()
+{
+    if (!out)
+        return;
+    Flush();
+    if (!out->commit())
+        Fail();
+    out.reset();
 }

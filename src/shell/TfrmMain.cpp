@@ -11,11 +11,13 @@
 #include "platform/TfrmCommon.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -25,15 +27,16 @@
 #include <QPushButton>
 #include <QThread>
 #include <QTimer>
-#include <QActionGroup>
 #include <QTreeWidget>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
 constexpr int ClientWidth = 468;
 constexpr int ClientHeight = 479;
+constexpr int JobListColumnWidths[4] = {226, 66, 74, 74};
 
 QLabel* MakeLabel(QWidget* parent, int x, int y, int w, int h, const QString& text)
 {
@@ -103,6 +106,18 @@ void TfrmMain::CreateActions()
                               &TfrmMain::ActionFileBatchAddExecute);
     ActionConvertNow = make(QStringLiteral("ActionConvertNow"), QStringLiteral("ConvertNow"),
                             &TfrmMain::ActionConvertNowExecute);
+    // One shortcut for both: only one of them is there at a time.
+    ActionPause = make(QStringLiteral("ActionPause"), QStringLiteral("Pause"), &TfrmMain::ActionPauseExecute);
+    ActionPause->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    ActionPause->setEnabled(false);
+    ActionResume =
+        make(QStringLiteral("ActionResume"), QStringLiteral("Resume"), &TfrmMain::ActionResumeExecute);
+    ActionResume->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    ActionResume->setEnabled(false);
+    ActionResume->setVisible(false);
+    // Their shortcut works wherever the window has the focus, menus open or not.
+    addAction(ActionPause);
+    addAction(ActionResume);
     ActionLoadProfile = make(QStringLiteral("ActionLoadProfile"), QStringLiteral("ActionLoadProfile"),
                              &TfrmMain::ActionLoadProfileExecute);
     ActionChangeProfile = make(QStringLiteral("ActionChangeProfile"), QStringLiteral("ActionChangeProfile"),
@@ -131,12 +146,13 @@ void TfrmMain::CreateControls()
     listViewFiles = new QTreeWidget(clientArea);
     listViewFiles->setObjectName(QStringLiteral("listViewFiles"));
     listViewFiles->setGeometry(2, 2, 463, 137);
-    listViewFiles->setColumnCount(3);
-    listViewFiles->setHeaderLabels(
-        {QStringLiteral("文件列表"), QStringLiteral("开始时间"), QStringLiteral("转换长度")});
-    listViewFiles->setColumnWidth(0, 298);
-    listViewFiles->setColumnWidth(1, 70);
-    listViewFiles->setColumnWidth(2, 90);
+    listViewFiles->setColumnCount(4);
+    listViewFiles->setHeaderLabels({QStringLiteral("文件列表"), QStringLiteral("开始时间"),
+                                    QStringLiteral("转换长度"), QStringLiteral("状态")});
+    // The status takes its room from the file name, which is cut in its middle and shown
+    // whole in the tool tip; the time columns keep room for "00:00:00" and their captions.
+    for (int column = 0; column < 4; ++column)
+        listViewFiles->setColumnWidth(column, JobListColumnWidths[column]);
     listViewFiles->setRootIsDecorated(false);
     listViewFiles->setItemsExpandable(false);
     listViewFiles->setUniformRowHeights(true);
@@ -292,7 +308,6 @@ void TfrmMain::CreateControls()
     OpenDialog->setFileMode(QFileDialog::ExistingFiles);
     OpenDialog->setAcceptMode(QFileDialog::AcceptOpen);
     OpenDialog->setSizeGripEnabled(true);
-
 }
 
 void TfrmMain::CreateMenus()
@@ -308,6 +323,8 @@ void TfrmMain::CreateMenus()
     N_1->addAction(ActionFileMoveDown);
     N_1->addSeparator();
     N_1->addAction(ActionConvertNow);
+    N_1->addAction(ActionPause);
+    N_1->addAction(ActionResume);
     // How many files convert at once: 1 up to the processor count.
     N_Simultaneous = N_1->addMenu(QStringLiteral("Simultaneous conversions"));
     N_Simultaneous->setObjectName(QStringLiteral("N_Simultaneous"));
@@ -374,6 +391,9 @@ void TfrmMain::CreateMenus()
     PopupMenu->addSeparator();
     PopupMenu->addAction(ActionFileMoveUp);
     PopupMenu->addAction(ActionFileMoveDown);
+    PopupMenu->addSeparator();
+    PopupMenu->addAction(ActionPause);
+    PopupMenu->addAction(ActionResume);
     connect(listViewFiles, &QWidget::customContextMenuRequested, this,
             [this](const QPoint& pos) { PopupMenu->popup(listViewFiles->viewport()->mapToGlobal(pos)); });
 }
@@ -443,6 +463,11 @@ void TfrmMain::FormShow()
     // the language file just gave.
     for (const QString& text : errors)
         QTimer::singleShot(0, this, [this, text] { TMessageBox::ShowError(this, text); });
+    // After those: a run cut off last time is offered once the window is up.
+    QTimer::singleShot(0, this, [this] {
+        if (!formCloseDone)
+            CheckRunJournal();
+    });
 }
 
 void TfrmMain::paintEvent(QPaintEvent* event)
@@ -530,6 +555,9 @@ void TfrmMain::LoadLanguage(const QString& fileName)
     header->setText(0, read("frmMain", "ListViewItem0"));
     header->setText(1, read("frmMain", "ListViewItem1"));
     header->setText(2, read("frmMain", "ListViewItem2"));
+    header->setText(3, read("frmMain", "ListViewItem3"));
+    ActionPause->setText(read("frmMain", "ActionPause"));
+    ActionResume->setText(read("frmMain", "ActionResume"));
     groupBoxStatus->setTitle(read("frmMain", "groupBoxStatus"));
     groupBoxSettings->setTitle(read("frmMain", "groupBoxSettings"));
     GroupBoxSettingsVideo->setTitle(read("frmMain", "groupBoxSettingsVideo"));
@@ -568,6 +596,39 @@ void TfrmMain::LoadLanguage(const QString& fileName)
     messages.msgFolderLineBreak = read("frmMain", "msgFolderLineBreak");
     messages.msgEncoderMissing = read("frmMain", "msgEncoderMissing");
     ShowFormatAvailability();
+    const std::pair<QString*, const char*> runTexts[] = {
+        {&messages.msgItemWaiting, "msgItemWaiting"},
+        {&messages.msgItemDone, "msgItemDone"},
+        {&messages.msgItemFailed, "msgItemFailed"},
+        {&messages.msgItemSkipped, "msgItemSkipped"},
+        {&messages.msgItemStopped, "msgItemStopped"},
+        {&messages.msgStatusLeft, "msgStatusLeft"},
+        {&messages.msgStatusBatchLeft, "msgStatusBatchLeft"},
+        {&messages.msgStatusPaused, "msgStatusPaused"},
+        {&messages.msgMediaReading, "msgMediaReading"},
+        {&messages.msgMediaUnreadable, "msgMediaUnreadable"},
+        {&messages.msgMediaMissing, "msgMediaMissing"},
+        {&messages.msgMediaDuration, "msgMediaDuration"},
+        {&messages.msgMediaContainer, "msgMediaContainer"},
+        {&messages.msgMediaVideoCodec, "msgMediaVideoCodec"},
+        {&messages.msgMediaFrameSize, "msgMediaFrameSize"},
+        {&messages.msgMediaFrameRate, "msgMediaFrameRate"},
+        {&messages.msgMediaAudioCodec, "msgMediaAudioCodec"},
+        {&messages.msgMediaSampleRate, "msgMediaSampleRate"},
+        {&messages.msgMediaChannels, "msgMediaChannels"},
+        {&messages.msgMediaFileSize, "msgMediaFileSize"},
+        {&messages.msgMediaNone, "msgMediaNone"},
+        {&messages.msgResumeQueue, "msgResumeQueue"},
+        {&messages.msgResumeMissing, "msgResumeMissing"},
+        {&messages.msgJournalBad, "msgJournalBad"},
+        {&messages.msgJournalNotSaved, "msgJournalNotSaved"},
+        {&messages.msgNotifyDone, "msgNotifyDone"},
+        {&messages.msgNotifyStopped, "msgNotifyStopped"},
+        {&messages.msgNotifyConverted, "msgNotifyConverted"},
+        {&messages.msgNotifyFailed, "msgNotifyFailed"},
+    };
+    for (const auto& [field, key] : runTexts)
+        *field = read("frmMain", key);
     N_1->setTitle(read("frmMain", "N_1"));
     N_Simultaneous->setTitle(read("frmMain", "N_Simultaneous"));
     N_Skin->setTitle(read("frmMain", "N_Skin"));

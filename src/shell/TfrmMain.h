@@ -9,12 +9,15 @@
 
 #include "engine/TBatchProgress.h"
 #include "engine/TBatchRun.h"
+#include "engine/TTimeLeft.h"
 #include "profiles/TProfileCatalogue.h"
 #include "skin/SkinChoice.h"
 
+#include <QHash>
 #include <QList>
 #include <QMainWindow>
 #include <QPersistentModelIndex>
+#include <QPoint>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -37,6 +40,9 @@ class QTreeWidgetItem;
 
 class TfrmCommon;
 class TFrmBatchAdd;
+class TMediaInfoReader;
+class TRunJournal;
+struct TJournal;
 class TFrmDirectory;
 class TTimeWindowEditor;
 class TfrmOverWrite;
@@ -61,6 +67,40 @@ struct TMainMessages
     QString msgNoProfile;
     QString msgFolderLineBreak;
     QString msgEncoderMissing;
+    // The job list's status column.
+    QString msgItemWaiting;
+    QString msgItemDone;
+    QString msgItemFailed;
+    QString msgItemSkipped;
+    QString msgItemStopped;
+    // Speed and time left on the status line.
+    QString msgStatusLeft;
+    QString msgStatusBatchLeft;
+    QString msgStatusPaused;
+    // The media information in a file's tool tip.
+    QString msgMediaReading;
+    QString msgMediaUnreadable;
+    QString msgMediaMissing;
+    QString msgMediaDuration;
+    QString msgMediaContainer;
+    QString msgMediaVideoCodec;
+    QString msgMediaFrameSize;
+    QString msgMediaFrameRate;
+    QString msgMediaAudioCodec;
+    QString msgMediaSampleRate;
+    QString msgMediaChannels;
+    QString msgMediaFileSize;
+    QString msgMediaNone;
+    // The journal of a run and taking it up again.
+    QString msgResumeQueue;
+    QString msgResumeMissing;
+    QString msgJournalBad;
+    QString msgJournalNotSaved;
+    // The notification at the end of a run.
+    QString msgNotifyDone;
+    QString msgNotifyStopped;
+    QString msgNotifyConverted;
+    QString msgNotifyFailed;
 };
 
 class TfrmMain : public QMainWindow
@@ -147,6 +187,14 @@ public:
     void ActionConvertNowExecute();
     void RunBatch();
     void StopBatch();
+    // Pause and Resume (File menu, the list's pop-up menu, Ctrl+P).
+    void ActionPauseExecute();
+    void ActionResumeExecute();
+    // A journal left by a run that was cut off: offers to put its unfinished files back.
+    void CheckRunJournal();
+    // Puts the journal's unfinished files back in the list, with their time windows, and
+    // selects its format and output folder.
+    void ResumeJournal(const TJournal& journal);
     // The run's controls: locked while encoders run, and the Convert button's caption.
     void ConsoleIOProcessStatusChange(bool running);
     void SetRunControlsEnabled(bool enabled);
@@ -182,8 +230,26 @@ private:
     void BatchItemProgress(int index, const TItemProgress& progress);
     void BatchItemFinished(int index, TItemResult result);
     void BatchRunFinished(const QStringList& failedExtensions, bool stopped, const QString& error);
+    void BatchPausedChanged(bool paused);
     QTreeWidgetItem* RunItem(int index) const;
     void ShowBatchProgress();
+    // Speed, time left or the pause, for the status line; empty while nothing is known.
+    QString RunFiguresText();
+    void SetItemStatus(int index, const QString& text, const QString& toolTip = QString());
+    void UpdatePauseActions();
+    void MediaInfoRead(const QString& path);
+    void BeginRunJournal(const QList<TBatchItem>& items, const QString& folderText);
+    void ReportJournalNotSaved();
+    // The desktop notification and the window manager's attention when the window is not the
+    // active one.
+    void NotifyRunEnd(bool stopped);
+
+    // Job list tool tips (TfrmMainJobList.cpp): a failed item's error lines on its status,
+    // the media information of its file elsewhere.
+    void listViewFilesToolTip(const QPoint& pos, const QPoint& globalPos);
+    QString MediaToolTip(const QString& path) const;
+    // The answer for the file under the pointer has come: the tip shows it.
+    void MediaToolTipRead(const QString& path);
     // The settings panel's boxes, in the order of the profile's choices (ChoiceFields).
     std::array<QComboBox*, 8> SettingBoxes() const;
     // Greys out the format list's entries the installed ffmpeg cannot encode, each with a tool
@@ -233,16 +299,29 @@ private:
     QString currentExtension;
     std::uint8_t overwriteAnswer = 0;
     TBatchRun* BatchRun = nullptr;
-    QList<QPersistentModelIndex> runRows; // the list's rows of the run's items
-    QList<TItemProgress> runProgress;     // per item of the run
-    QList<bool> runFinished;              // per item of the run
-    TBatchProgress batchProgress;         // the whole run, when several items convert at once
+    QList<QPersistentModelIndex> runRows;  // the list's rows of the run's items
+    QList<TItemProgress> runProgress;      // per item of the run
+    QList<bool> runFinished;               // per item of the run
+    TBatchProgress batchProgress;          // the whole run, when several items convert at once
+    TTimeLeft timeLeft;                    // of the file and of the whole run
+    QHash<QString, QList<int>> runSources; // the run's items by source, for durations read
     int runFinishedCount = 0;
+    int runConverted = 0;
+    int runFailed = 0;
     int runSimultaneous = 1;
     int shownItem = -1; // the item the status line follows when one converts at a time
     QString runFolderShort;
     bool statusFormatReported = false; // a broken status format was shown in this run
     bool closingDown = false;
+    TMediaInfoReader* mediaReader = nullptr; // durations for the run, tool tips of the list
+    TRunJournal* runJournal = nullptr;
+    bool journalReported = false; // a journal that cannot be kept is told once
+    // Outputs a cut-off run left unfinished, by source: replaced at the next Convert.
+    QHash<QString, QString> replaceableOutputs;
+    // The file whose media information the tool tip shows or waits for.
+    QString hoverPath;
+    QPoint hoverGlobalPos;
+    QPersistentModelIndex hoverRow;
 
     // Other windows (all exist from start-up on; hidden between uses).
     TfrmHelpDialog* frmHelpDialog = nullptr;
@@ -325,6 +404,8 @@ private:
     QAction* ActionSetDirectory = nullptr;
     QAction* ActionFileBatchAdd = nullptr;
     QAction* ActionConvertNow = nullptr;
+    QAction* ActionPause = nullptr;
+    QAction* ActionResume = nullptr;
     QAction* ActionLoadProfile = nullptr;
     QAction* ActionChangeProfile = nullptr;
 

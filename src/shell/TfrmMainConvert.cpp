@@ -6,8 +6,11 @@
 #include "dialogs/TMessageBox.h"
 #include "dialogs/TfrmOverWrite.h"
 #include "dialogs/TfrmUnSupportFormat.h"
+#include "engine/EncoderText.h"
 #include "engine/TEncoderLog.h"
+#include "engine/TMediaInfoReader.h"
 #include "engine/TProgressState.h"
+#include "engine/TRunJournal.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
@@ -16,10 +19,15 @@
 #include "platform/TfrmCommon.h"
 #include "profiles/ProfileSettings.h"
 #include "profiles/TEncoderAvailability.h"
+#include "shell/TDesktopNotice.h"
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -30,7 +38,9 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -44,6 +54,16 @@ void TfrmMain::CreateConversionParts()
     connect(BatchRun, &TBatchRun::ItemProgress, this, &TfrmMain::BatchItemProgress);
     connect(BatchRun, &TBatchRun::ItemFinished, this, &TfrmMain::BatchItemFinished);
     connect(BatchRun, &TBatchRun::RunFinished, this, &TfrmMain::BatchRunFinished);
+    connect(BatchRun, &TBatchRun::PausedChanged, this, &TfrmMain::BatchPausedChanged);
+
+    mediaReader = new TMediaInfoReader(frmCommon->appFolder, this);
+    mediaReader->setObjectName(QStringLiteral("mediaReader"));
+    connect(mediaReader, &TMediaInfoReader::InfoRead, this, &TfrmMain::MediaInfoRead);
+    connect(mediaReader, &TMediaInfoReader::ThumbnailMade, this, &TfrmMain::MediaInfoRead);
+
+    runJournal = new TRunJournal(this);
+    runJournal->setObjectName(QStringLiteral("runJournal"));
+    connect(runJournal, &TRunJournal::WriteFailed, this, [this] { ReportJournalNotSaved(); });
 }
 
 void TfrmMain::CreateConversionWindows()
@@ -322,24 +342,115 @@ void TfrmMain::RunBatch()
     // The run works on the list as it is now.
     QList<TBatchItem> items;
     runRows.clear();
+    runSources.clear();
     for (int row = 0; row < JobCount(); ++row) {
-        const QTreeWidgetItem* item = listViewFiles->topLevelItem(row);
-        items << TBatchItem{item->text(0), item->text(1), item->text(2)};
+        QTreeWidgetItem* item = listViewFiles->topLevelItem(row);
+        items << TBatchItem{item->text(0), item->text(1), item->text(2),
+                            replaceableOutputs.value(item->text(0))};
         runRows << QPersistentModelIndex(listViewFiles->model()->index(row, 0));
+        runSources[item->text(0)] << row;
     }
+    // What a cut-off run left is replaced by this run only.
+    replaceableOutputs.clear();
     runProgress = QList<TItemProgress>(items.size());
     runFinished = QList<bool>(items.size(), false);
     runFinishedCount = 0;
+    runConverted = 0;
+    runFailed = 0;
     runSimultaneous = ReadSimultaneous();
     shownItem = -1;
     statusFormatReported = false;
     batchProgress.Reset(int(items.size()));
+    timeLeft.Reset(int(items.size()));
 
     BatchRun->Start(items, ReadJobSettings(), folderText, runSimultaneous,
                     [this](int, const QString& outputPath) { return ResolveOutputName(outputPath); });
     runFolderShort = ShortPath(folderText);
+    for (int index = 0; index < items.size(); ++index)
+        SetItemStatus(index, messages.msgItemWaiting);
+    BeginRunJournal(items, folderText);
+
+    // The batch's time left needs every file's length: read in the background, as many at once
+    // as files convert, those with a duration of their own need none.
+    mediaReader->SetMaxRunning(runSimultaneous);
+    for (int index = 0; index < items.size(); ++index) {
+        const TBatchItem& item = items[index];
+        const TMediaInfo info = mediaReader->Info(item.source);
+        if (info.state != TMediaInfo::Unread)
+            MediaInfoRead(item.source);
+        else if (item.durationText.isEmpty())
+            mediaReader->Read(item.source);
+        else
+            timeLeft.SetWindow(index,
+                               double(TProgressState::WindowSeconds(0, item.startText, item.durationText)));
+    }
     ConsoleIOProcessStatusChange(true);
+    UpdatePauseActions();
     ShowBatchProgress();
+}
+
+void TfrmMain::BeginRunJournal(const QList<TBatchItem>& items, const QString& folderText)
+{
+    TJournal journal;
+    journal.outputFolder = folderText;
+    journal.formatIndex = ComboBoxFormatSelect->currentIndex();
+    journal.formatFile = QFileInfo(ComboBoxFormatSelect->currentData().toString()).fileName();
+    journal.items.reserve(items.size());
+    for (const TBatchItem& item : items)
+        journal.items << TJournalItem{item.source, item.startText, item.durationText, TJournalState::Waiting,
+                                      QString()};
+    try {
+        // false: another copy of the program converts and keeps the journal; this run goes on
+        // without one.
+        runJournal->Begin(frmCommon->settingsPlace.File(TRunJournal::FileName()), journal, BatchRun);
+    } catch (const AppError&) {
+        ReportJournalNotSaved();
+    }
+}
+
+void TfrmMain::ReportJournalNotSaved()
+{
+    if (journalReported)
+        return;
+    journalReported = true;
+    const TSettingsPlace& place = frmCommon->settingsPlace;
+    const QString folder = place.Usable()            ? place.folder
+                           : !place.wanted.isEmpty() ? place.wanted
+                                                     : frmCommon->appFolder;
+    QString text;
+    try {
+        text = SafeFormat(messages.msgJournalNotSaved, QDir::toNativeSeparators(folder));
+    } catch (const AppError& error) {
+        text = error.Text();
+    }
+    // Told after the run's own step, which must not wait for the box.
+    QTimer::singleShot(0, this, [this, text] {
+        if (!closingDown)
+            TMessageBox::Show(this, text, QMessageBox::Ok, QMessageBox::Warning);
+    });
+}
+
+void TfrmMain::MediaInfoRead(const QString& path)
+{
+    // The tool tip of the file under the pointer.
+    MediaToolTipRead(path);
+    // The lengths of the run's items.
+    const auto it = runSources.constFind(path);
+    if (it == runSources.constEnd() || !BatchRun->IsRunning())
+        return;
+    const TMediaInfo info = mediaReader->Info(path);
+    if (info.state != TMediaInfo::Readable || info.durationSeconds <= 0)
+        return;
+    for (int index : *it) {
+        if (index < 0 || index >= runRows.size() || runProgress[index].windowSeconds > 0)
+            continue;
+        const QTreeWidgetItem* item = RunItem(index);
+        if (!item)
+            continue;
+        const qint64 window = TProgressState::WindowSeconds(qint64(std::llround(info.durationSeconds)),
+                                                            item->text(1), item->text(2));
+        timeLeft.SetWindow(index, double(window));
+    }
 }
 
 QTreeWidgetItem* TfrmMain::RunItem(int index) const
@@ -351,7 +462,6 @@ QTreeWidgetItem* TfrmMain::RunItem(int index) const
 
 void TfrmMain::BatchItemStarted(int index, const QString&)
 {
-
     // The list shows which file converts (the latest one when several do).
     if (QTreeWidgetItem* item = RunItem(index)) {
         listViewFiles->setCurrentItem(item);
@@ -360,6 +470,8 @@ void TfrmMain::BatchItemStarted(int index, const QString&)
     }
     shownItem = index;
     runProgress[index] = TItemProgress();
+    timeLeft.SetStarted(index);
+    SetItemStatus(index, QStringLiteral("0%"));
     ShowBatchProgress();
 }
 
@@ -368,18 +480,44 @@ void TfrmMain::BatchItemProgress(int index, const TItemProgress& progress)
     runProgress[index] = progress;
     batchProgress.SetWindow(index, progress.windowSeconds);
     batchProgress.SetReached(index, progress.reachedSeconds);
+    // What the encoder says of the length beats what was read before it started.
+    timeLeft.SetWindow(index, double(progress.windowSeconds));
+    timeLeft.SetReached(index, double(progress.reachedSeconds));
+    timeLeft.SetSpeed(index, progress.speed);
+    if (progress.windowSeconds > 0) {
+        const double share = double(progress.reachedSeconds) * 100.0 / double(progress.windowSeconds);
+        const int percent = int(std::clamp(std::floor(share), 0.0, 99.0));
+        SetItemStatus(index, QStringLiteral("%1%").arg(percent));
+    }
     if (runSimultaneous > 1 || index == shownItem)
         ShowBatchProgress();
 }
 
-void TfrmMain::BatchItemFinished(int index, TItemResult)
+void TfrmMain::BatchItemFinished(int index, TItemResult result)
 {
-
     if (!runFinished[index]) {
         runFinished[index] = true;
         ++runFinishedCount;
+        runConverted += result == TItemResult::Converted ? 1 : 0;
+        runFailed += result == TItemResult::Failed ? 1 : 0;
     }
     batchProgress.SetFinished(index);
+    timeLeft.SetFinished(index, result == TItemResult::Converted);
+    switch (result) {
+    case TItemResult::Converted:
+        SetItemStatus(index, messages.msgItemDone);
+        break;
+    case TItemResult::Failed:
+        // Why it failed, in the encoder's own last words.
+        SetItemStatus(index, messages.msgItemFailed, BatchRun->ErrorLinesOf(index).join(u'\n'));
+        break;
+    case TItemResult::Skipped:
+        SetItemStatus(index, messages.msgItemSkipped);
+        break;
+    case TItemResult::Stopped:
+        SetItemStatus(index, messages.msgItemStopped);
+        break;
+    }
     if (runSimultaneous > 1)
         ShowBatchProgress();
 }
@@ -404,12 +542,30 @@ void TfrmMain::ShowBatchProgress()
         position = view.position;
         statusText = view.statusText;
         formatError = view.formatError;
+        // The figures follow the counter; the file's window and name come after them.
+        QString counter;
+        try {
+            counter = SafeFormat(messages.msgStatusRun,
+                                 QStringLiteral("%1/%2").arg(shownItem + 1).arg(runRows.size()));
+        } catch (const AppError&) {
+            // Reported with the view's own error.
+        }
+        try {
+            const QString figures = RunFiguresText();
+            if (!figures.isEmpty() && statusText.startsWith(counter))
+                statusText.insert(counter.size(), QStringLiteral(" · ") + figures);
+        } catch (const AppError& error) {
+            formatError = error.Text();
+        }
     } else {
         // Several at once: the bar shows the whole batch, the line counts the finished files.
         position = batchProgress.Position();
         try {
             statusText = SafeFormat(messages.msgStatusRunMany,
                                     QStringLiteral("%1/%2").arg(runFinishedCount).arg(runRows.size()));
+            const QString figures = RunFiguresText();
+            if (!figures.isEmpty())
+                statusText += QStringLiteral(" · ") + figures;
         } catch (const AppError& error) {
             formatError = error.Text();
         }
@@ -428,11 +584,140 @@ void TfrmMain::ShowBatchProgress()
     }
 }
 
+namespace {
+
+// "0:42", "3:10", "1:02:03": minutes and seconds, hours only when there are any.
+QString LeftText(qint64 seconds)
+{
+    seconds = qMax<qint64>(0, seconds);
+    const qint64 hours = seconds / 3600;
+    const qint64 minutes = seconds / 60 % 60;
+    const qint64 rest = seconds % 60;
+    if (hours > 0)
+        return QStringLiteral("%1:%2:%3")
+            .arg(hours)
+            .arg(minutes, 2, 10, QChar(u'0'))
+            .arg(rest, 2, 10, QChar(u'0'));
+    return QStringLiteral("%1:%2").arg(minutes).arg(rest, 2, 10, QChar(u'0'));
+}
+
+QString SpeedText(double speed)
+{
+    return QStringLiteral("%1×").arg(speed, 0, 'f', 1);
+}
+
+} // namespace
+
+QString TfrmMain::RunFiguresText()
+{
+    if (BatchRun->IsPaused())
+        return messages.msgStatusPaused;
+    const qint64 now = BatchRun->ActiveMilliseconds();
+    QStringList parts;
+    QString left;
+    if (runSimultaneous == 1) {
+        if (shownItem >= 0 && runProgress[shownItem].speed > 0)
+            parts << SpeedText(runProgress[shownItem].speed);
+        const qint64 fileLeft = shownItem >= 0 ? timeLeft.FileLeft(shownItem, now) : -1;
+        if (fileLeft >= 0)
+            left = SafeFormat(messages.msgStatusLeft, LeftText(fileLeft));
+        // A batch of one file has no figure of its own.
+        const qint64 batchLeft = runRows.size() > 1 ? timeLeft.BatchLeft(now) : -1;
+        if (batchLeft >= 0)
+            left += (left.isEmpty() ? QString() : QStringLiteral(" ")) +
+                    SafeFormat(messages.msgStatusBatchLeft, LeftText(batchLeft));
+    } else {
+        // Several at once: how fast the batch goes together, and when all of it is done.
+        const double speed = timeLeft.BatchSpeed();
+        if (speed > 0)
+            parts << SpeedText(speed);
+        const qint64 batchLeft = timeLeft.BatchLeft(now);
+        if (batchLeft >= 0)
+            left = SafeFormat(messages.msgStatusLeft, LeftText(batchLeft));
+    }
+    if (!left.isEmpty())
+        parts << left;
+    return parts.join(QStringLiteral(" · "));
+}
+
+void TfrmMain::SetItemStatus(int index, const QString& text, const QString& toolTip)
+{
+    QTreeWidgetItem* item = RunItem(index);
+    if (!item)
+        return;
+    if (item->text(3) != text)
+        item->setText(3, text);
+    if (item->toolTip(3) != toolTip)
+        item->setToolTip(3, toolTip);
+}
+
+void TfrmMain::UpdatePauseActions()
+{
+    const bool running = BatchRun->IsRunning() && !BatchRun->IsStopping();
+    const bool paused = running && BatchRun->IsPaused();
+    // Hidden first, so the shortcut is never held by both at once.
+    if (paused) {
+        ActionPause->setVisible(false);
+        ActionResume->setVisible(true);
+    } else {
+        ActionResume->setVisible(false);
+        ActionPause->setVisible(true);
+    }
+    ActionPause->setEnabled(running && !paused);
+    ActionResume->setEnabled(paused);
+}
+
+void TfrmMain::ActionPauseExecute()
+{
+    BatchRun->Pause();
+}
+
+void TfrmMain::ActionResumeExecute()
+{
+    BatchRun->Resume();
+}
+
+void TfrmMain::BatchPausedChanged(bool)
+{
+    UpdatePauseActions();
+    ShowBatchProgress();
+}
+
+void TfrmMain::NotifyRunEnd(bool stopped)
+{
+    // Only for somebody who is not looking: the window in front shows the end itself.
+    if (isActiveWindow())
+        return;
+    QString body;
+    try {
+        body = SafeFormat(messages.msgNotifyConverted, QString::number(runConverted));
+        if (runFailed > 0)
+            body += SafeFormat(messages.msgNotifyFailed, QString::number(runFailed));
+    } catch (const AppError&) {
+        body = QStringLiteral("%1/%2").arg(runConverted).arg(runRows.size());
+    }
+    TDesktopNotice::Send(TMessageBox::applicationTitle,
+                         stopped ? messages.msgNotifyStopped : messages.msgNotifyDone, body);
+    QApplication::alert(this);
+}
+
 void TfrmMain::BatchRunFinished(const QStringList& failedExtensions, bool stopped, const QString& error)
 {
+    // Gone before anything is asked: a run that is over is nothing to take up again.
+    runJournal->End();
+    mediaReader->DropQueued();
     ConsoleIOProcessStatusChange(false);
     ShowStatusReady();
+    UpdatePauseActions();
+    // Items the run never reached are back to no state.
+    for (int index = 0; index < runRows.size(); ++index) {
+        if (!runFinished[index])
+            SetItemStatus(index, QString());
+    }
+    if (!closingDown)
+        NotifyRunEnd(stopped);
     runRows.clear();
+    runSources.clear();
     if (closingDown)
         return;
     // An error that ended the run comes first; the files that failed before it still count.
@@ -455,6 +740,7 @@ void TfrmMain::StopBatch()
 {
     ShowStatusReady();
     BatchRun->Stop();
+    UpdatePauseActions();
 }
 
 void TfrmMain::ConsoleIOProcessStatusChange(bool running)
@@ -511,8 +797,93 @@ QString TfrmMain::ResolveOutputName(const QString& outputPath)
 void TfrmMain::FormCloseConversion()
 {
     closingDown = true;
-    // Every encoder stops, placeholders nobody wrote to and the run's scripts go.
+    // Every encoder stops (continued first when paused), placeholders nobody wrote to and the
+    // run's scripts go; a closed run is over, so is its journal.
     BatchRun->Close();
+    runJournal->End();
+    UpdatePauseActions();
     batchProgress = TBatchProgress();
     WriteFormatIndex(ComboBoxFormatSelect->currentIndex());
+}
+
+// ---- the journal of a cut-off run --------------------------------------------------------
+
+void TfrmMain::CheckRunJournal()
+{
+    const QString path = frmCommon->settingsPlace.File(TRunJournal::FileName());
+    if (path.isEmpty() || !QFileInfo::exists(path) || BatchRun->IsRunning())
+        return;
+    // Another copy of the program is converting that run right now.
+    if (TRunJournal::InUse(path))
+        return;
+    TJournal journal;
+    try {
+        journal = TRunJournal::Read(path);
+    } catch (const AppError& error) {
+        TRunJournal::SetAside(path);
+        TMessageBox::Show(
+            this, SafeFormat(messages.msgJournalBad, QDir::toNativeSeparators(path)) + u'\n' + error.Text(),
+            QMessageBox::Ok, QMessageBox::Warning);
+        return;
+    }
+    const QList<TJournalItem> unfinished = journal.Unfinished();
+    if (unfinished.isEmpty()) {
+        QFile::remove(path);
+        return;
+    }
+    const QMessageBox::StandardButton answer =
+        TMessageBox::Show(this, SafeFormat(messages.msgResumeQueue, QString::number(unfinished.size())),
+                          QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
+    // Either way the journal has done its work: the next run keeps its own.
+    QFile::remove(path);
+    if (answer == QMessageBox::Yes)
+        ResumeJournal(journal);
+}
+
+void TfrmMain::ResumeJournal(const TJournal& journal)
+{
+    // The format by its profile file when the list still has it, else by its place.
+    int format = -1;
+    for (int i = 0; i < ComboBoxFormatSelect->count() && !journal.formatFile.isEmpty(); ++i) {
+        if (QFileInfo(ComboBoxFormatSelect->itemData(i).toString()).fileName() == journal.formatFile) {
+            format = i;
+            break;
+        }
+    }
+    if (format < 0 && journal.formatIndex >= 0 && journal.formatIndex < ComboBoxFormatSelect->count())
+        format = journal.formatIndex;
+    if (format >= 0) {
+        ComboBoxFormatSelect->setCurrentIndex(format);
+        ActionChangeProfileExecute();
+    }
+    if (!journal.outputFolder.trimmed().isEmpty() && !journal.outputFolder.contains(u'\n') &&
+        !journal.outputFolder.contains(u'\r'))
+        editOutputFolder->setText(journal.outputFolder);
+
+    QStringList missing;
+    for (const TJournalItem& entry : journal.Unfinished()) {
+        if (!QFileInfo(entry.source).isFile()) {
+            missing << entry.source;
+            continue;
+        }
+        const bool isNew = !IsInJobList(entry.source);
+        AddJobFile(entry.source);
+        if (isNew && IsInJobList(entry.source)) {
+            QTreeWidgetItem* item = listViewFiles->topLevelItem(JobCount() - 1);
+            item->setText(1, entry.startText);
+            item->setText(2, entry.durationText);
+        }
+        // The output the cut-off run was writing (or left behind on failure) is its own.
+        if (!entry.output.isEmpty() && entry.state != TJournalState::Skipped)
+            replaceableOutputs.insert(entry.source, entry.output);
+    }
+    if (missing.isEmpty())
+        return;
+    // One message, however many: a long list is cut short.
+    constexpr int shown = 20;
+    QStringList names = missing.mid(0, shown);
+    if (missing.size() > shown)
+        names << QStringLiteral("… (+%1)").arg(missing.size() - shown);
+    TMessageBox::Show(this, messages.msgResumeMissing + QStringLiteral("\n\n") + names.join(u'\n'),
+                      QMessageBox::Ok, QMessageBox::Warning);
 }

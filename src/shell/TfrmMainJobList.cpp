@@ -4,6 +4,8 @@
 #include "shell/TfrmMain.h"
 
 #include "dialogs/TMessageBox.h"
+#include "engine/EncoderText.h"
+#include "engine/TMediaInfoReader.h"
 #include "joblist/JobFiles.h"
 #include "joblist/TFolderScan.h"
 #include "joblist/TFolderTree.h"
@@ -22,12 +24,19 @@
 #include <QDropEvent>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QHelpEvent>
+#include <QImage>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStandardPaths>
+#include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
+
+#include <cmath>
 
 void TfrmMain::ConnectJobList()
 {
@@ -81,8 +90,8 @@ void TfrmMain::AddJobFile(const QString& fileName)
         return;
     if (!JobFiles::IsSupported(fileName))
         return;
+    // Nothing about the file is read here: its media information waits for the first hover.
     auto* item = new QTreeWidgetItem(QStringList{fileName, QStringLiteral("00:00:00"), QString()});
-    item->setToolTip(0, fileName);
     addingJob = true;
     listViewFiles->addTopLevelItem(item);
     addingJob = false;
@@ -170,8 +179,11 @@ static void SwapItems(QTreeWidget* list, int from, int to)
         a->setText(column, b->text(column));
         b->setText(column, text);
     }
-    a->setToolTip(0, a->text(0));
-    b->setToolTip(0, b->text(0));
+    // A run's state belongs to the place in the list it ran at: a moved item has none.
+    for (QTreeWidgetItem* item : {a, b}) {
+        item->setText(3, QString());
+        item->setToolTip(3, QString());
+    }
     list->setCurrentItem(b);
     b->setSelected(true);
     list->setFocus();
@@ -236,6 +248,11 @@ void TfrmMain::dropEvent(QDropEvent* event)
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == listViewFiles->viewport() && event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        listViewFilesToolTip(help->pos(), help->globalPos());
+        return true;
+    }
     if (watched == listViewFiles->viewport() && event->type() == QEvent::MouseButtonRelease) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         const bool handled = QMainWindow::eventFilter(watched, event);
@@ -243,6 +260,116 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
         return handled;
     }
     return QMainWindow::eventFilter(watched, event);
+}
+
+void TfrmMain::listViewFilesToolTip(const QPoint& pos, const QPoint& globalPos)
+{
+    QTreeWidgetItem* item = listViewFiles->itemAt(pos);
+    if (!item) {
+        hoverPath.clear();
+        QToolTip::hideText();
+        return;
+    }
+    QWidget* viewport = listViewFiles->viewport();
+    const QRect rect = listViewFiles->visualItemRect(item);
+    // A failed item's status tells why it failed.
+    if (listViewFiles->columnAt(pos.x()) == 3 && !item->toolTip(3).isEmpty()) {
+        hoverPath.clear();
+        QToolTip::showText(globalPos, item->toolTip(3), viewport, rect);
+        return;
+    }
+    hoverPath = item->text(0);
+    hoverGlobalPos = globalPos;
+    hoverRow =
+        QPersistentModelIndex(listViewFiles->model()->index(listViewFiles->indexOfTopLevelItem(item), 0));
+    // Read on the first hover (and again for a file changed since); the tip grows once the
+    // answer and the picture are there.
+    mediaReader->ReadWithThumbnail(hoverPath);
+    QToolTip::showText(globalPos, MediaToolTip(hoverPath), viewport, rect);
+}
+
+void TfrmMain::MediaToolTipRead(const QString& path)
+{
+    if (path != hoverPath || !QToolTip::isVisible() || !hoverRow.isValid())
+        return;
+    const QTreeWidgetItem* item = listViewFiles->topLevelItem(hoverRow.row());
+    if (!item || item->text(0) != path)
+        return;
+    QToolTip::showText(hoverGlobalPos, MediaToolTip(path), listViewFiles->viewport(),
+                       listViewFiles->visualItemRect(item));
+}
+
+namespace {
+
+QString ToolTipRow(const QString& label, const QString& value)
+{
+    return QStringLiteral("<tr><td>%1</td><td>%2</td></tr>")
+        .arg(label.toHtmlEscaped(), value.toHtmlEscaped());
+}
+
+// "1.5 MB", "640 KB": the same units in both editions.
+QString FileSizeText(qint64 bytes)
+{
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+} // namespace
+
+QString TfrmMain::MediaToolTip(const QString& path) const
+{
+    const TMediaInfo info = mediaReader->Info(path);
+    const QString name = QFileInfo(path).fileName();
+    QString html = QStringLiteral("<p><b>%1</b><br>%2</p>").arg(name.toHtmlEscaped(), path.toHtmlEscaped());
+    switch (info.state) {
+    case TMediaInfo::Unread:
+        return html + QStringLiteral("<p>%1</p>").arg(messages.msgMediaReading.toHtmlEscaped());
+    case TMediaInfo::Missing:
+        return html + QStringLiteral("<p>%1</p>").arg(messages.msgMediaMissing.toHtmlEscaped());
+    case TMediaInfo::Unreadable:
+    case TMediaInfo::Failed:
+        return html + QStringLiteral("<p>%1</p>").arg(messages.msgMediaUnreadable.toHtmlEscaped());
+    case TMediaInfo::Readable:
+        break;
+    }
+    QString rows;
+    rows +=
+        ToolTipRow(messages.msgMediaDuration,
+                   info.durationSeconds > 0 ? SecondsToTimeText(qint64(std::llround(info.durationSeconds)))
+                                            : QStringLiteral("?"));
+    rows += ToolTipRow(messages.msgMediaContainer, info.container);
+    if (info.HasVideo()) {
+        rows += ToolTipRow(messages.msgMediaVideoCodec, info.videoCodec);
+        rows += ToolTipRow(messages.msgMediaFrameSize,
+                           info.width > 0 ? QStringLiteral("%1×%2").arg(info.width).arg(info.height)
+                                          : QStringLiteral("?"));
+        const QString rate = TMediaInfoReader::RateText(info.frameRate);
+        rows += ToolTipRow(messages.msgMediaFrameRate,
+                           rate.isEmpty() ? QStringLiteral("?") : rate + QStringLiteral(" fps"));
+    } else {
+        rows += ToolTipRow(messages.msgMediaVideoCodec, messages.msgMediaNone);
+    }
+    if (!info.audioCodec.isEmpty()) {
+        rows += ToolTipRow(messages.msgMediaAudioCodec, info.audioCodec);
+        rows += ToolTipRow(messages.msgMediaSampleRate, info.sampleRate > 0
+                                                            ? QStringLiteral("%1 Hz").arg(info.sampleRate)
+                                                            : QStringLiteral("?"));
+        QString channels = info.channels > 0 ? QString::number(info.channels) : QStringLiteral("?");
+        if (!info.channelLayout.isEmpty())
+            channels += QStringLiteral(" (%1)").arg(info.channelLayout);
+        rows += ToolTipRow(messages.msgMediaChannels, channels);
+    } else {
+        rows += ToolTipRow(messages.msgMediaAudioCodec, messages.msgMediaNone);
+    }
+    if (info.fileSize >= 0)
+        rows += ToolTipRow(messages.msgMediaFileSize, FileSizeText(info.fileSize));
+    QString picture;
+    // The picture is loaded here, once it is there; a file that does not load gives none.
+    if (!info.thumbnail.isEmpty() && !QImage(info.thumbnail).isNull())
+        picture = QStringLiteral("<td valign='top'><img src='%1'></td>")
+                      .arg(QUrl::fromLocalFile(info.thumbnail).toString().toHtmlEscaped());
+    return html +
+           QStringLiteral("<table cellspacing='4'><tr>%1<td valign='top'><table>%2</table></td></tr></table>")
+               .arg(picture, rows);
 }
 
 void TfrmMain::listViewFilesMouseUp(Qt::MouseButton button, const QPoint& pos)

@@ -359,11 +359,15 @@ private slots:
     void popupMenuHoldsTheFileActions()
     {
         const QList<QAction*> actions = TestSupport::Child<QMenu>(w, "PopupMenu")->actions();
-        QCOMPARE(actions.size(), 7);
+        QCOMPARE(actions.size(), 10);
         QCOMPARE(actions.at(0), TestSupport::Child<QAction>(w, "ActionFileAdd"));
         QCOMPARE(actions.at(1), TestSupport::Child<QAction>(w, "ActionFileBatchAdd"));
         QVERIFY(actions.at(4)->isSeparator());
         QCOMPARE(actions.at(6), TestSupport::Child<QAction>(w, "ActionFileMoveDown"));
+        // Then the run's own: pause and resume.
+        QVERIFY(actions.at(7)->isSeparator());
+        QCOMPARE(actions.at(8), TestSupport::Child<QAction>(w, "ActionPause"));
+        QCOMPARE(actions.at(9), TestSupport::Child<QAction>(w, "ActionResume"));
     }
 };
 

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -27,6 +28,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -127,6 +129,9 @@ private slots:
               "ListViewItem0",
               "ListViewItem1",
               "ListViewItem2",
+              "ListViewItem3",
+              "ActionPause",
+              "ActionResume",
               "groupBoxStatus",
               "groupBoxSettings",
               "groupBoxSettingsVideo",
@@ -159,6 +164,35 @@ private slots:
               "msgFolderView",
               "msgFinishInfo",
               "msgNoProfile",
+              "msgItemWaiting",
+              "msgItemDone",
+              "msgItemFailed",
+              "msgItemSkipped",
+              "msgItemStopped",
+              "msgStatusLeft",
+              "msgStatusBatchLeft",
+              "msgStatusPaused",
+              "msgMediaReading",
+              "msgMediaUnreadable",
+              "msgMediaMissing",
+              "msgMediaDuration",
+              "msgMediaContainer",
+              "msgMediaVideoCodec",
+              "msgMediaFrameSize",
+              "msgMediaFrameRate",
+              "msgMediaAudioCodec",
+              "msgMediaSampleRate",
+              "msgMediaChannels",
+              "msgMediaFileSize",
+              "msgMediaNone",
+              "msgResumeQueue",
+              "msgResumeMissing",
+              "msgJournalBad",
+              "msgJournalNotSaved",
+              "msgNotifyDone",
+              "msgNotifyStopped",
+              "msgNotifyConverted",
+              "msgNotifyFailed",
               "N_1",
               "N_Skin",
               "N_Tools",
@@ -198,6 +232,12 @@ private slots:
             }
             // The two format texts hold their one "%s" and nothing else.
             QCOMPARE(file.ReadString("frmMain", "msgStatusRun", "").count(u'%'), 1);
+            for (const char* key : {"msgStatusLeft", "msgStatusBatchLeft", "msgResumeQueue", "msgJournalBad",
+                                    "msgJournalNotSaved", "msgNotifyConverted", "msgNotifyFailed"}) {
+                const QString text = file.ReadString("frmMain", QLatin1String(key), "");
+                QVERIFY2(text.count(QStringLiteral("%s")) == 1 && text.count(u'%') == 1,
+                         qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(name), QLatin1String(key))));
+            }
             QVERIFY(file.ReadString("frmMain", "msgStatusRun", "").contains(QStringLiteral("%s")));
             QCOMPARE(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "").count(u'%'), 1);
             QVERIFY(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "")
@@ -290,8 +330,15 @@ private slots:
         QCOMPARE(TestSupport::Child<QPushButton>(w, "buttonConvert")->geometry(), QRect(183, 442, 105, 33));
         QCOMPARE(TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->size(), QSize(453, 65));
         QVERIFY(!TestSupport::Child<TTimeWindowEditor>(w, "GroupBoxEditItem")->isVisible());
-        QCOMPARE(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->columnCount(), 3);
-        QCOMPARE(TestSupport::Child<QTreeWidget>(w, "listViewFiles")->columnWidth(0), 298);
+        // File, start time, duration and the status a run gives each file, side by side within
+        // the list's width and room for its scroll bar.
+        auto* list = TestSupport::Child<QTreeWidget>(w, "listViewFiles");
+        QCOMPARE(list->columnCount(), 4);
+        QCOMPARE(list->columnWidth(0), 226);
+        int columns = 0;
+        for (int column = 0; column < 4; ++column)
+            columns += list->columnWidth(column);
+        QVERIFY(columns + list->verticalScrollBar()->sizeHint().width() <= list->viewport()->width() + 2);
         QVERIFY(TestSupport::Child<QComboBox>(w, "ComboBoxVideoCodec")->isHidden());
         QVERIFY(TestSupport::Child<QComboBox>(w, "ComboBoxAudioCodec")->isHidden());
         QCOMPARE(TestSupport::Child<QComboBox>(w, "ComboBoxAspect")->count(), 4);
@@ -303,11 +350,24 @@ private slots:
         QVERIFY(!(w->windowFlags() & Qt::WindowMaximizeButtonHint));
         QCOMPARE(w->menuBar()->actions().size(), 4);
         const QList<QAction*> file = TestSupport::Child<QMenu>(w, "N_1")->actions();
-        QCOMPARE(file.size(), 12);
+        QCOMPARE(file.size(), 14);
         QCOMPARE(file.at(0), TestSupport::Child<QAction>(w, "ActionFileAdd"));
         QCOMPARE(file.at(8), TestSupport::Child<QAction>(w, "ActionConvertNow"));
-        QCOMPARE(file.at(9)->menu(), TestSupport::Child<QMenu>(w, "N_Simultaneous"));
-        QCOMPARE(file.at(11), TestSupport::Child<QAction>(w, "ActionExit"));
+        QCOMPARE(file.at(9), TestSupport::Child<QAction>(w, "ActionPause"));
+        QCOMPARE(file.at(10), TestSupport::Child<QAction>(w, "ActionResume"));
+        QCOMPARE(file.at(11)->menu(), TestSupport::Child<QMenu>(w, "N_Simultaneous"));
+        QCOMPARE(file.at(13), TestSupport::Child<QAction>(w, "ActionExit"));
+        // Pause and Resume in the list's pop-up menu too, on Ctrl+P, and idle: nothing to pause.
+        const QList<QAction*> popup = TestSupport::Child<QMenu>(w, "PopupMenu")->actions();
+        for (const char* name : {"ActionPause", "ActionResume"}) {
+            auto* action = TestSupport::Child<QAction>(w, name);
+            QVERIFY(popup.contains(action));
+            QCOMPARE(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+P")));
+            QVERIFY(!action->isEnabled());
+            QVERIFY(!action->text().isEmpty());
+        }
+        QVERIFY(TestSupport::Child<QAction>(w, "ActionPause")->isVisible());
+        QVERIFY(!TestSupport::Child<QAction>(w, "ActionResume")->isVisible());
         QCOMPARE(TestSupport::Child<QMenu>(w, "N_Skin")->actions().size(), 18);
         QCOMPARE(TestSupport::Child<QMenu>(w, "N_Skin")->actions().at(17)->objectName(), QStringLiteral("N_Skin18"));
         QCOMPARE(TestSupport::Child<QMenu>(w, "N_Tools")->actions().size(), 1);

@@ -17,6 +17,11 @@ QString Time(const QString& value)
     return QStringLiteral("ffmpeg_release_time=") + value + QStringLiteral("=ffmpeg_release_time");
 }
 
+QString Speed(const QString& value)
+{
+    return QStringLiteral("ffmpeg_release_speed=") + value + QStringLiteral("=ffmpeg_release_speed");
+}
+
 } // namespace
 
 class tst_ProgressState : public QObject
@@ -184,6 +189,39 @@ private slots:
         QCOMPARE(state.ParseEncoderOutput(Duration("00:01:40.00") + Time("50"), item, QStringLiteral("%s"))
                      .position,
                  50);
+    }
+
+    // The speed marker: pieces fed in order; the speed the state holds afterwards (0 unknown).
+    void speedMarker_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<double>("speed");
+        QTest::newRow("none yet") << QStringList{Time("3")} << 0.0;
+        QTest::newRow("with the time") << QStringList{Time("3") + Speed("3.1")} << 3.1;
+        QTest::newRow("the last of a piece") << QStringList{Speed("2") + Time("4") + Speed("2.5")} << 2.5;
+        QTest::newRow("the latest piece") << QStringList{Speed("2"), Speed("0.75")} << 0.75;
+        QTest::newRow("kept over pieces without one")
+            << QStringList{Speed("4"), Time("9"), QString("frame=12")} << 4.0;
+        QTest::newRow("blanks around it") << QStringList{Speed(" 1.5 ")} << 1.5;
+        QTest::newRow("exponent") << QStringList{Speed("1.2e+02")} << 120.0;
+        QTest::newRow("zero is no speed") << QStringList{Speed("3"), Speed("0")} << 3.0;
+        QTest::newRow("negative is no speed") << QStringList{Speed("-2")} << 0.0;
+        QTest::newRow("infinite is no speed") << QStringList{Speed("inf")} << 0.0;
+        QTest::newRow("unclosed marker") << QStringList{"ffmpeg_release_speed=3.0"} << 0.0;
+    }
+    void speedMarker()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(double, speed);
+        TProgressState state;
+        for (const QString& piece : pieces) {
+            try {
+                state.TakeMarkers(piece);
+            } catch (const AppError&) {
+                // A value that is no number is reported by the caller; the speed stays.
+            }
+        }
+        QCOMPARE(state.Speed, speed);
     }
 
     void durationWithoutFractionCountsAsZero()

@@ -4,6 +4,7 @@
 #include "platform/IniFile.h"
 #include "support/TestFiles.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -42,6 +43,13 @@ private slots:
     void nothingIsCached();
     void writeFailure_data();
     void writeFailure();
+    void readAllAsReadString_data();
+    void readAllAsReadString();
+    void readAllUnreadable();
+    void writeAllReadsBack();
+    void writeAllFailure();
+    void writerWithoutCommit();
+    void writerInPieces();
 
 private:
     QTemporaryDir dir;
@@ -381,6 +389,108 @@ void TestIniFile::writeFailure()
              kind == QLatin1String("read-only") ? QStringLiteral("kept") : QStringLiteral("d"));
     if (kind == QLatin1String("folder"))
         QVERIFY(QFileInfo(target + QStringLiteral("/inside")).isDir());
+}
+
+// Every value ReadAll gives is what ReadString gives for the same section and key, for the
+// same files as ReadString's own table.
+void TestIniFile::readAllAsReadString_data()
+{
+    readString_data();
+}
+
+void TestIniFile::readAllAsReadString()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, expected);
+    WriteFile(path, content);
+    const TIniValues values = IniFile(path).ReadAll();
+    const auto found = values.value(IniFile::CaseKey(section)).constFind(IniFile::CaseKey(key));
+    const QString value =
+        found == values.value(IniFile::CaseKey(section)).constEnd() ? QStringLiteral("<default>") : *found;
+    QCOMPARE(value, expected);
+}
+
+void TestIniFile::readAllUnreadable()
+{
+    bool readable = false;
+    QVERIFY(IniFile(path).ReadAll(&readable).isEmpty());
+    QVERIFY(readable); // a missing file is an empty one
+    WriteFile(path, "[a]\nk=v\n");
+    QVERIFY(QFile::setPermissions(path, QFileDevice::Permissions()));
+    const bool denied = !QFile(path).open(QIODevice::ReadOnly); // the superuser reads anything
+    const TIniValues values = IniFile(path).ReadAll(&readable);
+    QCOMPARE(readable, !denied);
+    QCOMPARE(values.isEmpty(), denied);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// A whole file written at once reads back, key by key, exactly as written.
+void TestIniFile::writeAllReadsBack()
+{
+    WriteFile(path, "[old]\nkept=no\n");
+    const QList<TIniSection> sections{
+        {"queue", {{"count", "2"}, {"folder", "  blanks at both ends  "}}},
+        {"item1", {{"source", "\"quoted\""}, {"state", "done"}, {"empty", ""}}},
+        {"item2", {{"source", "line\nbreak"}, {"name", QStringLiteral(u"视频 ;=[x]")}}},
+    };
+    IniFile(path).WriteAll(sections);
+    const IniFile ini(path);
+    QCOMPARE(ini.ReadString("old", "kept", "<gone>"), QStringLiteral("<gone>"));
+    QCOMPARE(ini.ReadInteger("QUEUE", "count", -1), 2);
+    QCOMPARE(ini.ReadString("queue", "folder", ""), QStringLiteral("  blanks at both ends  "));
+    QCOMPARE(ini.ReadString("item1", "source", ""), QStringLiteral("\"quoted\""));
+    QCOMPARE(ini.ReadString("item1", "empty", "<default>"), QString());
+    // A line break cannot be kept in one line: it becomes a blank, as WriteString does it.
+    QCOMPARE(ini.ReadString("item2", "source", ""), QStringLiteral("line break"));
+    QCOMPARE(ini.ReadString("item2", "name", ""), QStringLiteral(u"视频 ;=[x]"));
+    QCOMPARE(ini.ReadAll().value("item1").value("state"), QStringLiteral("done"));
+}
+
+void TestIniFile::writeAllFailure()
+{
+    QVERIFY(QDir().mkpath(path));
+    try {
+        IniFile(path).WriteAll({{"a", {{"k", "v"}}}});
+        QFAIL("no error raised");
+    } catch (const AppError& error) {
+        QCOMPARE(error.Text(), QStringLiteral("Unable to write to ") + path);
+    }
+    QDir().rmdir(path);
+    // No file name: nothing to write, nothing said.
+    IniFile(QString()).WriteAll({{"a", {{"k", "v"}}}});
+}
+
+// A writer that never commits leaves the file as it was, and nothing beside it.
+void TestIniFile::writerWithoutCommit()
+{
+    WriteFile(path, "[a]\nk=old\n");
+    {
+        TIniWriter writer(path);
+        writer.Section("a");
+        writer.Entry("k", "new");
+    }
+    QCOMPARE(ReadAll(path), QByteArray("[a]\nk=old\n"));
+    QCOMPARE(QDir(dir.path()).entryList({"config.ini*"}, QDir::Files | QDir::Hidden),
+             QStringList{"config.ini"});
+}
+
+// More text than one piece the writer hands on: every section and value arrives, in order.
+void TestIniFile::writerInPieces()
+{
+    {
+        TIniWriter writer(path);
+        for (int i = 0; i < 20000; ++i) {
+            writer.Section(QStringLiteral("s%1").arg(i));
+            writer.Entry("value", QStringLiteral("%1 ").arg(i).repeated(3) + QStringLiteral(u"中"));
+        }
+        writer.Commit();
+    }
+    const TIniValues values = IniFile(path).ReadAll();
+    QCOMPARE(values.size(), 20000);
+    QCOMPARE(values.value("s0").value("value"), QStringLiteral(u"0 0 0 中"));
+    QCOMPARE(values.value("s19999").value("value"), QStringLiteral(u"19999 19999 19999 中"));
 }
 
 QTEST_GUILESS_MAIN(TestIniFile)

@@ -1,0 +1,379 @@
+// A run cut off by a kill is taken up at the next start: the test runs itself a second time as
+// the program (main window, signal handling and event loop as the program's entry sets them
+// up), kills that copy with SIGKILL while it converts the second of three real clips, and starts
+// the window again over the same program folder. Also what the next start does with a journal
+// that is garbage, names files that are gone, is declined, or belongs to a live run.
+
+#include "support/ConversionFixture.h"
+#include "support/FindChild.h"
+#include "support/Media.h"
+#include "support/ModalAnswer.h"
+#include "support/ProgramFolder.h"
+#include "support/TestFiles.h"
+
+#include "dialogs/TMessageBox.h"
+#include "dialogs/TfrmOverWrite.h"
+#include "engine/TBatchRun.h"
+#include "engine/TRunJournal.h"
+#include "platform/AppError.h"
+#include "platform/IniFile.h"
+#include "platform/SafeFormat.h"
+#include "platform/TfrmCommon.h"
+#include "shell/TApplication.h"
+#include "shell/TSignalCloser.h"
+#include "shell/TfrmMain.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+using namespace ConversionFixture;
+using namespace TestSupport;
+
+namespace {
+
+const char* const childSwitch = "--run-as-program";
+const char* const profileName = "01-mp4-h264-aac.pf";
+
+bool SelectProfile(TfrmMain& frm, const QString& fileName)
+{
+    auto* formats = Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"));
+    for (int i = 0; i < formats->count(); ++i) {
+        if (formats->itemData(i).toString().endsWith(u'/' + fileName)) {
+            formats->setCurrentIndex(i);
+            frm.ComboBoxFormatSelectChange(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+// The program's side: <appFolder> <source>...; converts the sources and writes
+// "encoder:<index>:<process group>" once ffmpeg converts each of them.
+int RunAsProgram(int argc, char** argv)
+{
+    TApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velmora"));
+    const QStringList arguments = QApplication::arguments().mid(2);
+    TfrmCommon common(arguments.value(0));
+    common.urlOpener = [](const QString&) {};
+    TfrmMain frmMain(&common);
+    frmMain.CreateOtherWindows();
+    TSignalCloser closer(&frmMain);
+    frmMain.show();
+    QTimer::singleShot(0, &frmMain, [&frmMain, arguments] {
+        SelectProfile(frmMain, QLatin1String(profileName));
+        // Slow enough to be caught in the middle.
+        Child<QComboBox>(&frmMain, QStringLiteral("comboBoxVideoSize"))
+            ->setEditText(QStringLiteral("1280x720"));
+        for (const QString& path : arguments.mid(1))
+            frmMain.AddJobFile(path);
+        auto* run = Child<TBatchRun>(&frmMain, QStringLiteral("BatchRun"));
+        auto told = std::make_shared<QSet<int>>();
+        QObject::connect(run, &TBatchRun::ItemProgress, &frmMain,
+                         [run, told](int index, const TItemProgress& progress) {
+                             if (told->contains(index) || progress.reachedSeconds <= 0)
+                                 return;
+                             told->insert(index);
+                             std::printf("encoder:%d:%lld\n", index, run->ProcessId(index));
+                             std::fflush(stdout);
+                         });
+        Child<QAction>(&frmMain, QStringLiteral("ActionConvertNow"))->trigger();
+    });
+    return app.exec();
+}
+
+QByteArray Digest(const QString& path)
+{
+    return QCryptographicHash::hash(ReadAll(path), QCryptographicHash::Sha256);
+}
+
+struct TWindow
+{
+    std::unique_ptr<TfrmCommon> common;
+    std::unique_ptr<TfrmMain> frm;
+
+    explicit TWindow(const QString& appFolder)
+    {
+        common = std::make_unique<TfrmCommon>(appFolder);
+        common->urlOpener = [](const QString&) {};
+        frm = std::make_unique<TfrmMain>(common.get());
+        frm->CreateOtherWindows();
+        frm->show();
+    }
+    ~TWindow()
+    {
+        if (frm)
+            frm->close();
+    }
+    QTreeWidget* List() const { return Child<QTreeWidget>(frm.get(), "listViewFiles"); }
+    QStringList Rows() const
+    {
+        QStringList rows;
+        for (int row = 0; row < List()->topLevelItemCount(); ++row) {
+            const QTreeWidgetItem* item = List()->topLevelItem(row);
+            rows << item->text(0) + u'|' + item->text(1) + u'|' + item->text(2);
+        }
+        return rows;
+    }
+    QString Text(const char* key) const
+    {
+        return IniFile(common->languageFile).ReadString("frmMain", QString::fromLatin1(key), QString());
+    }
+};
+
+} // namespace
+
+class tst_RunResume : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir work;
+    QString appFolder;
+    QString outFolder;
+    QStringList clips;
+
+    void WriteConfig()
+    {
+        QFile::remove(appFolder + "config.ini");
+        QFile::remove(appFolder + "logFile.txt");
+        IniFile ini(appFolder + "config.ini");
+        ini.WriteInteger("setting", "displayHelpDialog", 0);
+        ini.WriteInteger("setting", "logfile", 1);
+        ini.WriteString("setting", "outputFolder", outFolder);
+        ini.WriteInteger("setting", "iComboxFormatIndex", 0);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(work.isValid());
+        appFolder = CopyProgramFolder(QStringLiteral(VELMORA_APP_DIR), work.path() + "/app");
+        QVERIFY(QFile::exists(appFolder + "libm9s.exe"));
+        for (const auto& [name, seconds] : {std::pair{"one.avi", 2}, {"two.avi", 12}, {"three.avi", 2}}) {
+            clips << work.path() + "/media/" + QString::fromLatin1(name);
+            QVERIFY(MakeClip(clips.last(), seconds, "640x480"));
+        }
+        QApplication::setQuitOnLastWindowClosed(false);
+    }
+
+    void init()
+    {
+        outFolder = work.path() + "/out " + QString::fromLatin1(QTest::currentTestFunction()) +
+                    QString::fromLatin1(QTest::currentDataTag()) + "/";
+        QDir(outFolder).removeRecursively();
+        WriteConfig();
+        QFile::remove(appFolder + "queue.ini");
+        QFile::remove(appFolder + "queue.ini.bad");
+        TMessageBox::nextAnswers.clear();
+        TMessageBox::shownTexts.clear();
+    }
+
+    // Killed while the second of three converts; started again, Yes: the second and third are
+    // converted, the second's half-written output is replaced without a question, and the first
+    // is not converted again.
+    void killedDuringTheSecond()
+    {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QCoreApplication::applicationFilePath(),
+                      QStringList{QString::fromLatin1(childSwitch), appFolder} + clips);
+        QVERIFY(program.waitForStarted(10000));
+        auto killProgram = qScopeGuard([&program] {
+            program.kill();
+            program.waitForFinished(10000);
+        });
+
+        // Until the second converts and the journal says so.
+        QByteArray said;
+        qint64 group = 0;
+        QDeadlineTimer deadline(120000);
+        const QString journalPath = appFolder + "queue.ini";
+        const auto secondInJournal = [&] {
+            try {
+                const TJournal journal = TRunJournal::Read(journalPath);
+                return journal.items.size() == 3 && journal.items[1].state == TJournalState::Converting;
+            } catch (const AppError&) {
+                return false;
+            }
+        };
+        while (group == 0 || !secondInJournal() || QFileInfo(outFolder + "two.mp4").size() < 1000) {
+            QVERIFY2(!deadline.hasExpired() && program.state() == QProcess::Running, said.constData());
+            program.waitForReadyRead(50);
+            said += program.readAllStandardOutput();
+            for (const QByteArray& line : said.split('\n')) {
+                if (line.startsWith("encoder:1:"))
+                    group = line.mid(10).toLongLong();
+            }
+        }
+        const QStringList running = ProcessesInGroup(group);
+        QVERIFY2(running.filter("(ffmpeg)").size() == 1, qPrintable(running.join(u'\n')));
+        QVERIFY(::kill(static_cast<pid_t>(program.processId()), SIGKILL) == 0);
+        QVERIFY(program.waitForFinished(10000));
+        killProgram.dismiss();
+        QTRY_VERIFY2_WITH_TIMEOUT(ProcessesInGroup(group).isEmpty(),
+                                  qPrintable(ProcessesInGroup(group).join(u'\n')), 5000);
+
+        // What was left: the first done, the second half written, the journal.
+        QVERIFY(Probe(outFolder + "one.mp4").ok);
+        const QByteArray firstOutput = Digest(outFolder + "one.mp4");
+        const QDateTime firstWritten = QFileInfo(outFolder + "one.mp4").lastModified();
+        QVERIFY(QFile::exists(outFolder + "two.mp4"));
+        QVERIFY(!QFile::exists(outFolder + "three.mp4"));
+        const TJournal left = TRunJournal::Read(journalPath);
+        QCOMPARE(left.items[0].state, TJournalState::Done);
+        QCOMPARE(left.items[1].output, outFolder + "two.mp4");
+        QCOMPARE(left.items[2].state, TJournalState::Waiting);
+
+        // The next start: another format and folder meanwhile, which the journal puts back.
+        IniFile(appFolder + "config.ini").WriteInteger("setting", "iComboxFormatIndex", 0);
+        IniFile(appFolder + "config.ini").WriteString("setting", "outputFolder", work.path() + "/elsewhere");
+        TMessageBox::nextAnswers = {QMessageBox::Yes};
+        TWindow w(appFolder);
+        const QString question = SafeFormat(w.Text("msgResumeQueue"), "2");
+        QTRY_VERIFY(TMessageBox::shownTexts.contains(question));
+        QCOMPARE(TMessageBox::shownTexts, QStringList{question});
+        QVERIFY(!QFile::exists(journalPath));
+        QCOMPARE(w.Rows(), (QStringList{clips[1] + "|00:00:00|", clips[2] + "|00:00:00|"}));
+        QCOMPARE(Child<QComboBox>(w.frm.get(), "ComboBoxFormatSelect")->currentIndex(), left.formatIndex);
+        QVERIFY(Child<QComboBox>(w.frm.get(), "ComboBoxFormatSelect")
+                    ->currentData()
+                    .toString()
+                    .endsWith(profileName));
+        QCOMPARE(Child<QLineEdit>(w.frm.get(), "editOutputFolder")->text(), outFolder);
+
+        int prompts = 0;
+        ModalResponder responder([&prompts](QWidget* modal) {
+            if (auto* prompt = qobject_cast<TfrmOverWrite*>(modal)) {
+                ++prompts;
+                prompt->buttonAutoName->click();
+            }
+        });
+        TMessageBox::shownTexts.clear();
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        auto* run = Child<TBatchRun>(w.frm.get(), "BatchRun");
+        int finished = 0;
+        QObject::connect(run, &TBatchRun::RunFinished, w.frm.get(), [&finished] { ++finished; });
+        QTest::mouseClick(Child<QPushButton>(w.frm.get(), "buttonConvert"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(finished == 1, 180000);
+
+        QCOMPARE(prompts, 0);
+        QCOMPARE(TMessageBox::shownTexts,
+                 QStringList{w.Text("msgFolderView") + "\n\n" + w.Text("msgFinishInfo")});
+        const TProbe second = Probe(outFolder + "two.mp4");
+        QVERIFY(second.ok);
+        QVERIFY2(qAbs(second.duration - 12.0) < 0.5, qPrintable(QString::number(second.duration)));
+        QVERIFY(Probe(outFolder + "three.mp4").ok);
+        QCOMPARE(Digest(outFolder + "one.mp4"), firstOutput);
+        QCOMPARE(QFileInfo(outFolder + "one.mp4").lastModified(), firstWritten);
+        QCOMPARE(QDir(outFolder).entryList(QDir::Files), (QStringList{"one.mp4", "three.mp4", "two.mp4"}));
+        // This run's log: two files.
+        QCOMPARE(QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).count("libm9s.exe "), 2);
+        QVERIFY(!QFile::exists(journalPath));
+    }
+
+    void nextStart_data()
+    {
+        QTest::addColumn<QByteArray>("journal"); // "" for a journal of the clips written below
+        QTest::addColumn<QString>("gone");       // a file of the journal that no longer exists
+        QTest::addColumn<int>("answer");         // to the question, if any
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<bool>("journalStays");
+        QTest::newRow("garbage") << QByteArray("\x01\x02 not a journal [queue") << "" << 0 << false << 0
+                                 << false;
+        QTest::newRow("files gone") << QByteArray() << "gone.avi" << int(QMessageBox::Yes) << true << 2
+                                    << false;
+        QTest::newRow("declined") << QByteArray() << "" << int(QMessageBox::No) << true << 0 << false;
+        QTest::newRow("every file done")
+            << QByteArray("[queue]\ncount=1\n[item1]\nsource=/a.avi\nstate=done\n") << "" << 0 << false << 0
+            << false;
+        QTest::newRow("a live run's") << QByteArray() << "live" << 0 << false << 0 << true;
+    }
+    void nextStart()
+    {
+        QFETCH(QByteArray, journal);
+        QFETCH(QString, gone);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(int, rows);
+        QFETCH(bool, journalStays);
+        const QString path = appFolder + "queue.ini";
+        TJournal written;
+        written.outputFolder = outFolder;
+        written.formatIndex = 3;
+        written.items = {{clips[0], "00:00:01", "00:00:01", TJournalState::Failed, ""},
+                         {clips[1], "00:00:00", "", TJournalState::Done, outFolder + "two.mp4"},
+                         {clips[2], "00:00:00", "", TJournalState::Waiting, ""}};
+        if (!gone.isEmpty() && gone != "live")
+            written.items.append(
+                {work.path() + "/media/" + gone, "00:00:00", "", TJournalState::Waiting, ""});
+        if (journal.isEmpty())
+            TRunJournal::Write(path, written);
+        else
+            WriteText(path, journal);
+        TRunJournal live;
+        if (gone == "live")
+            QVERIFY(live.Begin(path, written, nullptr));
+
+        if (answer != 0)
+            TMessageBox::nextAnswers = {QMessageBox::StandardButton(answer), QMessageBox::Ok};
+        else
+            TMessageBox::nextAnswers = {QMessageBox::Ok};
+        TWindow w(appFolder);
+        QTest::qWait(200);
+        const QString question =
+            SafeFormat(w.Text("msgResumeQueue"), QString::number(written.Unfinished().size()));
+        QCOMPARE(TMessageBox::shownTexts.contains(question), asked);
+        QCOMPARE(w.List()->topLevelItemCount(), rows);
+        QCOMPARE(QFile::exists(path), journalStays);
+        if (journalStays)
+            return;
+        if (journal.startsWith('\x01')) {
+            // Reported with what is wrong, and set aside for a look, never a crash.
+            QCOMPARE(TMessageBox::shownTexts.size(), 1);
+            QVERIFY(TMessageBox::shownTexts[0].startsWith(SafeFormat(w.Text("msgJournalBad"), path)));
+            QCOMPARE(ReadAll(path + ".bad"), journal);
+        }
+        if (rows > 0) {
+            // Put back with their time windows; the file that is gone is named once.
+            QCOMPARE(w.Rows(), (QStringList{clips[0] + "|00:00:01|00:00:01", clips[2] + "|00:00:00|"}));
+            QCOMPARE(TMessageBox::shownTexts.size(), 2);
+            QVERIFY(TMessageBox::shownTexts[1].startsWith(w.Text("msgResumeMissing")));
+            QVERIFY(TMessageBox::shownTexts[1].endsWith(work.path() + "/media/" + gone));
+            QCOMPARE(Child<QComboBox>(w.frm.get(), "ComboBoxFormatSelect")->currentIndex(), 3);
+        }
+    }
+};
+
+int main(int argc, char** argv)
+{
+    if (argc > 1 && qstrcmp(argv[1], childSwitch) == 0)
+        return RunAsProgram(argc, argv);
+    TApplication app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    tst_RunResume test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_RunResume.moc"

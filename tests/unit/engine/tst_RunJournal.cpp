@@ -1,0 +1,415 @@
+// The journal of a run: what it holds and reads back, what is no journal, how it follows a real
+// run (with a stand-in encoder) and goes when told, a second copy of the program, a folder that
+// cannot take it, and the output a cut-off run left, which the next run replaces unasked.
+
+#include "engine/TBatchRun.h"
+#include "engine/TRunJournal.h"
+#include "platform/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/TfrmCommon.h"
+#include "support/ErrorOf.h"
+#include "support/TestFiles.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace TestSupport;
+
+Q_DECLARE_METATYPE(TJournal)
+
+namespace {
+
+bool SameJournal(const TJournal& a, const TJournal& b)
+{
+    if (a.outputFolder != b.outputFolder || a.formatIndex != b.formatIndex || a.formatFile != b.formatFile ||
+        a.items.size() != b.items.size())
+        return false;
+    for (qsizetype i = 0; i < a.items.size(); ++i) {
+        const TJournalItem& x = a.items[i];
+        const TJournalItem& y = b.items[i];
+        if (x.source != y.source || x.startText != y.startText || x.durationText != y.durationText ||
+            x.state != y.state || x.output != y.output)
+            return false;
+    }
+    return true;
+}
+
+QList<TJournalState> States(const QString& path)
+{
+    QList<TJournalState> states;
+    try {
+        for (const TJournalItem& item : TRunJournal::Read(path).items)
+            states << item.state;
+    } catch (const AppError&) {
+    }
+    return states;
+}
+
+} // namespace
+
+class tst_RunJournal : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir work;
+    QString appFolder;
+    std::unique_ptr<TfrmCommon> common;
+
+    QString Source(const QString& name, const QByteArray& content)
+    {
+        const QString path = work.path() + QStringLiteral("/media/") + name;
+        WriteText(path, content);
+        return path;
+    }
+
+    TJobSettings Settings() const
+    {
+        TJobSettings settings;
+        settings.currentFormat = QStringLiteral("mp4");
+        settings.currentExtension = QStringLiteral("mp4");
+        settings.appFolder = appFolder;
+        settings.tempFolder = TempFolder();
+        return settings;
+    }
+
+    QString Folder(const QString& name) const
+    {
+        const QString folder =
+            work.path() + u'/' + name + QString::fromLatin1(QTest::currentDataTag()) + u'/';
+        QDir().mkpath(folder);
+        return folder;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(work.isValid());
+        appFolder = work.path() + QStringLiteral("/app/");
+        QVERIFY(QDir().mkpath(appFolder));
+        const QString encoder = appFolder + QStringLiteral("libm9s.exe");
+        QVERIFY(QFile::copy(QStringLiteral(SLOW_ENCODER), encoder));
+        QVERIFY(QFile::setPermissions(encoder, QFile::permissions(encoder) | QFile::ExeOwner));
+        common = std::make_unique<TfrmCommon>(appFolder);
+    }
+
+    void writeAndRead_data()
+    {
+        QTest::addColumn<TJournal>("journal");
+        TJournal plain;
+        plain.outputFolder = "/home/user/Videos";
+        plain.formatIndex = 2;
+        plain.formatFile = "01-mp4-h264-aac.pf";
+        plain.items = {
+            {"/media/one.avi", "00:00:00", "", TJournalState::Done, "/home/user/Videos/one.mp4"},
+            {"/media/two.avi", "00:00:05", "00:01:00", TJournalState::Converting,
+             "/home/user/Videos/two.mp4"},
+            {"/media/three.avi", "00:00:00", "", TJournalState::Waiting, ""},
+            {"/media/four.avi", "00:00:00", "", TJournalState::Failed, ""},
+            {"/media/five.avi", "00:00:00", "", TJournalState::Skipped, ""},
+            {"/media/six.avi", "00:00:00", "", TJournalState::Stopped, "/home/user/Videos/six.mp4"}};
+        QTest::newRow("every state") << plain;
+
+        TJournal awkward;
+        awkward.outputFolder = " /out with blanks/ ";
+        awkward.formatIndex = -1;
+        awkward.items = {
+            {"/media/line\nbreak.avi", "00:00:00", "", TJournalState::Waiting, ""},
+            {"/media/return\r.avi", "00:00:00", "", TJournalState::Waiting, ""},
+            {"/media/100% sure %0A.avi", "00:00:00", "", TJournalState::Waiting, ""},
+            {"\"/media/quoted.avi\"", "00:00:00", "", TJournalState::Waiting, ""},
+            {"/media/[section] key=value ;comment.avi", "00:00:00", "", TJournalState::Waiting, ""},
+            {"/media/视频 文件.avi", "00:00:00", "", TJournalState::Converting, "/out/视频 文件.mp4"},
+            {" /media/blank at both ends.avi ", "00:00:00", "", TJournalState::Waiting, ""}};
+        QTest::newRow("names the INI rules would spoil") << awkward;
+
+        TJournal empty;
+        empty.outputFolder = "/out";
+        QTest::newRow("no items") << empty;
+    }
+    void writeAndRead()
+    {
+        QFETCH(TJournal, journal);
+        const QString path = Folder("roundtrip") + TRunJournal::FileName();
+        TRunJournal::Write(path, journal);
+        const TJournal read = TRunJournal::Read(path);
+        QVERIFY(SameJournal(read, journal));
+        // It is an INI file like config.ini: one key at a time reads the same.
+        QCOMPARE(IniFile(path).ReadInteger("QUEUE", "Count", -1), int(journal.items.size()));
+    }
+
+    void unfinished()
+    {
+        TJournal journal;
+        journal.items = {{"/a.avi", "", "", TJournalState::Done, ""},
+                         {"/b.avi", "", "", TJournalState::Failed, ""},
+                         {"/c.avi", "", "", TJournalState::Done, ""},
+                         {"/d.avi", "", "", TJournalState::Waiting, ""}};
+        QStringList sources;
+        for (const TJournalItem& item : journal.Unfinished())
+            sources << item.source;
+        QCOMPARE(sources, (QStringList{"/b.avi", "/d.avi"}));
+    }
+
+    void noJournal_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("empty") << QByteArray() << "the section [queue] is missing";
+        QTest::newRow("binary") << QByteArray("\x00\x01\xff\xfe garbage \x7f\n\x80", 16)
+                                << "the section [queue] is missing";
+        QTest::newRow("no count") << QByteArray("[queue]\noutputFolder=/out\n")
+                                  << "the number of items is missing";
+        QTest::newRow("count not a number")
+            << QByteArray("[queue]\ncount=many\n") << "the number of items is missing";
+        QTest::newRow("negative count")
+            << QByteArray("[queue]\ncount=-1\n") << "the number of items is missing";
+        QTest::newRow("more counted than there")
+            << QByteArray("[queue]\ncount=2000000000\n[item1]\nsource=/a.avi\nstate=waiting\n")
+            << "2000000000 items are counted, but the file holds fewer";
+        QTest::newRow("an item missing")
+            << QByteArray("[queue]\ncount=2\n[item1]\nsource=/a.avi\nstate=waiting\n[item3]\nsource=/c.avi\n")
+            << "item 2 is missing";
+        QTest::newRow("an item without a file")
+            << QByteArray("[queue]\ncount=1\n[item1]\nstate=waiting\n") << "item 1 names no file";
+        QTest::newRow("an unknown state")
+            << QByteArray("[queue]\ncount=1\n[item1]\nsource=/a.avi\nstate=half\n")
+            << "item 1: unknown state \"half\"";
+    }
+    void noJournal()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, error);
+        const QString path = Folder("garbage") + TRunJournal::FileName();
+        WriteText(path, content);
+        QCOMPARE(ErrorOf([&] { TRunJournal::Read(path); }), error);
+    }
+
+    void notAFile()
+    {
+        const QString path = Folder("folder") + TRunJournal::FileName();
+        QVERIFY(QDir().mkpath(path));
+        QCOMPARE(ErrorOf([&] { TRunJournal::Read(path); }), QStringLiteral("the file cannot be read"));
+    }
+
+    // A journal that cannot be read goes out of the way, over an older one.
+    void setAside()
+    {
+        const QString folder = Folder("aside");
+        WriteText(folder + "queue.ini.bad", "older");
+        WriteText(folder + "queue.ini", "garbage");
+        QCOMPARE(TRunJournal::SetAside(folder + "queue.ini"), folder + "queue.ini.bad");
+        QVERIFY(!QFile::exists(folder + "queue.ini"));
+        QCOMPARE(ReadAll(folder + "queue.ini.bad"), QByteArray("garbage"));
+    }
+
+    // Written at once when the run starts, following each item's state, and gone when ended;
+    // while it is kept, the journal is in use for every other reader.
+    void followsARun()
+    {
+        const QString folder = Folder("run");
+        const QString path = folder + TRunJournal::FileName();
+        const QString out = Folder("run-out");
+        const QList<TBatchItem> items{{Source("a.avi", "seconds=30\nstep=100\n"), "00:00:00", ""},
+                                      {Source("b.avi", "fail\n"), "00:00:00", ""},
+                                      {Source("c.avi", "seconds=3\nstep=100\n"), "00:00:00", ""}};
+        TJournal journal;
+        journal.outputFolder = out;
+        journal.formatIndex = 1;
+        for (const TBatchItem& item : items)
+            journal.items << TJournalItem{item.source, item.startText, item.durationText,
+                                          TJournalState::Waiting, ""};
+
+        TBatchRun run(*common);
+        TRunJournal keeper;
+        QSignalSpy runFinished(&run, &TBatchRun::RunFinished);
+        // What the file said while the first item converted.
+        QList<TJournalState> statesWhileFirstConverts;
+        QString outputWhileFirstConverts;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (!statesWhileFirstConverts.isEmpty() || run.RunningCount() == 0 || run.ProcessId(0) == 0)
+                return;
+            const QList<TJournalState> states = States(path);
+            if (states.value(0) != TJournalState::Converting)
+                return;
+            statesWhileFirstConverts = states;
+            outputWhileFirstConverts = TRunJournal::Read(path).items[0].output;
+        });
+        watch.start(10);
+        run.Start(items, Settings(), out, 1, {});
+        QVERIFY(keeper.Begin(path, journal, &run));
+        QVERIFY(keeper.IsKeeping());
+        QVERIFY(SameJournal(TRunJournal::Read(path), journal));
+        QVERIFY(TRunJournal::InUse(path));
+
+        QTRY_VERIFY_WITH_TIMEOUT(runFinished.size() == 1, 60000);
+        QCOMPARE(statesWhileFirstConverts,
+                 (QList<TJournalState>{TJournalState::Converting, TJournalState::Waiting,
+                                       TJournalState::Waiting}));
+        QCOMPARE(outputWhileFirstConverts, out + "a.mp4");
+        // The last state reaches the file too, a second at most after the change.
+        QTRY_COMPARE(States(path),
+                     (QList<TJournalState>{TJournalState::Done, TJournalState::Failed, TJournalState::Done}));
+        keeper.End();
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!TRunJournal::InUse(path));
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
+    }
+
+    // However fast the items change, the whole journal is written at most once a second.
+    void atMostOnceASecond()
+    {
+        const QString path = Folder("rate") + TRunJournal::FileName();
+        const QString out = Folder("rate-out");
+        QList<TBatchItem> items;
+        TJournal journal;
+        for (int i = 0; i < 60; ++i) {
+            const QString failing = Source(QStringLiteral("fails%1.avi").arg(i), "fail\n");
+            items << TBatchItem{failing, "00:00:00", ""};
+            journal.items << TJournalItem{failing, "00:00:00", "", TJournalState::Waiting, ""};
+        }
+        TBatchRun run(*common);
+        TRunJournal keeper;
+        QSignalSpy runFinished(&run, &TBatchRun::RunFinished);
+        QSet<QByteArray> versions;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] { versions.insert(ReadAll(path)); });
+        watch.start(5);
+        QElapsedTimer took;
+        took.start();
+        run.Start(items, Settings(), out, 2, {});
+        QVERIFY(keeper.Begin(path, journal, &run));
+        QTRY_VERIFY_WITH_TIMEOUT(runFinished.size() == 1, 60000);
+        QTRY_VERIFY(States(path).count(TJournalState::Failed) == 60);
+        watch.stop();
+        versions.insert(ReadAll(path));
+        versions.remove(QByteArray());
+        const qint64 seconds = took.elapsed() / 1000;
+        QVERIFY2(versions.size() <= seconds + 2,
+                 qPrintable(QStringLiteral("%1 versions in %2 s").arg(versions.size()).arg(seconds)));
+        QVERIFY(versions.size() >= 2);
+        keeper.End();
+    }
+
+    // A second copy of the program converting at the same time keeps no journal of its own
+    // over the first one's.
+    void secondCopy()
+    {
+        const QString path = Folder("two") + TRunJournal::FileName();
+        TJournal first;
+        first.items = {{"/first.avi", "00:00:00", "", TJournalState::Waiting, ""}};
+        TJournal second;
+        second.items = {{"/second.avi", "00:00:00", "", TJournalState::Waiting, ""}};
+        TRunJournal a;
+        TRunJournal b;
+        QVERIFY(a.Begin(path, first, nullptr));
+        QVERIFY(!b.Begin(path, second, nullptr));
+        QVERIFY(!b.IsKeeping());
+        QCOMPARE(TRunJournal::Read(path).items[0].source, QStringLiteral("/first.avi"));
+        b.End(); // ends nothing of the other's
+        QVERIFY(QFile::exists(path));
+        a.End();
+        QVERIFY(b.Begin(path, second, nullptr));
+        QCOMPARE(TRunJournal::Read(path).items[0].source, QStringLiteral("/second.avi"));
+    }
+
+    void cannotBeWritten_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("no place for settings") << "none";
+        QTest::newRow("read-only folder") << "read-only";
+        QTest::newRow("a folder of that name") << "folder";
+    }
+    // Nothing can be kept: Begin says so and leaves nothing behind.
+    void cannotBeWritten()
+    {
+        QFETCH(QString, kind);
+        const QString folder = Folder("readonly");
+        QString path = folder + TRunJournal::FileName();
+        if (kind == "none")
+            path.clear();
+        else if (kind == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else
+            QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        TJournal journal;
+        journal.items = {{"/a.avi", "00:00:00", "", TJournalState::Waiting, ""}};
+        TRunJournal keeper;
+        QVERIFY(!ErrorOf([&] { keeper.Begin(path, journal, nullptr); }).isEmpty());
+        QVERIFY(!keeper.IsKeeping());
+        QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (kind == "read-only")
+            QCOMPARE(QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList());
+    }
+
+    void replaceableOutput_data()
+    {
+        QTest::addColumn<QStringList>("existing"); // files in the output folder before the run
+        QTest::addColumn<QString>("replaceable");  // relative to the output folder, or absolute
+        QTest::addColumn<bool>("asked");           // the existing-output question came
+        QTest::addColumn<QString>("written");      // the file the run wrote, "" for none
+        QTest::newRow("the output itself") << QStringList{"clip.mp4"} << "clip.mp4" << false << "clip.mp4";
+        QTest::newRow("one of its automatic names")
+            << QStringList{"clip.mp4", "clip.mp4(1).mp4"} << "clip.mp4(1).mp4" << false << "clip.mp4(1).mp4";
+        QTest::newRow("a later automatic name")
+            << QStringList{"clip.mp4", "clip.mp4(1).mp4", "clip.mp4(1).mp4(1).mp4"}
+            << "clip.mp4(1).mp4(1).mp4" << false << "clip.mp4(1).mp4(1).mp4";
+        QTest::newRow("gone since") << QStringList{"clip.mp4"} << "clip.mp4(1).mp4" << true << "";
+        QTest::newRow("another file") << QStringList{"clip.mp4", "other.mp4"} << "other.mp4" << true << "";
+        QTest::newRow("like an automatic name, but not one")
+            << QStringList{"clip.mp4", "clip.mp4(2).mp4x"} << "clip.mp4(2).mp4x" << true << "";
+        QTest::newRow("a link") << QStringList{"clip.mp4>target.mp4", "target.mp4"} << "clip.mp4" << true
+                                << "";
+        QTest::newRow("a folder") << QStringList{"clip.mp4/"} << "clip.mp4" << true << "";
+        QTest::newRow("nothing named") << QStringList{"clip.mp4"} << "" << true << "";
+    }
+    // Only that very file, when it still exists and the item's output name leads to it, is
+    // replaced without a question; anything else is settled as usual (here: skipped).
+    void replaceableOutput()
+    {
+        QFETCH(QStringList, existing);
+        QFETCH(QString, replaceable);
+        QFETCH(bool, asked);
+        QFETCH(QString, written);
+        const QString out = Folder("replace");
+        for (const QString& entry : existing) {
+            if (entry.endsWith(u'/')) {
+                QVERIFY(QDir().mkpath(out + entry));
+            } else if (entry.contains(u'>')) {
+                QVERIFY(QFile::link(out + entry.section(u'>', 1), out + entry.section(u'>', 0, 0)));
+            } else {
+                WriteText(out + entry, "before");
+            }
+        }
+        TBatchItem item{Source("clip.avi", "seconds=1\nstep=10\n"), "00:00:00", ""};
+        item.replaceableOutput = replaceable.isEmpty() ? QString() : out + replaceable;
+        TBatchRun run(*common);
+        QSignalSpy runFinished(&run, &TBatchRun::RunFinished);
+        int questions = 0;
+        run.Start({item}, Settings(), out, 1, [&questions](int, const QString&) {
+            ++questions;
+            return QString();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(runFinished.size() == 1, 30000);
+        QCOMPARE(questions > 0, asked);
+        for (const QString& entry : existing) {
+            const QString name = entry.section(u'>', 0, 0);
+            if (name.endsWith(u'/'))
+                continue;
+            const QByteArray expected = name == written ? QByteArray("converted 1\n") : QByteArray("before");
+            QCOMPARE(ReadAll(out + name), expected);
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_RunJournal)
+#include "tst_RunJournal.moc"
