@@ -8,6 +8,7 @@ void TTimeLeft::Reset(int count)
     items = QList<TItem>(qMax(0, count));
     fileShown = QList<TShown>(items.size());
     batchShown = TShown();
+    samples = {TSample{}};
 }
 
 void TTimeLeft::SetWindow(int index, double seconds)
@@ -67,8 +68,10 @@ qint64 TTimeLeft::TShown::Give(double raw, qint64 nowMs)
     if (raw < 0)
         return -1;
     double figure = raw;
+    // A better figure is taken at once; one that climbs back does so no faster than the clock,
+    // so a passing slowdown does not make it jump.
     if (seconds >= 0)
-        figure = std::max(figure, seconds - double(std::max<qint64>(0, nowMs - atMs)) / 1000.0);
+        figure = std::min(figure, seconds + double(std::max<qint64>(0, nowMs - atMs)) / 1000.0);
     figure = std::max(0.0, figure);
     seconds = figure;
     atMs = nowMs;
@@ -110,7 +113,14 @@ qint64 TTimeLeft::BatchLeft(qint64 nowMs)
         }
         left += std::max(0.0, item.window - item.reached);
     }
-    const double pace = Pace(done, nowMs, BatchSpeed());
+    // The span is the later half of the run, and at least long enough to count.
+    const qint64 spanStart = std::min(nowMs / 2, nowMs - PaceAfterMs);
+    while (samples.size() > 1 && samples[1].atMs <= spanStart)
+        samples.pop_front();
+    const TSample from = samples.empty() ? TSample{} : samples.front();
+    if (samples.empty() || nowMs > samples.back().atMs)
+        samples.push_back(TSample{nowMs, done});
+    const double pace = Pace(done - from.done, nowMs - from.atMs, BatchSpeed());
     const double raw = known && pace > 0 ? left / pace : -1;
     return batchShown.Give(raw, nowMs);
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The time left of a run: for a converting file from the encoder's speed, for the whole batch
 // from the length of what is left and the pace the run has kept so far. A figure is given only
-// once it is known, is never negative, and never falls faster than the clock runs.
+// once it is known, is never negative, and never climbs back faster than the clock runs.
 
 #include <QList>
 #include <QtGlobal>
+
+#include <deque>
 
 class TTimeLeft
 {
@@ -23,7 +25,7 @@ public:
     void SetFinished(int index, bool converted);
 
     // Seconds left, at nowMs of the run's clock (converting time, pauses left out); -1 while
-    // not known. Each figure falls by at most the time that passed since it was last given.
+    // not known. Each figure rises by at most the time that passed since it was last given.
     qint64 FileLeft(int index, qint64 nowMs);
     qint64 BatchLeft(qint64 nowMs);
     // The sum of the speeds of the items converting now: how fast the batch goes; 0 unknown.
@@ -34,7 +36,8 @@ public:
     static double SecondsLeft(double window, double reached, double speed);
     // The pace of a run in media seconds per second: what it has done over the time it took,
     // once it has run for a while and done something; before that, the sum of the speeds of the
-    // encoders running. 0 when neither is known.
+    // encoders running. 0 when neither is known. The batch takes the later half of its run so
+    // far, which leaves out a slow start (the lengths being read, the first encoder starting).
     static double Pace(double doneSeconds, qint64 nowMs, double runningSpeeds);
     // Below this much run time the pace comes from the encoders' own speeds.
     static constexpr qint64 PaceAfterMs = 3000;
@@ -49,7 +52,7 @@ private:
         bool finished = false;
         bool converted = false;
     };
-    // A figure as last given, so the next one never falls faster than the clock.
+    // A figure as last given, so the next one never rises faster than the clock.
     struct TShown
     {
         double seconds = -1;
@@ -57,7 +60,16 @@ private:
         qint64 Give(double raw, qint64 nowMs);
     };
 
+    // What the batch had done at a moment of the run's clock.
+    struct TSample
+    {
+        qint64 atMs = 0;
+        double done = 0;
+    };
+
     QList<TItem> items;
     QList<TShown> fileShown;
     TShown batchShown;
+    // From the latest one at or before the start of the pace's span; the run's start first.
+    std::deque<TSample> samples;
 };

@@ -1,5 +1,5 @@
 // The time left of a file and of a batch: the arithmetic, what is known when, and a figure that
-// never falls faster than the clock.
+// never climbs back faster than the clock.
 
 #include "engine/TTimeLeft.h"
 
@@ -150,27 +150,32 @@ private slots:
         QCOMPARE(left.BatchLeft(clock), batch);
     }
 
-    // A figure may rise at once, but falls no faster than the clock, and never below 0.
-    void neverFallsFasterThanTheClock_data()
+    // A figure falls at once when less is known to be left, but rises by no more than the time
+    // that passed, and never goes below 0.
+    void risesNoFasterThanTheClock_data()
     {
         QTest::addColumn<QStringList>("steps"); // then figures taken at each "clock"
         QTest::addColumn<QList<qint64>>("files");
         QTest::addColumn<QList<qint64>>("batches");
-        QTest::newRow("a jump ahead is taken one second a second")
+        QTest::newRow("a jump ahead shows at once")
             << QStringList{"clock - 0", "reached 0 50", "clock - 1000", "clock - 2000", "clock - 60000"}
-            // The batch's own pace (50 s in 60 s) counts once the run has gone on a while.
-            << QList<qint64>{100, 99, 98, 50} << QList<qint64>{100, 99, 98, 60};
-        QTest::newRow("a slower speed shows at once")
-            << QStringList{"clock - 0", "speed 0 0.5", "clock - 1000"} << QList<qint64>{100, 200}
-            << QList<qint64>{100, 200};
+            // Nothing done in the later half of the run: the encoder's speed again.
+            << QList<qint64>{100, 50, 50, 50} << QList<qint64>{100, 50, 50, 50};
+        QTest::newRow("the batch's pace leaves out a slow start")
+            << QStringList{"clock - 0", "reached 0 10", "clock - 10000", "reached 0 60", "clock - 20000"}
+            // 10 s done in the first 10 s of the run, then 50 s in the next 10 s: a pace of 5.
+            << QList<qint64>{100, 90, 40} << QList<qint64>{100, 90, 8};
+        QTest::newRow("a slower speed is taken one second a second")
+            << QStringList{"clock - 0", "speed 0 0.5", "clock - 1000", "clock - 2000", "clock - 300000"}
+            << QList<qint64>{100, 101, 102, 200} << QList<qint64>{100, 101, 102, 200};
         QTest::newRow("past the end: 0, not less")
             << QStringList{"reached 0 90", "clock - 5000", "reached 0 150", "clock - 60000"}
             << QList<qint64>{10, 0} << QList<qint64>{1, 0};
-        QTest::newRow("no time passed: no fall")
-            << QStringList{"clock - 3000", "reached 0 60", "clock - 3000"} << QList<qint64>{100, 100}
+        QTest::newRow("no time passed: no rise")
+            << QStringList{"clock - 3000", "speed 0 0.5", "clock - 3000"} << QList<qint64>{100, 100}
             << QList<qint64>{100, 100};
     }
-    void neverFallsFasterThanTheClock()
+    void risesNoFasterThanTheClock()
     {
         QFETCH(QStringList, steps);
         QFETCH(QList<qint64>, files);
