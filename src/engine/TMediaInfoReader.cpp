@@ -201,27 +201,7 @@ void TMediaInfoReader::StartProbe(const QString& path)
                                 QStringLiteral("-show_format"),
                                 QStringLiteral("-show_streams"),
                                 QStringLiteral("file:") + file.absoluteFilePath()};
-    job->process = new QProcess(this);
-    job->process->setProgram(Program(QStringLiteral("ffprobe")));
-    job->process->setArguments(arguments);
-    jobs.push_back(std::move(job));
-    TJob* raw = jobs.back().get();
-    raw->process->setStandardInputFile(QProcess::nullDevice());
-    raw->process->setStandardErrorFile(QProcess::nullDevice());
-    DieWithParent(raw->process);
-    connect(raw->process, &QProcess::finished, this, [this, raw] { JobEnded(raw, true); });
-    connect(raw->process, &QProcess::errorOccurred, this, [this, raw](QProcess::ProcessError error) {
-        if (error == QProcess::FailedToStart)
-            JobEnded(raw, false);
-    });
-    raw->limit = new QTimer(raw->process);
-    raw->limit->setSingleShot(true);
-    connect(raw->limit, &QTimer::timeout, raw->process, [raw] {
-        raw->timedOut = true;
-        raw->process->kill();
-    });
-    raw->limit->start(timeLimitMs);
-    raw->process->start(QIODevice::ReadOnly);
+    StartJob(std::move(job), QStringLiteral("ffprobe"), arguments);
 }
 
 void TMediaInfoReader::StartThumbnail(const QString& path)
@@ -258,13 +238,20 @@ void TMediaInfoReader::StartThumbnail(const QString& path)
                                 QStringLiteral("scale=160:120:force_original_aspect_ratio=decrease"),
                                 QStringLiteral("-y"),
                                 QStringLiteral("file:") + job->output};
+    StartJob(std::move(job), QStringLiteral("ffmpeg"), arguments);
+}
+
+void TMediaInfoReader::StartJob(std::unique_ptr<TJob> job, const QString& program, const QStringList& arguments)
+{
     job->process = new QProcess(this);
-    job->process->setProgram(Program(QStringLiteral("ffmpeg")));
+    job->process->setProgram(Program(program));
     job->process->setArguments(arguments);
     jobs.push_back(std::move(job));
     TJob* raw = jobs.back().get();
     raw->process->setStandardInputFile(QProcess::nullDevice());
-    raw->process->setStandardOutputFile(QProcess::nullDevice());
+    // ffprobe's answer is read from standard output; the picture goes to a file.
+    if (raw->thumbnail)
+        raw->process->setStandardOutputFile(QProcess::nullDevice());
     raw->process->setStandardErrorFile(QProcess::nullDevice());
     DieWithParent(raw->process);
     connect(raw->process, &QProcess::finished, this, [this, raw] { JobEnded(raw, true); });

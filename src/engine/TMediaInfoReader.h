@@ -104,6 +104,8 @@ private:
     void Pump();
     void StartProbe(const QString& path);
     void StartThumbnail(const QString& path);
+    // Runs program for the job with a time limit; JobEnded comes once, whatever happens.
+    void StartJob(std::unique_ptr<TJob> job, const QString& program, const QStringList& arguments);
     void JobEnded(TJob* job, bool finished);
     QString Program(const QString& name) const;
     static TStamp StampOf(const QString& path);
