@@ -269,9 +269,10 @@ private slots:
             ++withBatch;
             const QStringList parts = match.captured(3).split(u':');
             const qint64 batchSeconds = parts[0].toLongLong() * 60 + parts[1].toLongLong();
-            // Rounded up to whole seconds: a second more may show.
+            // A worse figure climbs back no faster than the clock; rounded up to whole seconds,
+            // a second more may show.
             if (lastBatch >= 0)
-                QVERIFY2(batchSeconds >= lastBatch - (s.atMs - lastAt + 999) / 1000 - 1,
+                QVERIFY2(batchSeconds <= lastBatch + (s.atMs - lastAt + 999) / 1000 + 1,
                          qPrintable(QStringLiteral("%1 s after %2 s").arg(batchSeconds).arg(lastBatch)));
             lastBatch = batchSeconds;
             lastAt = s.atMs;
@@ -322,7 +323,8 @@ private slots:
         QFETCH(QString, end);
         auto w = std::make_unique<TWindow>(appFolder);
         w->SelectProfile("01-mp4-h264-aac.pf");
-        Child<QComboBox>(w->frm.get(), "comboBoxVideoSize")->setEditText("1280x720");
+        // The clip's own size: a larger one would leave x264 more frames to finish after "q"
+        // than the stop's one second of grace allows on a busy machine.
         w->frm->AddJobFile(longClip);
         w->frm->AddJobFile(clips[0]);
         w->frm->activateWindow();
