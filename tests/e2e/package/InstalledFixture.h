@@ -4,8 +4,8 @@
 // folder converting one clip.
 
 #include "dialogs/TMessageBox.h"
-#include "platform/TfrmCommon.h"
 #include "shell/TfrmMain.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
 
 #include <QComboBox>
@@ -15,7 +15,6 @@
 #include <QPushButton>
 #include <QTest>
 
-#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -99,27 +98,9 @@ inline bool GiveToNobody(const QString& folder)
 
 // The real main window over a program folder, as the program starts it; found controls by
 // their object names.
-struct TWindow
+struct TWindow : TestSupport::TMainWindow
 {
-    std::unique_ptr<TfrmCommon> common;
-    std::unique_ptr<TfrmMain> frm;
-
-    explicit TWindow(const QString& appFolder)
-    {
-        common = std::make_unique<TfrmCommon>(appFolder);
-        // Nothing leaves the test for a browser or a file manager.
-        common->urlOpener = [](const QString&) {};
-        frm = std::make_unique<TfrmMain>(common.get());
-        frm->CreateOtherWindows();
-        frm->show();
-        if (!QTest::qWaitForWindowExposed(frm.get()))
-            qWarning("main window not exposed");
-    }
-    ~TWindow()
-    {
-        if (frm)
-            frm->close();
-    }
+    explicit TWindow(const QString& appFolder) : TMainWindow(appFolder, true, TExposure::Warned) {}
 
     template <typename T> T* Control(const char* name) const
     {

@@ -3,6 +3,7 @@
 // and runs Debian's ffmpeg for everything else.
 
 #include "support/FindChild.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
@@ -11,7 +12,6 @@
 #include "dialogs/TMessageBox.h"
 #include "platform/IniFile.h"
 #include "platform/SafeFormat.h"
-#include "platform/TfrmCommon.h"
 #include "profiles/TEncoderAvailability.h"
 #include "shell/TfrmMain.h"
 
@@ -35,31 +35,10 @@ const QString hevc = QStringLiteral("02-mp4-h265-aac.pf");
 const QString av1Mp4 = QStringLiteral("03-mp4-av1-aac.pf");
 const QString av1Webm = QStringLiteral("05-webm-av1-opus.pf");
 
-// One main window over a program folder, as the program starts it.
-struct TWindow
+// The main window and its format list, its entries found by their profiles' file names.
+struct TWindow : TMainWindow
 {
-    std::unique_ptr<TfrmCommon> common;
-    std::unique_ptr<TfrmMain> frm;
-
-    explicit TWindow(const QString& appFolder, bool show = true)
-    {
-        common = std::make_unique<TfrmCommon>(appFolder);
-        common->urlOpener = [](const QString&) {};
-        frm = std::make_unique<TfrmMain>(common.get());
-        frm->CreateOtherWindows();
-        if (show)
-            Show();
-    }
-    ~TWindow()
-    {
-        if (frm)
-            frm->close();
-    }
-    void Show()
-    {
-        frm->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frm.get()));
-    }
+    using TMainWindow::TMainWindow;
 
     QComboBox* Formats() const { return Child<QComboBox>(frm.get(), "ComboBoxFormatSelect"); }
     int IndexOf(const QString& file) const

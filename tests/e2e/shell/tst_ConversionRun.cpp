@@ -1,10 +1,11 @@
 // The batch run end to end: the real main window (offscreen), a private copy of the program
 // folder, the real libm9s.exe and ffmpeg, media made by ffmpeg's test sources.
 
-#include "support/FindChild.h"
 #include "support/ConversionFixture.h"
-#include "support/ModalAnswer.h"
+#include "support/FindChild.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
+#include "support/ModalAnswer.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
 
@@ -49,26 +50,10 @@ using namespace TestSupport;
 
 namespace {
 
-// One main window over a program folder, as the program starts it.
-struct TWindow
+// The main window with what the tests press and read; what it asked to open is in opened.
+struct TWindow : TMainWindow
 {
-    std::unique_ptr<TfrmCommon> common;
-    std::unique_ptr<TfrmMain> frm;
-    QStringList opened; // what the shell was asked to open
-
-    explicit TWindow(const QString& appFolder)
-    {
-        common = std::make_unique<TfrmCommon>(appFolder);
-        common->urlOpener = [this](const QString& url) { opened << url; };
-        frm = std::make_unique<TfrmMain>(common.get());
-        frm->CreateOtherWindows();
-        frm->show();
-    }
-    ~TWindow()
-    {
-        if (frm)
-            frm->close();
-    }
+    explicit TWindow(const QString& appFolder) : TMainWindow(appFolder, true, TExposure::NotAwaited) {}
 
     void SelectProfile(const QString& fileName)
     {

@@ -6,6 +6,7 @@
 
 #include "support/ConversionFixture.h"
 #include "support/FindChild.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
 #include "support/ModalAnswer.h"
 #include "support/ProgramFolder.h"
@@ -104,24 +105,10 @@ QByteArray Digest(const QString& path)
     return QCryptographicHash::hash(ReadAll(path), QCryptographicHash::Sha256);
 }
 
-struct TWindow
+struct TWindow : TMainWindow
 {
-    std::unique_ptr<TfrmCommon> common;
-    std::unique_ptr<TfrmMain> frm;
+    explicit TWindow(const QString& appFolder) : TMainWindow(appFolder, true, TExposure::NotAwaited) {}
 
-    explicit TWindow(const QString& appFolder)
-    {
-        common = std::make_unique<TfrmCommon>(appFolder);
-        common->urlOpener = [](const QString&) {};
-        frm = std::make_unique<TfrmMain>(common.get());
-        frm->CreateOtherWindows();
-        frm->show();
-    }
-    ~TWindow()
-    {
-        if (frm)
-            frm->close();
-    }
     QTreeWidget* List() const { return Child<QTreeWidget>(frm.get(), "listViewFiles"); }
     QStringList Rows() const
     {

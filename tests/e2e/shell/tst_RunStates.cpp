@@ -5,6 +5,7 @@
 
 #include "support/ConversionFixture.h"
 #include "support/FindChild.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
@@ -51,24 +52,12 @@ QStringList GroupStates(qint64 group)
     return states;
 }
 
-struct TWindow
+struct TWindow : TMainWindow
 {
-    std::unique_ptr<TfrmCommon> common;
-    std::unique_ptr<TfrmMain> frm;
-
-    explicit TWindow(const QString& appFolder)
-    {
-        common = std::make_unique<TfrmCommon>(appFolder);
-        common->urlOpener = [](const QString&) {};
-        frm = std::make_unique<TfrmMain>(common.get());
-        frm->CreateOtherWindows();
-        frm->show();
-        QVERIFY(QTest::qWaitForWindowExposed(frm.get()));
-    }
+    using TMainWindow::TMainWindow;
     ~TWindow()
     {
-        if (frm)
-            frm->close();
+        Close();
         Child<TfrmUnSupportFormat>(frm.get(), "frmUnSupportFormat")->hide();
     }
 

@@ -4,16 +4,13 @@
 // behaves like libm9s.exe (markers, "q", a helper process in its group).
 
 #include "engine/TBatchRun.h"
-#include "platform/Paths.h"
-#include "platform/TfrmCommon.h"
 #include "support/ConversionFixture.h"
+#include "support/StandInProgram.h"
 #include "support/TestFiles.h"
 
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
@@ -68,31 +65,11 @@ qint64 GroupCpu(qint64 group)
 
 } // namespace
 
-class tst_BatchRunPause : public QObject
+class tst_BatchRunPause : public QObject, TStandInProgram
 {
     Q_OBJECT
 
-    QTemporaryDir work;
-    QString appFolder;
     QString outFolder;
-    std::unique_ptr<TfrmCommon> common;
-
-    QString Source(const QString& name, const QByteArray& content)
-    {
-        const QString path = work.path() + QStringLiteral("/media/") + name;
-        WriteText(path, content);
-        return path;
-    }
-
-    TJobSettings Settings() const
-    {
-        TJobSettings settings;
-        settings.currentFormat = QStringLiteral("mp4");
-        settings.currentExtension = QStringLiteral("mp4");
-        settings.appFolder = appFolder;
-        settings.tempFolder = TempFolder();
-        return settings;
-    }
 
     // Starts run over items and waits until the first encoder has reported a second of output.
     qint64 StartAndWaitForProgress(TBatchRun& run, const QList<TBatchItem>& items, int simultaneous = 1)
@@ -113,16 +90,7 @@ class tst_BatchRunPause : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(work.isValid());
-        appFolder = work.path() + QStringLiteral("/app/");
-        QVERIFY(QDir().mkpath(appFolder));
-        const QString encoder = appFolder + QStringLiteral("libm9s.exe");
-        QVERIFY(QFile::copy(QStringLiteral(SLOW_ENCODER), encoder));
-        QVERIFY(QFile::setPermissions(encoder, QFile::permissions(encoder) | QFile::ExeOwner));
-        common = std::make_unique<TfrmCommon>(appFolder);
-    }
+    void initTestCase() { PrepareProgramFolder(QStringLiteral(SLOW_ENCODER)); }
 
     void init()
     {

@@ -5,9 +5,8 @@
 #include "engine/TBatchRun.h"
 #include "engine/TRunJournal.h"
 #include "platform/IniFile.h"
-#include "platform/Paths.h"
-#include "platform/TfrmCommon.h"
 #include "support/ErrorOf.h"
+#include "support/StandInProgram.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -15,11 +14,8 @@
 #include <QFile>
 #include <QSet>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-
-#include <memory>
 
 using namespace TestSupport;
 
@@ -55,30 +51,9 @@ QList<TJournalState> States(const QString& path)
 
 } // namespace
 
-class tst_RunJournal : public QObject
+class tst_RunJournal : public QObject, TStandInProgram
 {
     Q_OBJECT
-
-    QTemporaryDir work;
-    QString appFolder;
-    std::unique_ptr<TfrmCommon> common;
-
-    QString Source(const QString& name, const QByteArray& content)
-    {
-        const QString path = work.path() + QStringLiteral("/media/") + name;
-        WriteText(path, content);
-        return path;
-    }
-
-    TJobSettings Settings() const
-    {
-        TJobSettings settings;
-        settings.currentFormat = QStringLiteral("mp4");
-        settings.currentExtension = QStringLiteral("mp4");
-        settings.appFolder = appFolder;
-        settings.tempFolder = TempFolder();
-        return settings;
-    }
 
     QString Folder(const QString& name) const
     {
@@ -89,16 +64,7 @@ class tst_RunJournal : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY(work.isValid());
-        appFolder = work.path() + QStringLiteral("/app/");
-        QVERIFY(QDir().mkpath(appFolder));
-        const QString encoder = appFolder + QStringLiteral("libm9s.exe");
-        QVERIFY(QFile::copy(QStringLiteral(SLOW_ENCODER), encoder));
-        QVERIFY(QFile::setPermissions(encoder, QFile::permissions(encoder) | QFile::ExeOwner));
-        common = std::make_unique<TfrmCommon>(appFolder);
-    }
+    void initTestCase() { PrepareProgramFolder(QStringLiteral(SLOW_ENCODER)); }
 
     void writeAndRead_data()
     {

@@ -1,0 +1,47 @@
+#pragma once
+// The real main window over a program folder, created as the program's start-up creates it.
+// Nothing the window opens leaves the test for a browser or a file manager: what it asked to
+// open is kept in opened.
+
+#include "platform/TfrmCommon.h"
+#include "shell/TfrmMain.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace TestSupport {
+
+class TMainWindow
+{
+public:
+    // What Show() makes of a window that is not exposed: a failure of the test, a warning, or
+    // nothing (it does not wait at all).
+    enum class TExposure
+    {
+        Verified,
+        Warned,
+        NotAwaited
+    };
+
+    explicit TMainWindow(const QString& appFolder, bool show = true,
+                         TExposure exposure = TExposure::Verified);
+    ~TMainWindow();
+    TMainWindow(const TMainWindow&) = delete;
+    TMainWindow& operator=(const TMainWindow&) = delete;
+
+    void Show();
+    // Closes the window as its user would; the destructor does it unless this did.
+    void Close();
+
+    QStringList opened;
+    std::unique_ptr<TfrmCommon> common;
+    std::unique_ptr<TfrmMain> frm;
+
+private:
+    TExposure exposure;
+    bool closed = false;
+};
+
+} // namespace TestSupport
