@@ -17,12 +17,15 @@
 #include <cmath>
 #include <csignal>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 struct TMediaInfoReader::TJob
 {
     QString path;
     bool thumbnail = false;
+    // Read for the time left, not for a user waiting: it yields the processor to the encoders.
+    bool background = false;
     QString output; // the picture being made
     QProcess* process = nullptr;
     QTimer* limit = nullptr;
@@ -41,13 +44,15 @@ double NumberOf(const QJsonValue& value)
 }
 
 // The process dies with the program, so a crash leaves no ffprobe or ffmpeg behind.
-void DieWithParent(QProcess* process)
+void DieWithParent(QProcess* process, bool background)
 {
     const pid_t parent = ::getpid();
-    process->setChildProcessModifier([parent] {
+    process->setChildProcessModifier([parent, background] {
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != parent)
             ::_exit(127);
+        if (background)
+            ::setpriority(PRIO_PROCESS, 0, 10);
     });
 }
 
@@ -169,18 +174,19 @@ void TMediaInfoReader::PumpLater()
 void TMediaInfoReader::Pump()
 {
     while (int(jobs.size()) < maxRunning && (!urgentQueue.isEmpty() || !queue.isEmpty())) {
-        const QString path = !urgentQueue.isEmpty() ? urgentQueue.takeFirst() : queue.takeFirst();
+        const bool urgent = !urgentQueue.isEmpty();
+        const QString path = urgent ? urgentQueue.takeFirst() : queue.takeFirst();
         queued.remove(path);
         const auto it = known.constFind(path);
         if (it == known.constEnd())
-            StartProbe(path);
+            StartProbe(path, !urgent);
         else if (wantThumbnail.contains(path) && it->info.state == TMediaInfo::Readable &&
                  !it->info.thumbnailDone)
             StartThumbnail(path);
     }
 }
 
-void TMediaInfoReader::StartProbe(const QString& path)
+void TMediaInfoReader::StartProbe(const QString& path, bool background)
 {
     const QFileInfo file(path);
     if (!file.exists()) {
@@ -193,6 +199,7 @@ void TMediaInfoReader::StartProbe(const QString& path)
     }
     auto job = std::make_unique<TJob>();
     job->path = path;
+    job->background = background;
     // "file:" keeps a name with a colon or a leading dash a plain file name.
     const QStringList arguments{QStringLiteral("-v"),
                                 QStringLiteral("error"),
@@ -253,7 +260,7 @@ void TMediaInfoReader::StartJob(std::unique_ptr<TJob> job, const QString& progra
     if (raw->thumbnail)
         raw->process->setStandardOutputFile(QProcess::nullDevice());
     raw->process->setStandardErrorFile(QProcess::nullDevice());
-    DieWithParent(raw->process);
+    DieWithParent(raw->process, raw->background);
     connect(raw->process, &QProcess::finished, this, [this, raw] { JobEnded(raw, true); });
     connect(raw->process, &QProcess::errorOccurred, this, [this, raw](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart)

@@ -102,7 +102,8 @@ private:
     void Queue(const QString& path, bool urgent);
     void PumpLater();
     void Pump();
-    void StartProbe(const QString& path);
+    // background: for the time left, not for a user waiting on a tool tip.
+    void StartProbe(const QString& path, bool background);
     void StartThumbnail(const QString& path);
     // Runs program for the job with a time limit; JobEnded comes once, whatever happens.
     void StartJob(std::unique_ptr<TJob> job, const QString& program, const QStringList& arguments);

@@ -17,6 +17,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/resource.h>
+
 using namespace TestSupport;
 
 Q_DECLARE_METATYPE(TMediaInfo::TState)
@@ -269,6 +271,30 @@ private slots:
         QCOMPARE(most, 2);
         for (const QString& path : paths)
             QCOMPARE(reader.Info(path).state, TMediaInfo::Readable);
+    }
+
+    // A length read for the time left yields the processor to the encoders; what a user waits
+    // for does not.
+    void backgroundReadsYield()
+    {
+        const QString niceness = work.filePath("niceness");
+        QDir().mkpath(niceness);
+        const QString ffprobe = QStandardPaths::findExecutable("ffprobe");
+        // The 19th field of /proc/self/stat is the nice value.
+        const QString folder = ScriptFolder(
+            work.filePath("nice"), "f=$(basename \"$7\")\ncut -d' ' -f19 /proc/$$/stat > '" +
+                                       niceness.toUtf8() + "/'$f\nexec '" + ffprobe.toUtf8() + "' \"$@\"\n");
+        TMediaInfoReader reader(folder, nullptr);
+        const QString background = work.filePath("media/background.avi");
+        const QString wanted = work.filePath("media/wanted.avi");
+        QVERIFY(QFile::copy(clip, background) && QFile::copy(clip, wanted));
+        QSignalSpy read(&reader, &TMediaInfoReader::InfoRead);
+        reader.Read(background);
+        QTRY_COMPARE_WITH_TIMEOUT(read.size(), 1, 60000);
+        QCOMPARE(ReadNow(reader, wanted).state, TMediaInfo::Readable);
+        const int own = ::getpriority(PRIO_PROCESS, 0);
+        QCOMPARE(ReadAll(niceness + "/background.avi").trimmed().toInt(), qMin(own + 10, 19));
+        QCOMPARE(ReadAll(niceness + "/wanted.avi").trimmed().toInt(), own);
     }
 
     // What a user waits for goes before the background; dropped requests are not read.
