@@ -60,10 +60,10 @@ static void WriteAll(int fd, const std::string& data)
     }
 }
 
-static void Fill(int fd, const char* spec)
+static void Fill(int fd, const char* amount)
 {
     char* rest = nullptr;
-    const long long count = std::strtoll(spec, &rest, 10);
+    const long long count = std::strtoll(amount, &rest, 10);
     const char c = (rest && *rest == ':') ? rest[1] : 'x';
     const std::string block(65536, c);
     for (long long left = count; left > 0; left -= static_cast<long long>(block.size()))
