@@ -391,6 +391,11 @@ void TfrmMain::RunBatch()
 
 void TfrmMain::BeginRunJournal(const QList<TBatchItem>& items, const QString& folderText)
 {
+    const QString journalPath = frmCommon->settingsPlace.File(TRunJournal::FileName());
+    // Nothing can be saved at all: the start has told the user so, and a second box about the
+    // journal would say nothing new.
+    if (journalPath.isEmpty())
+        return;
     TJournal journal;
     journal.outputFolder = folderText;
     journal.formatIndex = ComboBoxFormatSelect->currentIndex();
@@ -402,7 +407,7 @@ void TfrmMain::BeginRunJournal(const QList<TBatchItem>& items, const QString& fo
     try {
         // false: another copy of the program converts and keeps the journal; this run goes on
         // without one.
-        runJournal->Begin(frmCommon->settingsPlace.File(TRunJournal::FileName()), journal, BatchRun);
+        runJournal->Begin(journalPath, journal, BatchRun);
     } catch (const AppError&) {
         ReportJournalNotSaved();
     }
@@ -413,13 +418,10 @@ void TfrmMain::ReportJournalNotSaved()
     if (journalReported)
         return;
     journalReported = true;
-    const TSettingsPlace& place = frmCommon->settingsPlace;
-    const QString folder = place.Usable()            ? place.folder
-                           : !place.wanted.isEmpty() ? place.wanted
-                                                     : frmCommon->appFolder;
     QString text;
     try {
-        text = SafeFormat(messages.msgJournalNotSaved, QDir::toNativeSeparators(folder));
+        text = SafeFormat(messages.msgJournalNotSaved,
+                          QDir::toNativeSeparators(frmCommon->settingsPlace.folder));
     } catch (const AppError& error) {
         text = error.Text();
     }
