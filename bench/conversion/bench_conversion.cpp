@@ -6,6 +6,7 @@
 // CPU time of the converting processes shows whether a difference is work or waiting.
 
 #include "support/FindChild.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 
@@ -16,7 +17,6 @@
 #include "shell/TApplication.h"
 #include "shell/TfrmMain.h"
 
-#include <QComboBox>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QPushButton>
@@ -71,13 +71,7 @@ TMeasure RunThroughWindow(const QString& appFolder, const QStringList& clips)
     frm.CreateOtherWindows();
     frm.show();
     QCoreApplication::processEvents();
-    auto* formats = Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"));
-    for (int i = 0; i < formats->count(); ++i) {
-        if (formats->itemData(i).toString().endsWith(QLatin1String("/33-mp4-mpeg4-aac.pf"))) {
-            formats->setCurrentIndex(i);
-            frm.ComboBoxFormatSelectChange(i);
-        }
-    }
+    SelectProfile(frm, QStringLiteral("33-mp4-mpeg4-aac.pf"));
     for (const QString& clip : clips)
         frm.AddJobFile(clip);
     TMessageBox::nextAnswers = {QMessageBox::No};

@@ -4,6 +4,7 @@
 // rounds, each printed, since the machine may be shared.
 
 #include "support/FindChild.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 
@@ -14,7 +15,6 @@
 #include "shell/TApplication.h"
 #include "shell/TfrmMain.h"
 
-#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -49,13 +49,7 @@ TRound RunOnce(const QString& appFolder, const QStringList& clips, const QString
     frm.CreateOtherWindows();
     frm.show();
     QCoreApplication::processEvents();
-    auto* formats = Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"));
-    for (int i = 0; i < formats->count(); ++i) {
-        if (formats->itemData(i).toString().endsWith(QLatin1String("/01-mp4-h264-aac.pf"))) {
-            formats->setCurrentIndex(i);
-            frm.ComboBoxFormatSelectChange(i);
-        }
-    }
+    SelectProfile(frm, QStringLiteral("01-mp4-h264-aac.pf"));
     for (const QString& clip : clips)
         frm.AddJobFile(clip);
     TMessageBox::nextAnswers = {QMessageBox::No};

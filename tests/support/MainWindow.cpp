@@ -1,8 +1,31 @@
 #include "support/MainWindow.h"
 
+#include "support/FindChild.h"
+
+#include <QComboBox>
 #include <QTest>
 
 namespace TestSupport {
+
+int FormatIndexOf(TfrmMain& frm, const QString& fileName)
+{
+    auto* formats = Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"));
+    for (int i = 0; formats && i < formats->count(); ++i) {
+        if (formats->itemData(i).toString().endsWith(u'/' + fileName))
+            return i;
+    }
+    return -1;
+}
+
+bool SelectProfile(TfrmMain& frm, const QString& fileName)
+{
+    const int index = FormatIndexOf(frm, fileName);
+    if (index < 0)
+        return false;
+    Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"))->setCurrentIndex(index);
+    frm.ComboBoxFormatSelectChange(index);
+    return true;
+}
 
 TMainWindow::TMainWindow(const QString& appFolder, bool show, TExposure exposure) : exposure(exposure)
 {
@@ -33,6 +56,11 @@ void TMainWindow::Show()
     case TExposure::NotAwaited:
         break;
     }
+}
+
+void TMainWindow::SelectProfile(const QString& fileName)
+{
+    QVERIFY2(TestSupport::SelectProfile(*frm, fileName), qPrintable("no profile " + fileName));
 }
 
 void TMainWindow::Close()

@@ -13,6 +13,11 @@
 
 namespace TestSupport {
 
+// The place in the format list of a profile file (such as "21-mp3.pf"); -1 when it is not there.
+int FormatIndexOf(TfrmMain& frm, const QString& fileName);
+// Picks that profile as a user picks it from the list; false when it is not there.
+bool SelectProfile(TfrmMain& frm, const QString& fileName);
+
 class TMainWindow
 {
 public:
@@ -32,6 +37,8 @@ public:
     TMainWindow& operator=(const TMainWindow&) = delete;
 
     void Show();
+    // Picks a profile file's entry of the format list; the test fails when there is none.
+    void SelectProfile(const QString& fileName);
     // Closes the window as its user would; the destructor does it unless this did.
     void Close();
 

@@ -8,7 +8,6 @@
 #include "support/MainWindow.h"
 #include "support/Media.h"
 
-#include <QComboBox>
 #include <QDirIterator>
 #include <QFile>
 #include <QLineEdit>
@@ -115,18 +114,7 @@ struct TWindow : TestSupport::TMainWindow
         Control<QLineEdit>("editOutputFolder")->setText(folder);
     }
 
-    bool SelectProfile(const QString& fileName) const
-    {
-        auto* box = Control<QComboBox>("ComboBoxFormatSelect");
-        for (int i = 0; box && i < box->count(); ++i) {
-            if (box->itemData(i).toString().endsWith(u'/' + fileName)) {
-                box->setCurrentIndex(i);
-                emit box->activated(i);
-                return true;
-            }
-        }
-        return false;
-    }
+    bool SelectProfile(const QString& fileName) const { return TestSupport::SelectProfile(*frm, fileName); }
 
     // Converts clip into outFolder with the MP4 profile, answers the question at the end with
     // No, and returns the output's path once that question came.

@@ -14,6 +14,7 @@
 #include <QTest>
 #include <QAction>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
 #include <QProcess>
 #include <QTemporaryDir>

@@ -4,6 +4,7 @@
 
 #include "support/ConversionFixture.h"
 #include "support/FindChild.h"
+#include "support/MainWindow.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
@@ -49,14 +50,8 @@ int RunAsProgram(int argc, char** argv)
     frmMain.show();
 
     QTimer::singleShot(0, &frmMain, [&frmMain, arguments] {
-        auto* formats = Child<QComboBox>(&frmMain, QStringLiteral("ComboBoxFormatSelect"));
-        for (int i = 0; i < formats->count(); ++i) {
-            if (formats->itemData(i).toString().endsWith(QLatin1String(profileName))) {
-                formats->setCurrentIndex(i);
-                frmMain.ComboBoxFormatSelectChange(i);
-            }
-        }
-        std::printf("format:%d\n", formats->currentIndex());
+        SelectProfile(frmMain, QLatin1String(profileName));
+        std::printf("format:%d\n", Child<QComboBox>(&frmMain, QStringLiteral("ComboBoxFormatSelect"))->currentIndex());
         // Slow enough to be caught.
         Child<QComboBox>(&frmMain, QStringLiteral("comboBoxVideoSize"))->setEditText(QStringLiteral("1280x720"));
         for (const QString& path : arguments.mid(1))

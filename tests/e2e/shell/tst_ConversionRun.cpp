@@ -55,18 +55,6 @@ struct TWindow : TMainWindow
 {
     explicit TWindow(const QString& appFolder) : TMainWindow(appFolder, true, TExposure::NotAwaited) {}
 
-    void SelectProfile(const QString& fileName)
-    {
-        for (int i = 0; i < TestSupport::Child<QComboBox>(frm.get(), "ComboBoxFormatSelect")->count(); ++i) {
-            if (TestSupport::Child<QComboBox>(frm.get(), "ComboBoxFormatSelect")->itemData(i).toString().endsWith(u'/' + fileName)) {
-                TestSupport::Child<QComboBox>(frm.get(), "ComboBoxFormatSelect")->setCurrentIndex(i);
-                frm->ComboBoxFormatSelectChange(i);
-                return;
-            }
-        }
-        QFAIL(qPrintable("no profile " + fileName));
-    }
-
     void Add(const QString& path) { frm->AddJobFile(path); }
 
     TBatchRun* Run() const { return Child<TBatchRun>(frm.get(), "BatchRun"); }
@@ -904,11 +892,7 @@ private slots:
         TWindow w(folder);
         auto* formats = Child<QComboBox>(w.frm.get(), "ComboBoxFormatSelect");
         w.SelectProfile("33-mp4-mpeg4-aac.pf");
-        int mp3 = -1;
-        for (int i = 0; i < formats->count(); ++i) {
-            if (formats->itemData(i).toString().endsWith("/21-mp3.pf"))
-                mp3 = i;
-        }
+        const int mp3 = FormatIndexOf(*w.frm, "21-mp3.pf");
         QVERIFY(mp3 >= 0);
         WriteText(formats->itemData(mp3).toString(), "MP4[MORVANE]short");
         formats->setCurrentIndex(mp3);

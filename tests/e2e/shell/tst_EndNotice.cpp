@@ -19,7 +19,6 @@
 #include "shell/TfrmMain.h"
 
 #include <QApplication>
-#include <QComboBox>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>

@@ -52,18 +52,6 @@ namespace {
 const char* const childSwitch = "--run-as-program";
 const char* const profileName = "01-mp4-h264-aac.pf";
 
-bool SelectProfile(TfrmMain& frm, const QString& fileName)
-{
-    auto* formats = Child<QComboBox>(&frm, QStringLiteral("ComboBoxFormatSelect"));
-    for (int i = 0; i < formats->count(); ++i) {
-        if (formats->itemData(i).toString().endsWith(u'/' + fileName)) {
-            formats->setCurrentIndex(i);
-            frm.ComboBoxFormatSelectChange(i);
-            return true;
-        }
-    }
-    return false;
-}
 
 // The program's side: <appFolder> <source>...; converts the sources and writes
 // "encoder:<index>:<process group>" once ffmpeg converts each of them.

@@ -61,18 +61,6 @@ struct TWindow : TMainWindow
         Child<TfrmUnSupportFormat>(frm.get(), "frmUnSupportFormat")->hide();
     }
 
-    void SelectProfile(const QString& fileName)
-    {
-        auto* formats = Child<QComboBox>(frm.get(), "ComboBoxFormatSelect");
-        for (int i = 0; i < formats->count(); ++i) {
-            if (formats->itemData(i).toString().endsWith(u'/' + fileName)) {
-                formats->setCurrentIndex(i);
-                frm->ComboBoxFormatSelectChange(i);
-                return;
-            }
-        }
-        QFAIL(qPrintable("no profile " + fileName));
-    }
 
     TBatchRun* Run() const { return Child<TBatchRun>(frm.get(), "BatchRun"); }
     QTreeWidget* List() const { return Child<QTreeWidget>(frm.get(), "listViewFiles"); }
