@@ -2,8 +2,12 @@
 
 #include "support/FindChild.h"
 
+#include "shell/TApplication.h"
+#include "shell/TSignalCloser.h"
+
 #include <QComboBox>
 #include <QTest>
+#include <QTimer>
 
 namespace TestSupport {
 
@@ -56,6 +60,21 @@ void TMainWindow::Show()
     case TExposure::NotAwaited:
         break;
     }
+}
+
+int RunAsProgram(int argc, char** argv, const std::function<void(TfrmMain&, const QStringList&)>& start)
+{
+    TApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("velmora"));
+    const QStringList arguments = QApplication::arguments().mid(2);
+    TfrmCommon common(arguments.value(0));
+    common.urlOpener = [](const QString&) {};
+    TfrmMain frmMain(&common);
+    frmMain.CreateOtherWindows();
+    TSignalCloser closer(&frmMain);
+    frmMain.show();
+    QTimer::singleShot(0, &frmMain, [&frmMain, &start, arguments] { start(frmMain, arguments.mid(1)); });
+    return app.exec();
 }
 
 void TMainWindow::SelectProfile(const QString& fileName)

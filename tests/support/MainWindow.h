@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 namespace TestSupport {
@@ -17,6 +18,13 @@ namespace TestSupport {
 int FormatIndexOf(TfrmMain& frm, const QString& fileName);
 // Picks that profile as a user picks it from the list; false when it is not there.
 bool SelectProfile(TfrmMain& frm, const QString& fileName);
+
+// The program's side of a test that starts its own executable as the program, with
+// "--run-as-program <appFolder> <source>...": the main window over that program folder, closed
+// by SIGTERM and SIGINT as the program's is. start gets the window and the sources once the
+// event loop runs. Returns the event loop's exit code.
+constexpr const char* RunAsProgramSwitch = "--run-as-program";
+int RunAsProgram(int argc, char** argv, const std::function<void(TfrmMain&, const QStringList&)>& start);
 
 class TMainWindow
 {

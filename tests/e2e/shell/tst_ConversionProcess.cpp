@@ -13,7 +13,6 @@
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"
-#include "shell/TSignalCloser.h"
 #include "shell/TfrmMain.h"
 
 #include <QAction>
@@ -32,29 +31,18 @@ using namespace TestSupport;
 
 namespace {
 
-const char* const childSwitch = "--run-as-program";
 const char* const profileName = "01-mp4-h264-aac.pf";
 
 // The program's side: <appFolder> <source>...; converts the sources and writes
 // "encoder:<process group>" once ffmpeg converts the first of them.
-int RunAsProgram(int argc, char** argv)
+int StartProgram(int argc, char** argv)
 {
-    TApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("velmora"));
-    const QStringList arguments = QApplication::arguments().mid(2);
-    TfrmCommon common(arguments.value(0));
-    common.urlOpener = [](const QString&) {};
-    TfrmMain frmMain(&common);
-    frmMain.CreateOtherWindows();
-    TSignalCloser closer(&frmMain);
-    frmMain.show();
-
-    QTimer::singleShot(0, &frmMain, [&frmMain, arguments] {
+    return RunAsProgram(argc, argv, [](TfrmMain& frmMain, const QStringList& sources) {
         SelectProfile(frmMain, QLatin1String(profileName));
         std::printf("format:%d\n", Child<QComboBox>(&frmMain, QStringLiteral("ComboBoxFormatSelect"))->currentIndex());
         // Slow enough to be caught.
         Child<QComboBox>(&frmMain, QStringLiteral("comboBoxVideoSize"))->setEditText(QStringLiteral("1280x720"));
-        for (const QString& path : arguments.mid(1))
+        for (const QString& path : sources)
             frmMain.AddJobFile(path);
         auto* run = Child<TBatchRun>(&frmMain, QStringLiteral("BatchRun"));
         auto told = std::make_shared<bool>(false);
@@ -67,7 +55,6 @@ int RunAsProgram(int argc, char** argv)
         });
         Child<QAction>(&frmMain, QStringLiteral("ActionConvertNow"))->trigger();
     });
-    return app.exec();
 }
 
 } // namespace
@@ -121,7 +108,7 @@ private slots:
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QCoreApplication::applicationFilePath(),
-                      {QString::fromLatin1(childSwitch), appFolder, longClip, shortClip});
+                      {QString::fromLatin1(RunAsProgramSwitch), appFolder, longClip, shortClip});
         QVERIFY(program.waitForStarted(10000));
 
         QByteArray said;
@@ -172,8 +159,8 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && qstrcmp(argv[1], childSwitch) == 0)
-        return RunAsProgram(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], RunAsProgramSwitch) == 0)
+        return StartProgram(argc, argv);
     QApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     tst_ConversionProcess test;

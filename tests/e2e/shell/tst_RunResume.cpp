@@ -21,7 +21,6 @@
 #include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
 #include "shell/TApplication.h"
-#include "shell/TSignalCloser.h"
 #include "shell/TfrmMain.h"
 
 #include <QAction>
@@ -49,29 +48,19 @@ using namespace TestSupport;
 
 namespace {
 
-const char* const childSwitch = "--run-as-program";
 const char* const profileName = "01-mp4-h264-aac.pf";
 
 
 // The program's side: <appFolder> <source>...; converts the sources and writes
 // "encoder:<index>:<process group>" once ffmpeg converts each of them.
-int RunAsProgram(int argc, char** argv)
+int StartProgram(int argc, char** argv)
 {
-    TApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("velmora"));
-    const QStringList arguments = QApplication::arguments().mid(2);
-    TfrmCommon common(arguments.value(0));
-    common.urlOpener = [](const QString&) {};
-    TfrmMain frmMain(&common);
-    frmMain.CreateOtherWindows();
-    TSignalCloser closer(&frmMain);
-    frmMain.show();
-    QTimer::singleShot(0, &frmMain, [&frmMain, arguments] {
+    return RunAsProgram(argc, argv, [](TfrmMain& frmMain, const QStringList& sources) {
         SelectProfile(frmMain, QLatin1String(profileName));
         // Slow enough to be caught in the middle.
         Child<QComboBox>(&frmMain, QStringLiteral("comboBoxVideoSize"))
             ->setEditText(QStringLiteral("1280x720"));
-        for (const QString& path : arguments.mid(1))
+        for (const QString& path : sources)
             frmMain.AddJobFile(path);
         auto* run = Child<TBatchRun>(&frmMain, QStringLiteral("BatchRun"));
         auto told = std::make_shared<QSet<int>>();
@@ -85,7 +74,6 @@ int RunAsProgram(int argc, char** argv)
                          });
         Child<QAction>(&frmMain, QStringLiteral("ActionConvertNow"))->trigger();
     });
-    return app.exec();
 }
 
 QByteArray Digest(const QString& path)
@@ -171,7 +159,7 @@ private slots:
         program.setProcessEnvironment(env);
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QCoreApplication::applicationFilePath(),
-                      QStringList{QString::fromLatin1(childSwitch), appFolder} + clips);
+                      QStringList{QString::fromLatin1(RunAsProgramSwitch), appFolder} + clips);
         QVERIFY(program.waitForStarted(10000));
         auto killProgram = qScopeGuard([&program] {
             program.kill();
@@ -342,8 +330,8 @@ private slots:
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && qstrcmp(argv[1], childSwitch) == 0)
-        return RunAsProgram(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], RunAsProgramSwitch) == 0)
+        return StartProgram(argc, argv);
     TApplication app(argc, argv);
     app.setAttribute(Qt::AA_Use96Dpi, true);
     tst_RunResume test;
