@@ -231,17 +231,7 @@ QString TBatchRun::ReplaceableTarget(const TBatchItem& item, const QString& outp
         return QString();
     if (!sourceShort.isEmpty() && SameFile(path, sourceShort))
         return QString();
-    if (path == outputPath)
-        return path;
-    // One of the automatic names this output gets: "(1)" and the extension, added any number
-    // of times.
-    if (!path.startsWith(outputPath))
-        return QString();
-    const QString suffix = QStringLiteral("(1)") + ExtensionWithDot(outputPath);
-    QStringView rest = QStringView(path).mid(outputPath.size());
-    while (rest.startsWith(suffix))
-        rest = rest.mid(suffix.size());
-    return rest.isEmpty() ? path : QString();
+    return IsAutoNameOf(path, outputPath) ? path : QString();
 }
 
 TBatchRun::TSlot* TBatchRun::SlotOf(int index) const
