@@ -23,17 +23,36 @@ bool OutputPathTaken(const QString& path)
     return info.exists() || info.isSymLink();
 }
 
+namespace {
+
+// What each automatic name adds. The extension is the part after the last dot of the file name,
+// as the candidates keep growing the name itself ("clip.mp4(1).mp4(1).mp4").
+QString AutoNameSuffix(const QString& path)
+{
+    return QStringLiteral("(1)") + ExtensionWithDot(path);
+}
+
+} // namespace
+
 QString MakeAutoName(const QString& path)
 {
-    // The extension is the part after the last dot of the file name, as the candidates keep
-    // growing the name itself ("clip.mp4(1).mp4(1).mp4").
-    const QString suffix = QStringLiteral("(1)") + ExtensionWithDot(path);
-
     // Ends: each candidate is longer, and a name too long for the file system exists nowhere.
+    const QString suffix = AutoNameSuffix(path);
     QString candidate = path;
     while (OutputPathTaken(candidate))
         candidate += suffix;
     return candidate;
+}
+
+bool IsAutoNameOf(const QString& candidate, const QString& path)
+{
+    if (!candidate.startsWith(path))
+        return false;
+    const QString suffix = AutoNameSuffix(path);
+    QStringView rest = QStringView(candidate).mid(path.size());
+    while (rest.startsWith(suffix))
+        rest = rest.mid(suffix.size());
+    return rest.isEmpty();
 }
 
 QString DecideOutputName(const QString& outputPath, bool exists, quint8& overwriteAnswer,

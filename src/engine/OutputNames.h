@@ -36,6 +36,9 @@ bool OutputPathTaken(const QString& path);
 // nothing existing. ext is the path's extension with its dot, or nothing.
 QString MakeAutoName(const QString& path);
 
+// True when candidate is path itself or one of the names MakeAutoName tries for it.
+bool IsAutoNameOf(const QString& candidate, const QString& path);
+
 // The decision alone, for a path whose existence is already known. askUser shows the prompt
 // and returns its answer; it is called only when the path exists and nothing is remembered.
 // overwriteAnswer is the remembered answer: updated as the answers table says.

@@ -180,7 +180,7 @@ bool TBatchRun::StartItem(int index)
         }
         TSlot* raw = slot.get();
         active.push_back(std::move(slot));
-        Log(index, job.commandLine);
+        Log(*raw, job.commandLine);
 
         auto* runner = new TConsoleIO(this);
         runner->EnableKill = true;
@@ -231,17 +231,7 @@ QString TBatchRun::ReplaceableTarget(const TBatchItem& item, const QString& outp
         return QString();
     if (!sourceShort.isEmpty() && SameFile(path, sourceShort))
         return QString();
-    if (path == outputPath)
-        return path;
-    // One of the automatic names this output gets: "(1)" and the extension, added any number
-    // of times.
-    if (!path.startsWith(outputPath))
-        return QString();
-    const QString suffix = QStringLiteral("(1)") + ExtensionWithDot(outputPath);
-    QStringView rest = QStringView(path).mid(outputPath.size());
-    while (rest.startsWith(suffix))
-        rest = rest.mid(suffix.size());
-    return rest.isEmpty() ? path : QString();
+    return IsAutoNameOf(path, outputPath) ? path : QString();
 }
 
 TBatchRun::TSlot* TBatchRun::SlotOf(int index) const
@@ -271,7 +261,7 @@ void TBatchRun::ItemOutput(int index, const QString& text)
     TSlot* slot = SlotOf(index);
     if (!slot)
         return;
-    Log(index, text);
+    Log(*slot, text);
     const TProgressState before = slot->progress;
     slot->progress.TakeMarkers(text);
     // Most pieces are ffmpeg's own messages: only what moves the figures is told.
@@ -320,7 +310,7 @@ void TBatchRun::ItemEnded(int index)
         QFile::remove(slot->output);
     if (failed)
         failedItems << index;
-    FlushLog(index);
+    FlushLog(*slot);
     const TItemResult result = slot->stopped ? TItemResult::Stopped
                                : failed      ? TItemResult::Failed
                                              : TItemResult::Converted;
@@ -425,7 +415,7 @@ void TBatchRun::Close()
         delete runner;
         if (StillPlaceholder(slot->output))
             QFile::remove(slot->output);
-        FlushLog(slot->index);
+        FlushLog(*slot);
     }
     active.clear();
     ticker->stop();
@@ -506,19 +496,29 @@ QStringList TBatchRun::ErrorLinesOf(int index) const
     return index >= 0 && index < errorLines.size() ? errorLines[index] : QStringList();
 }
 
-void TBatchRun::Log(int index, const QString& text)
+void TBatchRun::Log(TSlot& slot, const QString& text)
 {
-    TSlot* slot = SlotOf(index);
-    // Asked for every line, as a switch made during a run counts from the next line on.
-    if (!slot || !TEncoderLog(common).Enabled())
+    // Asked for every line, as a switch made during a run counts from the next line on. After a
+    // failure nothing more is written in this run.
+    if (logFailureReported || !TEncoderLog(common).Enabled())
         return;
     // Several items at once would mix their lines: each item's block is written when it ends.
-    if (simultaneous > 1) {
-        slot->logLines << text;
+    if (simultaneous > 1)
+        slot.logLines << text;
+    else
+        AppendToLog(text);
+}
+
+void TBatchRun::FlushLog(TSlot& slot)
+{
+    if (slot.logLines.isEmpty() || logFailureReported)
         return;
-    }
-    if (logFailureReported)
-        return;
+    AppendToLog(slot.logLines.join(QStringLiteral("\r\n")));
+    slot.logLines.clear();
+}
+
+void TBatchRun::AppendToLog(const QString& text)
+{
     try {
         TEncoderLog(common).AppendLog(text);
     } catch (const AppError& error) {
@@ -526,18 +526,4 @@ void TBatchRun::Log(int index, const QString& text)
         logFailureReported = true;
         ReportException(error.Text());
     }
-}
-
-void TBatchRun::FlushLog(int index)
-{
-    TSlot* slot = SlotOf(index);
-    if (!slot || slot->logLines.isEmpty() || logFailureReported)
-        return;
-    try {
-        TEncoderLog(common).AppendLog(slot->logLines.join(QStringLiteral("\r\n")));
-    } catch (const AppError& error) {
-        logFailureReported = true;
-        ReportException(error.Text());
-    }
-    slot->logLines.clear();
 }

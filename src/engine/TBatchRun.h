@@ -139,8 +139,10 @@ private:
     void SignalEncoders(int signalNumber);
     // Continues paused encoders without a signal of its own: for Stop, Close and the end.
     bool Unpause();
-    void Log(int index, const QString& text);
-    void FlushLog(int index);
+    void Log(TSlot& slot, const QString& text);
+    void FlushLog(TSlot& slot);
+    // Reports the first failure of the run and writes nothing more after it.
+    void AppendToLog(const QString& text);
     QString FreeScriptPath() const;
     TSlot* SlotOf(int index) const;
 

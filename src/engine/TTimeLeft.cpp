@@ -41,7 +41,6 @@ void TTimeLeft::SetFinished(int index, bool converted)
         return;
     TItem& item = items[index];
     item.finished = true;
-    item.converted = converted;
     item.speed = 0;
     if (converted && item.window > 0)
         item.reached = std::max(item.reached, item.window);

@@ -50,7 +50,6 @@ private:
         double speed = 0;
         bool started = false;
         bool finished = false;
-        bool converted = false;
     };
     // A figure as last given, so the next one never rises faster than the clock.
     struct TShown

@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QSet>
 
 #include <algorithm>
 
@@ -90,13 +89,24 @@ QString OneLine(QString value)
     return value;
 }
 
+// One pair of matching quotes around the whole value, which the reader takes off.
+bool IsQuoted(const QString& value)
+{
+    return value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
+           value.back() == value.front();
+}
+
+// A value as the reader gives it: without the quotes around it, and no longer than the limit.
+QString ReadValue(const QString& value)
+{
+    return (IsQuoted(value) ? value.mid(1, value.size() - 2) : value).left(IniFile::MaxValueLength);
+}
+
 // The reader strips the blanks around a value and one pair of matching quotes; a value that
 // would lose something that way gets one more pair of quotes, so it reads back as written.
 QString StoredForm(const QString& value)
 {
-    const bool quoted = value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'') &&
-                        value.back() == value.front();
-    if (quoted || value != value.trimmed())
+    if (IsQuoted(value) || value != value.trimmed())
         return u'"' + value + u'"';
     return value;
 }
@@ -107,13 +117,19 @@ bool NeedsStoredForm(const QString& value)
 {
     if (value.isEmpty())
         return false;
-    const QChar first = value.front();
-    const QChar last = value.back();
-    if (first.isSpace() || last.isSpace())
-        return true;
-    if (value.size() >= 2 && (first == u'"' || first == u'\'') && last == first)
+    if (value.front().isSpace() || value.back().isSpace() || IsQuoted(value))
         return true;
     return value.contains(u'\n') || value.contains(u'\r');
+}
+
+// QSaveFile would replace a read-only file through its folder; the file's own permission must
+// decide, as it would for a write in place. A file nobody may write counts as read-only even for
+// the superuser, whom the system itself would let through.
+bool RefusesWriting(const QString& fileName)
+{
+    const QFileInfo info(fileName);
+    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
+    return info.exists() && (!info.isFile() || !info.isWritable() || !(info.permissions() & anyWrite));
 }
 
 bool IsHexDigit(QChar c)
@@ -142,9 +158,7 @@ QString IniFile::ReadString(const QString& section, const QString& key, const QS
         QString k, v;
         if (!KeyOf(line, k, v) || !SameName(k, key))
             continue;
-        if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
-            v = v.mid(1, v.size() - 2);
-        return v.left(MaxValueLength);
+        return ReadValue(v);
     }
     return defaultValue;
 }
@@ -237,12 +251,7 @@ void IniFile::WriteString(const QString& section, const QString& key, const QStr
         lines << (u'[' + section + u']').toUtf8() + lineEnd << entry + lineEnd;
     }
 
-    const QFileInfo info(fileName);
-    // QSaveFile would replace a read-only file through its folder; the file's own permission
-    // must decide, as it would for a write in place. A file nobody may write counts as
-    // read-only even for the superuser, whom the system itself would let through.
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (info.exists() && (!info.isFile() || !info.isWritable() || !(info.permissions() & anyWrite)))
+    if (RefusesWriting(fileName))
         fail();
     QSaveFile out(fileName);
     out.setDirectWriteFallback(true);
@@ -269,7 +278,6 @@ TIniValues IniFile::ReadAll(bool* readable) const
     if (readable)
         *readable = file.readable;
     TIniValues values;
-    QSet<QString> sectionsSeen;
     QHash<QString, QString>* current = nullptr;
     for (qsizetype i = 0; i < file.lines.size(); ++i) {
         const QString line = TextOf(file.lines[i], i == 0);
@@ -277,8 +285,7 @@ TIniValues IniFile::ReadAll(bool* readable) const
         if (!name.isNull()) {
             // Only the first section of a name counts, as with the Windows functions.
             const QString key = CaseKey(name);
-            current = sectionsSeen.contains(key) ? nullptr : &values[key];
-            sectionsSeen.insert(key);
+            current = values.contains(key) ? nullptr : &values[key];
             continue;
         }
         if (!current)
@@ -287,11 +294,8 @@ TIniValues IniFile::ReadAll(bool* readable) const
         if (!KeyOf(line, k, v))
             continue;
         const QString key = CaseKey(k);
-        if (current->contains(key))
-            continue;
-        if (v.size() >= 2 && (v.front() == u'"' || v.front() == u'\'') && v.back() == v.front())
-            v = v.mid(1, v.size() - 2);
-        current->insert(key, v.left(MaxValueLength));
+        if (!current->contains(key))
+            current->insert(key, ReadValue(v));
     }
     return values;
 }
@@ -319,10 +323,7 @@ TIniWriter::TIniWriter(const QString& path) : fileName(path)
 {
     if (fileName.isEmpty())
         return;
-    const QFileInfo info(fileName);
-    // The same rule as WriteString: the file's own permission decides, for the superuser too.
-    constexpr QFile::Permissions anyWrite = QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther;
-    if (info.exists() && (!info.isFile() || !info.isWritable() || !(info.permissions() & anyWrite)))
+    if (RefusesWriting(fileName))
         Fail();
     out = std::make_unique<QSaveFile>(fileName);
     if (!out->open(QIODevice::WriteOnly))

@@ -34,6 +34,8 @@ private slots:
     void MakeAutoName();
     void MakeAutoNameNeverNamesAnythingThere();
     void MakeAutoNameEndsWhenNamesGrowTooLong();
+    void AutoNameOf_data();
+    void AutoNameOf();
     void Decide_data();
     void Decide();
     void RememberedAnswerAcrossItems_data();
@@ -119,6 +121,39 @@ void TestOutputNames::MakeAutoNameEndsWhenNamesGrowTooLong()
     const QString result = ::MakeAutoName(dir.filePath("c.mp4"));
     QCOMPARE(result, candidate);
     QVERIFY(!QFile::exists(result));
+}
+
+void TestOutputNames::AutoNameOf_data()
+{
+    QTest::addColumn<QString>("candidate");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("the name itself") << "/out/clip.mp4"
+                                     << "/out/clip.mp4" << true;
+    QTest::newRow("first automatic name") << "/out/clip.mp4(1).mp4"
+                                          << "/out/clip.mp4" << true;
+    QTest::newRow("third automatic name") << "/out/clip.mp4(1).mp4(1).mp4(1).mp4"
+                                          << "/out/clip.mp4" << true;
+    QTest::newRow("no extension") << "/out/clip(1)(1)"
+                                  << "/out/clip" << true;
+    QTest::newRow("another number") << "/out/clip.mp4(2).mp4"
+                                    << "/out/clip.mp4" << false;
+    QTest::newRow("another extension") << "/out/clip.mp4(1).mkv"
+                                       << "/out/clip.mp4" << false;
+    QTest::newRow("half a suffix") << "/out/clip.mp4(1)"
+                                   << "/out/clip.mp4" << false;
+    QTest::newRow("another name") << "/out/clip2.mp4"
+                                  << "/out/clip.mp4" << false;
+    QTest::newRow("a shorter name") << "/out/clip"
+                                    << "/out/clip.mp4" << false;
+}
+
+void TestOutputNames::AutoNameOf()
+{
+    QFETCH(QString, candidate);
+    QFETCH(QString, path);
+    QFETCH(bool, expected);
+    QCOMPARE(IsAutoNameOf(candidate, path), expected);
 }
 
 void TestOutputNames::Decide_data()
