@@ -96,6 +96,21 @@ std::string RoundedSize(int m)
     return "scale=trunc(iw/" + k + ")*" + k + ":trunc(ih/" + k + ")*" + k;
 }
 
+// A scale filter for the -s size where later filters need the picture at that size; -s itself
+// is then left out (size cleared). The size goes into the filter graph, so it must not be able
+// to add filters of its own.
+void ScaleToSize(std::vector<std::string>& filters, std::string& size)
+{
+    if (size.empty()) {
+        return;
+    }
+    if (!AllOf(size, isalnum)) {
+        throw TEncoderError("invalid frame size for -s: '" + size + "'");
+    }
+    filters.push_back("scale=s=" + size);
+    size.clear();
+}
+
 // Frames per second of an -r value ("25", "29.97", "30000/1001"); nullopt for other forms.
 std::optional<double> FrameRate(const std::string& text)
 {
@@ -641,13 +656,7 @@ private:
             }
             filters.push_back("fps=" + r);
         }
-        if (!size.empty()) {
-            if (!AllOf(size, isalnum)) {
-                throw TEncoderError("invalid frame size for -s: '" + size + "'");
-            }
-            filters.push_back("scale=s=" + size);
-            size.clear();
-        }
+        ScaleToSize(filters, size);
         filters.push_back("split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1");
     }
 
@@ -757,13 +766,7 @@ private:
         }
         if (cmd_.Has("padtop") || cmd_.Has("padbottom") || cmd_.Has("padleft") || cmd_.Has("padright")) {
             // Legacy padding surrounds the picture of the -s size, so scale before padding.
-            if (!size.empty()) {
-                if (!AllOf(size, isalnum)) {
-                    throw TEncoderError("invalid frame size for -s: '" + size + "'");
-                }
-                filters.push_back("scale=s=" + size);
-                size.clear();
-            }
+            ScaleToSize(filters, size);
             // ffmpeg's pad filter rounds a 4:2:0 or 4:2:2 picture's padded size down to even and
             // then refuses it as smaller than an odd input: pad an even picture.
             filters.push_back(RoundedSize(2));
