@@ -397,11 +397,12 @@ public:
         : cmd_(cmd), clip_(clip), hasEncoder_(hasEncoder), plan_(plan), a_(plan.arguments)
     {
         format_ = cmd.Has("f") ? TFfmpegArguments::MapFormat(cmd.Value("f")) : std::string();
+        defaultEncoder_ = DefaultVideoEncoder(format_, cmd.outputFile);
+        movFamily_ = IsMovFamily(format_, cmd.outputFile);
         plan.video = !(cmd.Has("vn") || (clip && !clip->video));
         plan.audio = !(cmd.Has("an") || (clip && !clip->audio));
         const std::string vcodec = TText::Lower(cmd.Value("vcodec"));
-        gif_ = plan.video &&
-               (vcodec == "gif" || (vcodec.empty() && DefaultVideoEncoder(format_, cmd.outputFile) == "gif"));
+        gif_ = plan.video && (vcodec == "gif" || (vcodec.empty() && defaultEncoder_ == "gif"));
         if (gif_) {
             plan.audio = false; // a GIF holds no sound
         }
@@ -492,7 +493,7 @@ public:
             }
             return;
         }
-        const std::string encoder = codec.empty() ? DefaultVideoEncoder(format_, cmd_.outputFile) : codec;
+        const std::string encoder = codec.empty() ? defaultEncoder_ : codec;
         const bool target = cmd_.Has("target"); // -target brings its own size and pixel format
         std::string size = cmd_.Value("s");
         std::vector<std::string> filters = VideoFilters(size);
@@ -584,7 +585,7 @@ public:
     {
         Pass(TPart::Output);
         // The index (moov) before the media data, so that the file plays while it downloads.
-        if (IsMovFamily(format_, cmd_.outputFile) && format_ != "ismv") {
+        if (movFamily_ && format_ != "ismv") {
             Add({"-movflags", "+faststart"});
         }
         for (const auto& [legacy, why] : Dropped) {
@@ -669,9 +670,8 @@ private:
             return;
         }
         const std::string given = cmd_.Value("vcodec");
-        const std::string encoder = given.empty()
-                                        ? DefaultVideoEncoder(format_, cmd_.outputFile)
-                                        : TFfmpegArguments::MapVideoCodec(given, hasEncoder_, nullptr);
+        const std::string encoder =
+            given.empty() ? defaultEncoder_ : TFfmpegArguments::MapVideoCodec(given, hasEncoder_, nullptr);
         const TSourceProbe* probe = encoder == "copy" ? nullptr : source();
         if (!probe || !probe->CoverOnly()) {
             return;
@@ -713,12 +713,12 @@ private:
                        "; the tag is left out");
                 tag.clear();
             }
-            if (!tag.empty() && IsMovFamily(format_, cmd_.outputFile)) {
+            if (!tag.empty() && movFamily_) {
                 Notice("video tag " + tag + " is not allowed in this container; the tag is left out");
                 tag.clear();
             }
         }
-        if (codec == "libx265" && tag.empty() && IsMovFamily(format_, cmd_.outputFile)) {
+        if (codec == "libx265" && tag.empty() && movFamily_) {
             // Apple's players take HEVC in MP4 and MOV only as hvc1 (parameter sets in the
             // sample description), not as ffmpeg's default hev1.
             tag = "hvc1";
@@ -808,6 +808,8 @@ private:
     TFfmpegPlan& plan_;
     std::vector<std::string>& a_;
     std::string format_;
+    std::string defaultEncoder_; // ffmpeg's choice for this container when no -vcodec is given
+    bool movFamily_ = false;
     bool gif_ = false;
     std::string coverRate_;
     std::optional<double> soundEnd_;
