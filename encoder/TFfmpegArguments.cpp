@@ -96,6 +96,21 @@ std::string RoundedSize(int m)
     return "scale=trunc(iw/" + k + ")*" + k + ":trunc(ih/" + k + ")*" + k;
 }
 
+// A scale filter for the -s size where later filters need the picture at that size; -s itself
+// is then left out (size cleared). The size goes into the filter graph, so it must not be able
+// to add filters of its own.
+void ScaleToSize(std::vector<std::string>& filters, std::string& size)
+{
+    if (size.empty()) {
+        return;
+    }
+    if (!AllOf(size, isalnum)) {
+        throw TEncoderError("invalid frame size for -s: '" + size + "'");
+    }
+    filters.push_back("scale=s=" + size);
+    size.clear();
+}
+
 // Frames per second of an -r value ("25", "29.97", "30000/1001"); nullopt for other forms.
 std::optional<double> FrameRate(const std::string& text)
 {
@@ -382,11 +397,12 @@ public:
         : cmd_(cmd), clip_(clip), hasEncoder_(hasEncoder), plan_(plan), a_(plan.arguments)
     {
         format_ = cmd.Has("f") ? TFfmpegArguments::MapFormat(cmd.Value("f")) : std::string();
+        defaultEncoder_ = DefaultVideoEncoder(format_, cmd.outputFile);
+        movFamily_ = IsMovFamily(format_, cmd.outputFile);
         plan.video = !(cmd.Has("vn") || (clip && !clip->video));
         plan.audio = !(cmd.Has("an") || (clip && !clip->audio));
         const std::string vcodec = TText::Lower(cmd.Value("vcodec"));
-        gif_ = plan.video &&
-               (vcodec == "gif" || (vcodec.empty() && DefaultVideoEncoder(format_, cmd.outputFile) == "gif"));
+        gif_ = plan.video && (vcodec == "gif" || (vcodec.empty() && defaultEncoder_ == "gif"));
         if (gif_) {
             plan.audio = false; // a GIF holds no sound
         }
@@ -477,7 +493,7 @@ public:
             }
             return;
         }
-        const std::string encoder = codec.empty() ? DefaultVideoEncoder(format_, cmd_.outputFile) : codec;
+        const std::string encoder = codec.empty() ? defaultEncoder_ : codec;
         const bool target = cmd_.Has("target"); // -target brings its own size and pixel format
         std::string size = cmd_.Value("s");
         std::vector<std::string> filters = VideoFilters(size);
@@ -569,7 +585,7 @@ public:
     {
         Pass(TPart::Output);
         // The index (moov) before the media data, so that the file plays while it downloads.
-        if (IsMovFamily(format_, cmd_.outputFile) && format_ != "ismv") {
+        if (movFamily_ && format_ != "ismv") {
             Add({"-movflags", "+faststart"});
         }
         for (const auto& [legacy, why] : Dropped) {
@@ -641,13 +657,7 @@ private:
             }
             filters.push_back("fps=" + r);
         }
-        if (!size.empty()) {
-            if (!AllOf(size, isalnum)) {
-                throw TEncoderError("invalid frame size for -s: '" + size + "'");
-            }
-            filters.push_back("scale=s=" + size);
-            size.clear();
-        }
+        ScaleToSize(filters, size);
         filters.push_back("split[a][b];[a]palettegen=stats_mode=single[p];[b][p]paletteuse=new=1");
     }
 
@@ -660,9 +670,8 @@ private:
             return;
         }
         const std::string given = cmd_.Value("vcodec");
-        const std::string encoder = given.empty()
-                                        ? DefaultVideoEncoder(format_, cmd_.outputFile)
-                                        : TFfmpegArguments::MapVideoCodec(given, hasEncoder_, nullptr);
+        const std::string encoder =
+            given.empty() ? defaultEncoder_ : TFfmpegArguments::MapVideoCodec(given, hasEncoder_, nullptr);
         const TSourceProbe* probe = encoder == "copy" ? nullptr : source();
         if (!probe || !probe->CoverOnly()) {
             return;
@@ -704,12 +713,12 @@ private:
                        "; the tag is left out");
                 tag.clear();
             }
-            if (!tag.empty() && IsMovFamily(format_, cmd_.outputFile)) {
+            if (!tag.empty() && movFamily_) {
                 Notice("video tag " + tag + " is not allowed in this container; the tag is left out");
                 tag.clear();
             }
         }
-        if (codec == "libx265" && tag.empty() && IsMovFamily(format_, cmd_.outputFile)) {
+        if (codec == "libx265" && tag.empty() && movFamily_) {
             // Apple's players take HEVC in MP4 and MOV only as hvc1 (parameter sets in the
             // sample description), not as ffmpeg's default hev1.
             tag = "hvc1";
@@ -757,13 +766,7 @@ private:
         }
         if (cmd_.Has("padtop") || cmd_.Has("padbottom") || cmd_.Has("padleft") || cmd_.Has("padright")) {
             // Legacy padding surrounds the picture of the -s size, so scale before padding.
-            if (!size.empty()) {
-                if (!AllOf(size, isalnum)) {
-                    throw TEncoderError("invalid frame size for -s: '" + size + "'");
-                }
-                filters.push_back("scale=s=" + size);
-                size.clear();
-            }
+            ScaleToSize(filters, size);
             // ffmpeg's pad filter rounds a 4:2:0 or 4:2:2 picture's padded size down to even and
             // then refuses it as smaller than an odd input: pad an even picture.
             filters.push_back(RoundedSize(2));
@@ -805,6 +808,8 @@ private:
     TFfmpegPlan& plan_;
     std::vector<std::string>& a_;
     std::string format_;
+    std::string defaultEncoder_; // ffmpeg's choice for this container when no -vcodec is given
+    bool movFamily_ = false;
     bool gif_ = false;
     std::string coverRate_;
     std::optional<double> soundEnd_;

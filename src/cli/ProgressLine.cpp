@@ -37,10 +37,7 @@ QList<char32_t> CodePoints(const QString& text)
 
 QString FromCodePoints(const QList<char32_t>& points, qsizetype from, qsizetype to)
 {
-    QString text;
-    for (qsizetype i = from; i < to; ++i)
-        text += QString::fromUcs4(&points[i], 1);
-    return text;
+    return QString::fromUcs4(points.constData() + from, to - from);
 }
 
 } // namespace

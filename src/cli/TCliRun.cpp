@@ -72,23 +72,22 @@ QString TCliRun::SettleOutput(int index, const QString& outputPath)
 void TCliRun::BatchRunItemStarted(int index, const QString& outputPath)
 {
     runOutputs.insert(outputPath);
-    inProgress.insert(index, TItemProgress());
-    startedAt[index].start();
+    running.insert(index, TRunningItem())->started.start();
     DrawProgress(true);
 }
 
 void TCliRun::BatchRunItemProgress(int index, const TItemProgress& progress)
 {
-    if (!inProgress.contains(index))
+    const auto item = running.find(index);
+    if (item == running.end())
         return;
-    inProgress[index] = progress;
+    item->progress = progress;
     DrawProgress(false);
 }
 
 void TCliRun::BatchRunItemFinished(int index, TItemResult result)
 {
-    inProgress.remove(index);
-    startedAt.remove(index);
+    running.remove(index);
     finished[index] = true;
     const QString& name = names[index];
     switch (result) {
@@ -165,7 +164,7 @@ void TCliRun::DrawProgress(bool force)
 {
     if (!console.IsTerminal())
         return;
-    if (inProgress.isEmpty()) {
+    if (running.isEmpty()) {
         console.ClearProgress();
         return;
     }
@@ -182,16 +181,17 @@ void TCliRun::DrawProgress(bool force)
     }
     sinceDrawn.restart();
 
-    const int index = inProgress.firstKey();
-    const TItemProgress& progress = inProgress.first();
+    const int index = running.firstKey();
+    const TRunningItem& shown = running.first();
+    const TItemProgress& progress = shown.progress;
     TProgressFigures figures;
     figures.number = index + 1;
     figures.count = int(finished.size());
     figures.name = QFileInfo(names[index]).fileName();
-    figures.othersRunning = int(inProgress.size()) - 1;
+    figures.othersRunning = int(running.size()) - 1;
     figures.speed = progress.speed;
     // An encoder that does not tell its speed: the output time reached per second so far.
-    const qint64 elapsedMs = startedAt.value(index).elapsed();
+    const qint64 elapsedMs = shown.started.elapsed();
     if (figures.speed <= 0 && elapsedMs >= 1000 && progress.reachedSeconds > 0)
         figures.speed = double(progress.reachedSeconds) * 1000.0 / double(elapsedMs);
     if (progress.windowSeconds > 0) {

@@ -50,10 +50,14 @@ private:
 
     TOverwriteRule rule = TOverwriteRule::Rename;
     QStringList names;
-    QSet<QString> runOutputs;            // what this run writes: never overwritten by itself
-    QHash<int, QString> skippedOutputs;  // the existing output each skipped item left alone
-    QMap<int, TItemProgress> inProgress; // the running items, in list order
-    QHash<int, QElapsedTimer> startedAt; // when each running item started
+    QSet<QString> runOutputs;           // what this run writes: never overwritten by itself
+    QHash<int, QString> skippedOutputs; // the existing output each skipped item left alone
+    struct TRunningItem
+    {
+        TItemProgress progress;
+        QElapsedTimer started;
+    };
+    QMap<int, TRunningItem> running; // in list order
     QList<bool> finished;
     int converted = 0;
     int failed = 0;

@@ -141,11 +141,13 @@ QStringList TEncoderAvailability::MissingEncoders(const TVideoProfile& profile, 
 
 TEncoderAnswer TEncoderAvailability::CachedAnswer() const
 {
+    return cacheFile.isEmpty() ? TEncoderAnswer() : CachedAnswer(CacheKey());
+}
+
+TEncoderAnswer TEncoderAvailability::CachedAnswer(const QString& key) const
+{
     TEncoderAnswer answer;
-    if (cacheFile.isEmpty())
-        return answer;
-    const QString key = CacheKey();
-    if (key.isEmpty())
+    if (cacheFile.isEmpty() || key.isEmpty())
         return answer;
     QFile file(cacheFile);
     // A cache is a few kilobytes; anything far larger is not ours.
@@ -270,10 +272,11 @@ void TEncoderAvailability::Finish(const TEncoderAnswer& answer)
 
 TEncoderAnswer TEncoderAvailability::AnswerNow(int timeoutMs)
 {
-    TEncoderAnswer cached = CachedAnswer();
+    // One look for ffmpeg on PATH serves the cache and the answer written to it.
+    askedKey = CacheKey();
+    TEncoderAnswer cached = CachedAnswer(askedKey);
     if (cached.known)
         return cached;
-    askedKey = CacheKey();
     QProcess adapter;
     adapter.setStandardInputFile(QProcess::nullDevice());
     adapter.start(appFolder + AdapterName(), {QStringLiteral("--encoders")});

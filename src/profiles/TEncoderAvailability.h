@@ -74,6 +74,8 @@ private:
     // What the answer depends on: the ffmpeg and the adapter, each by path, size and change
     // time. Empty when there is no ffmpeg to name.
     QString CacheKey() const;
+    // The cached answer when it was written under key.
+    TEncoderAnswer CachedAnswer(const QString& key) const;
     // timedOutAfterMs: the limit the adapter did not answer within, 0 when it ended itself.
     TEncoderAnswer Conclude(int exitCode, bool crashed, const QByteArray& output, const QByteArray& errors,
                             int timedOutAfterMs);

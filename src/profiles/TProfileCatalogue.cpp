@@ -60,12 +60,19 @@ TProfileCatalogue TProfileCatalogue::Load(const QString& profileFolder)
     return catalogue;
 }
 
-int TProfileCatalogue::IndexOf(const QString& name) const
+int TProfileCatalogue::IndexOfFile(const QString& fileName) const
 {
     for (qsizetype i = 0; i < entries.size(); ++i) {
-        if (entries[i].FileName() == name)
+        if (entries[i].FileName() == fileName)
             return int(i);
     }
+    return -1;
+}
+
+int TProfileCatalogue::IndexOf(const QString& name) const
+{
+    if (const int byFile = IndexOfFile(name); byFile >= 0)
+        return byFile;
     for (qsizetype i = 0; i < entries.size(); ++i) {
         if (entries[i].profile.DisplayName() == name)
             return int(i);
@@ -140,17 +147,10 @@ QString TProfileCatalogue::FormerFormatFile(int formerIndex)
 int TProfileCatalogue::SavedEntryIndex(const std::optional<QString>& formatFile,
                                        const std::optional<int>& formatIndex) const
 {
-    auto find = [this](const QString& name) {
-        for (qsizetype i = 0; i < entries.size() && !name.isEmpty(); ++i) {
-            if (entries[i].FileName() == name)
-                return int(i);
-        }
-        return -1;
-    };
-    int index = formatFile ? find(*formatFile) : -1;
+    int index = formatFile ? IndexOfFile(*formatFile) : -1;
     // A position saved before the renumbering would otherwise pick another format silently.
     if (index < 0 && !formatFile && formatIndex)
-        index = find(FormerFormatFile(*formatIndex));
+        index = IndexOfFile(FormerFormatFile(*formatIndex));
     if (index < 0) {
         index = formatIndex.value_or(0);
         if (index > entries.size() - 1)

@@ -45,6 +45,8 @@ public:
 
     // The entry whose file name (without folder) or display name is name, else -1.
     int IndexOf(const QString& name) const;
+    // The entry whose file name (without folder) is fileName, else -1.
+    int IndexOfFile(const QString& fileName) const;
 
     // Marks the entries whose encoders the answer lacks; an unknown answer marks none.
     void ApplyEncoders(const TEncoderAnswer& answer);
