@@ -165,7 +165,6 @@ public:
     void ActionChangeProfileExecute();
     void ComboBoxFormatSelectChange(int index);
     void FillChoiceBox(QComboBox* box, const QString& value, const QString& choices, bool enabled);
-    int ReadFormatIndex() const;
     // Writes the position and, as [setting] formatFile, the file name of the entry there.
     void WriteFormatIndex(int index) const;
     // The saved output format, applied at the first show.

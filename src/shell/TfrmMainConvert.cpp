@@ -6,7 +6,6 @@
 #include "dialogs/TMessageBox.h"
 #include "dialogs/TfrmOverWrite.h"
 #include "dialogs/TfrmUnSupportFormat.h"
-#include "engine/EncoderText.h"
 #include "engine/TEncoderLog.h"
 #include "engine/TMediaInfoReader.h"
 #include "engine/TProgressState.h"
@@ -22,7 +21,6 @@
 #include "shell/TDesktopNotice.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -30,7 +28,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -165,12 +162,6 @@ TJobSettings TfrmMain::ReadJobSettings() const
     settings.appFolder = frmCommon->appFolder;
     settings.tempFolder = TempFolder();
     return settings;
-}
-
-int TfrmMain::ReadFormatIndex() const
-{
-    return IniFile(frmCommon->configFile)
-        .ReadInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), 0);
 }
 
 void TfrmMain::WriteFormatIndex(int index) const
