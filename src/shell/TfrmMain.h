@@ -237,6 +237,8 @@ private:
     void SetItemStatus(int index, const QString& text, const QString& toolTip = QString());
     void UpdatePauseActions();
     void MediaInfoRead(const QString& path);
+    // The profile file name (without folder) of a format list entry; empty for no entry.
+    QString FormatFileAt(int index) const;
     void BeginRunJournal(const QList<TBatchItem>& items, const QString& folderText);
     void ReportJournalNotSaved();
     // The desktop notification and the window manager's attention when the window is not the

@@ -169,9 +169,12 @@ void TfrmMain::WriteFormatIndex(int index) const
     const IniFile config(frmCommon->configFile);
     config.WriteInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), index);
     // The file name keeps naming the same format when the catalogue's order changes.
-    const QString file =
-        index >= 0 && index < catalogue.entries.size() ? catalogue.entries[index].FileName() : QString();
-    config.WriteString(QStringLiteral("setting"), QStringLiteral("formatFile"), file);
+    config.WriteString(QStringLiteral("setting"), QStringLiteral("formatFile"), FormatFileAt(index));
+}
+
+QString TfrmMain::FormatFileAt(int index) const
+{
+    return index >= 0 && index < catalogue.entries.size() ? catalogue.entries[index].FileName() : QString();
 }
 
 void TfrmMain::RestoreFormatIndex()
@@ -390,7 +393,7 @@ void TfrmMain::BeginRunJournal(const QList<TBatchItem>& items, const QString& fo
     TJournal journal;
     journal.outputFolder = folderText;
     journal.formatIndex = ComboBoxFormatSelect->currentIndex();
-    journal.formatFile = QFileInfo(ComboBoxFormatSelect->currentData().toString()).fileName();
+    journal.formatFile = FormatFileAt(journal.formatIndex);
     journal.items.reserve(items.size());
     for (const TBatchItem& item : items)
         journal.items << TJournalItem{item.source, item.startText, item.durationText, TJournalState::Waiting,
@@ -838,7 +841,7 @@ void TfrmMain::ResumeJournal(const TJournal& journal)
     // The format by its profile file when the list still has it, else by its place.
     int format = -1;
     for (int i = 0; i < ComboBoxFormatSelect->count() && !journal.formatFile.isEmpty(); ++i) {
-        if (QFileInfo(ComboBoxFormatSelect->itemData(i).toString()).fileName() == journal.formatFile) {
+        if (FormatFileAt(i) == journal.formatFile) {
             format = i;
             break;
         }
