@@ -538,18 +538,18 @@ void TfrmMain::ShowBatchProgress()
         position = view.position;
         statusText = view.statusText;
         formatError = view.formatError;
-        // The figures follow the counter; the file's window and name come after them.
-        QString counter;
-        try {
-            counter = SafeFormat(messages.msgStatusRun,
-                                 QStringLiteral("%1/%2").arg(shownItem + 1).arg(runRows.size()));
-        } catch (const AppError&) {
-            // Reported with the view's own error.
-        }
+        // The figures follow the counter; the file's window and name come after them. The view's
+        // text begins with the counter, or has none when the status format did not format.
         try {
             const QString figures = RunFiguresText();
-            if (!figures.isEmpty() && statusText.startsWith(counter))
+            if (!figures.isEmpty()) {
+                const QString counter =
+                    view.formatError.isEmpty()
+                        ? SafeFormat(messages.msgStatusRun,
+                                     QStringLiteral("%1/%2").arg(shownItem + 1).arg(runRows.size()))
+                        : QString();
                 statusText.insert(counter.size(), QStringLiteral(" · ") + figures);
+            }
         } catch (const AppError& error) {
             formatError = error.Text();
         }
