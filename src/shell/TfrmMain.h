@@ -306,7 +306,6 @@ private:
     TBatchProgress batchProgress;          // the whole run, when several items convert at once
     TTimeLeft timeLeft;                    // of the file and of the whole run
     QHash<QString, QList<int>> runSources; // the run's items by source, for durations read
-    int runFinishedCount = 0;
     int runConverted = 0;
     int runFailed = 0;
     int runSimultaneous = 1;

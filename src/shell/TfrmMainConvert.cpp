@@ -348,7 +348,6 @@ void TfrmMain::RunBatch()
     replaceableOutputs.clear();
     runProgress = QList<TItemProgress>(items.size());
     runFinished = QList<bool>(items.size(), false);
-    runFinishedCount = 0;
     runConverted = 0;
     runFailed = 0;
     runSimultaneous = ReadSimultaneous();
@@ -493,7 +492,6 @@ void TfrmMain::BatchItemFinished(int index, TItemResult result)
 {
     if (!runFinished[index]) {
         runFinished[index] = true;
-        ++runFinishedCount;
         runConverted += result == TItemResult::Converted ? 1 : 0;
         runFailed += result == TItemResult::Failed ? 1 : 0;
     }
@@ -557,8 +555,9 @@ void TfrmMain::ShowBatchProgress()
         // Several at once: the bar shows the whole batch, the line counts the finished files.
         position = batchProgress.Position();
         try {
-            statusText = SafeFormat(messages.msgStatusRunMany,
-                                    QStringLiteral("%1/%2").arg(runFinishedCount).arg(runRows.size()));
+            statusText =
+                SafeFormat(messages.msgStatusRunMany,
+                           QStringLiteral("%1/%2").arg(batchProgress.FinishedCount()).arg(runRows.size()));
             const QString figures = RunFiguresText();
             if (!figures.isEmpty())
                 statusText += QStringLiteral(" · ") + figures;
