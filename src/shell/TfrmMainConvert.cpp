@@ -298,7 +298,8 @@ int TfrmMain::ReadSimultaneous() const
 
 void TfrmMain::WriteSimultaneous(int count) const
 {
-    IniFile(frmCommon->configFile).WriteInteger(QStringLiteral("setting"), QStringLiteral("simultaneous"), count);
+    IniFile(frmCommon->configFile)
+        .WriteInteger(QStringLiteral("setting"), QStringLiteral("simultaneous"), count);
 }
 
 void TfrmMain::N_SimultaneousClick(int count)
@@ -531,8 +532,8 @@ void TfrmMain::ShowBatchProgress()
         const QTreeWidgetItem* item = RunItem(shownItem);
         const TProgressItem current{item ? item->text(0) : QString(), item ? item->text(1) : QString(),
                                     item ? item->text(2) : QString(), shownItem, int(runRows.size())};
-        const TProgressView view =
-            TProgressState::MakeView(progress.totalSeconds, progress.reachedSeconds, current, messages.msgStatusRun);
+        const TProgressView view = TProgressState::MakeView(progress.totalSeconds, progress.reachedSeconds,
+                                                            current, messages.msgStatusRun);
         position = view.position;
         statusText = view.statusText;
         formatError = view.formatError;
