@@ -582,21 +582,18 @@ void TfrmMain::LoadLanguage(const QString& fileName)
     labelSampleRate->setText(read("frmMain", "labelSampleRate"));
     labelChannel->setText(read("frmMain", "labelChannel"));
     LabelVideoAspect->setText(read("frmMain", "LabelVideoAspect"));
-    messages.StringStartCaption = read("frmMain", "StringStartCaption");
-    messages.StringStopCaption = read("frmMain", "StringStopCaption");
-    messages.msgStatusReady = read("frmMain", "msgStatusReady");
-    labelCurrentInfo->setText(messages.msgStatusReady);
-    labelCurrentInfo->setToolTip(messages.msgStatusReady);
-    messages.msgStatusRun = read("frmMain", "msgStatusRun");
-    messages.msgStatusRunMany = read("frmMain", "msgStatusRunMany");
-    messages.msgClearAll = read("frmMain", "msgClearAll");
-    messages.msgFolderView = read("frmMain", "msgFolderView");
-    messages.msgFinishInfo = read("frmMain", "msgFinishInfo");
-    messages.msgNoProfile = read("frmMain", "msgNoProfile");
-    messages.msgFolderLineBreak = read("frmMain", "msgFolderLineBreak");
-    messages.msgEncoderMissing = read("frmMain", "msgEncoderMissing");
-    ShowFormatAvailability();
-    const std::pair<QString*, const char*> runTexts[] = {
+    const std::pair<QString*, const char*> messageTexts[] = {
+        {&messages.StringStartCaption, "StringStartCaption"},
+        {&messages.StringStopCaption, "StringStopCaption"},
+        {&messages.msgStatusReady, "msgStatusReady"},
+        {&messages.msgStatusRun, "msgStatusRun"},
+        {&messages.msgStatusRunMany, "msgStatusRunMany"},
+        {&messages.msgClearAll, "msgClearAll"},
+        {&messages.msgFolderView, "msgFolderView"},
+        {&messages.msgFinishInfo, "msgFinishInfo"},
+        {&messages.msgNoProfile, "msgNoProfile"},
+        {&messages.msgFolderLineBreak, "msgFolderLineBreak"},
+        {&messages.msgEncoderMissing, "msgEncoderMissing"},
         {&messages.msgItemWaiting, "msgItemWaiting"},
         {&messages.msgItemDone, "msgItemDone"},
         {&messages.msgItemFailed, "msgItemFailed"},
@@ -627,8 +624,11 @@ void TfrmMain::LoadLanguage(const QString& fileName)
         {&messages.msgNotifyConverted, "msgNotifyConverted"},
         {&messages.msgNotifyFailed, "msgNotifyFailed"},
     };
-    for (const auto& [field, key] : runTexts)
+    for (const auto& [field, key] : messageTexts)
         *field = read("frmMain", key);
+    labelCurrentInfo->setText(messages.msgStatusReady);
+    labelCurrentInfo->setToolTip(messages.msgStatusReady);
+    ShowFormatAvailability();
     N_1->setTitle(read("frmMain", "N_1"));
     N_Simultaneous->setTitle(read("frmMain", "N_Simultaneous"));
     N_Skin->setTitle(read("frmMain", "N_Skin"));

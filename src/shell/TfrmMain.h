@@ -165,7 +165,6 @@ public:
     void ActionChangeProfileExecute();
     void ComboBoxFormatSelectChange(int index);
     void FillChoiceBox(QComboBox* box, const QString& value, const QString& choices, bool enabled);
-    int ReadFormatIndex() const;
     // Writes the position and, as [setting] formatFile, the file name of the entry there.
     void WriteFormatIndex(int index) const;
     // The saved output format, applied at the first show.
@@ -238,6 +237,8 @@ private:
     void SetItemStatus(int index, const QString& text, const QString& toolTip = QString());
     void UpdatePauseActions();
     void MediaInfoRead(const QString& path);
+    // The profile file name (without folder) of a format list entry; empty for no entry.
+    QString FormatFileAt(int index) const;
     void BeginRunJournal(const QList<TBatchItem>& items, const QString& folderText);
     void ReportJournalNotSaved();
     // The desktop notification and the window manager's attention when the window is not the
@@ -305,7 +306,6 @@ private:
     TBatchProgress batchProgress;          // the whole run, when several items convert at once
     TTimeLeft timeLeft;                    // of the file and of the whole run
     QHash<QString, QList<int>> runSources; // the run's items by source, for durations read
-    int runFinishedCount = 0;
     int runConverted = 0;
     int runFailed = 0;
     int runSimultaneous = 1;

@@ -6,7 +6,6 @@
 #include "dialogs/TMessageBox.h"
 #include "dialogs/TfrmOverWrite.h"
 #include "dialogs/TfrmUnSupportFormat.h"
-#include "engine/EncoderText.h"
 #include "engine/TEncoderLog.h"
 #include "engine/TMediaInfoReader.h"
 #include "engine/TProgressState.h"
@@ -22,7 +21,6 @@
 #include "shell/TDesktopNotice.h"
 
 #include <QAction>
-#include <QActionGroup>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -30,7 +28,6 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStandardItemModel>
@@ -167,20 +164,17 @@ TJobSettings TfrmMain::ReadJobSettings() const
     return settings;
 }
 
-int TfrmMain::ReadFormatIndex() const
-{
-    return IniFile(frmCommon->configFile)
-        .ReadInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), 0);
-}
-
 void TfrmMain::WriteFormatIndex(int index) const
 {
     const IniFile config(frmCommon->configFile);
     config.WriteInteger(QStringLiteral("setting"), QStringLiteral("iComboxFormatIndex"), index);
     // The file name keeps naming the same format when the catalogue's order changes.
-    const QString file =
-        index >= 0 && index < catalogue.entries.size() ? catalogue.entries[index].FileName() : QString();
-    config.WriteString(QStringLiteral("setting"), QStringLiteral("formatFile"), file);
+    config.WriteString(QStringLiteral("setting"), QStringLiteral("formatFile"), FormatFileAt(index));
+}
+
+QString TfrmMain::FormatFileAt(int index) const
+{
+    return index >= 0 && index < catalogue.entries.size() ? catalogue.entries[index].FileName() : QString();
 }
 
 void TfrmMain::RestoreFormatIndex()
@@ -304,7 +298,8 @@ int TfrmMain::ReadSimultaneous() const
 
 void TfrmMain::WriteSimultaneous(int count) const
 {
-    IniFile(frmCommon->configFile).WriteInteger(QStringLiteral("setting"), QStringLiteral("simultaneous"), count);
+    IniFile(frmCommon->configFile)
+        .WriteInteger(QStringLiteral("setting"), QStringLiteral("simultaneous"), count);
 }
 
 void TfrmMain::N_SimultaneousClick(int count)
@@ -354,7 +349,6 @@ void TfrmMain::RunBatch()
     replaceableOutputs.clear();
     runProgress = QList<TItemProgress>(items.size());
     runFinished = QList<bool>(items.size(), false);
-    runFinishedCount = 0;
     runConverted = 0;
     runFailed = 0;
     runSimultaneous = ReadSimultaneous();
@@ -399,7 +393,7 @@ void TfrmMain::BeginRunJournal(const QList<TBatchItem>& items, const QString& fo
     TJournal journal;
     journal.outputFolder = folderText;
     journal.formatIndex = ComboBoxFormatSelect->currentIndex();
-    journal.formatFile = QFileInfo(ComboBoxFormatSelect->currentData().toString()).fileName();
+    journal.formatFile = FormatFileAt(journal.formatIndex);
     journal.items.reserve(items.size());
     for (const TBatchItem& item : items)
         journal.items << TJournalItem{item.source, item.startText, item.durationText, TJournalState::Waiting,
@@ -499,7 +493,6 @@ void TfrmMain::BatchItemFinished(int index, TItemResult result)
 {
     if (!runFinished[index]) {
         runFinished[index] = true;
-        ++runFinishedCount;
         runConverted += result == TItemResult::Converted ? 1 : 0;
         runFailed += result == TItemResult::Failed ? 1 : 0;
     }
@@ -539,23 +532,23 @@ void TfrmMain::ShowBatchProgress()
         const QTreeWidgetItem* item = RunItem(shownItem);
         const TProgressItem current{item ? item->text(0) : QString(), item ? item->text(1) : QString(),
                                     item ? item->text(2) : QString(), shownItem, int(runRows.size())};
-        const TProgressView view =
-            TProgressState::MakeView(progress.totalSeconds, progress.reachedSeconds, current, messages.msgStatusRun);
+        const TProgressView view = TProgressState::MakeView(progress.totalSeconds, progress.reachedSeconds,
+                                                            current, messages.msgStatusRun);
         position = view.position;
         statusText = view.statusText;
         formatError = view.formatError;
-        // The figures follow the counter; the file's window and name come after them.
-        QString counter;
-        try {
-            counter = SafeFormat(messages.msgStatusRun,
-                                 QStringLiteral("%1/%2").arg(shownItem + 1).arg(runRows.size()));
-        } catch (const AppError&) {
-            // Reported with the view's own error.
-        }
+        // The figures follow the counter; the file's window and name come after them. The view's
+        // text begins with the counter, or has none when the status format did not format.
         try {
             const QString figures = RunFiguresText();
-            if (!figures.isEmpty() && statusText.startsWith(counter))
+            if (!figures.isEmpty()) {
+                const QString counter =
+                    view.formatError.isEmpty()
+                        ? SafeFormat(messages.msgStatusRun,
+                                     QStringLiteral("%1/%2").arg(shownItem + 1).arg(runRows.size()))
+                        : QString();
                 statusText.insert(counter.size(), QStringLiteral(" · ") + figures);
+            }
         } catch (const AppError& error) {
             formatError = error.Text();
         }
@@ -563,8 +556,9 @@ void TfrmMain::ShowBatchProgress()
         // Several at once: the bar shows the whole batch, the line counts the finished files.
         position = batchProgress.Position();
         try {
-            statusText = SafeFormat(messages.msgStatusRunMany,
-                                    QStringLiteral("%1/%2").arg(runFinishedCount).arg(runRows.size()));
+            statusText =
+                SafeFormat(messages.msgStatusRunMany,
+                           QStringLiteral("%1/%2").arg(batchProgress.FinishedCount()).arg(runRows.size()));
             const QString figures = RunFiguresText();
             if (!figures.isEmpty())
                 statusText += QStringLiteral(" · ") + figures;
@@ -847,7 +841,7 @@ void TfrmMain::ResumeJournal(const TJournal& journal)
     // The format by its profile file when the list still has it, else by its place.
     int format = -1;
     for (int i = 0; i < ComboBoxFormatSelect->count() && !journal.formatFile.isEmpty(); ++i) {
-        if (QFileInfo(ComboBoxFormatSelect->itemData(i).toString()).fileName() == journal.formatFile) {
+        if (FormatFileAt(i) == journal.formatFile) {
             format = i;
             break;
         }

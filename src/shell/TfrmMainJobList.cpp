@@ -165,8 +165,8 @@ void TfrmMain::ClearJobList()
 
 void TfrmMain::ActionFileClearAllExecute()
 {
-    if (TMessageBox::Show(this, messages.msgClearAll, QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Question) ==
-        QMessageBox::Ok)
+    if (TMessageBox::Show(this, messages.msgClearAll, QMessageBox::Ok | QMessageBox::Cancel,
+                          QMessageBox::Question) == QMessageBox::Ok)
         ClearJobList();
 }
 
