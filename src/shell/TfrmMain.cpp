@@ -460,13 +460,16 @@ void TfrmMain::FormShow()
             throw AppError(frmCommon->SettingsWarning());
     });
     // Shown once the window is on the screen, over it and with the application title that
-    // the language file just gave.
-    for (const QString& text : errors)
-        QTimer::singleShot(0, this, [this, text] { TMessageBox::ShowError(this, text); });
-    // After those: a run cut off last time is offered once the window is up.
-    QTimer::singleShot(0, this, [this] {
+    // the language file just gave; then a run cut off last time is offered. The welcome window
+    // comes after them all: a box shown over it would block it while it looks usable.
+    QTimer::singleShot(0, this, [this, errors] {
+        for (const QString& text : errors)
+            TMessageBox::ShowError(this, text);
         if (!formCloseDone)
             CheckRunJournal();
+        startupNoticesDone = true;
+        if (helpDialogWaiting && !formCloseDone)
+            ShowHelpDialog();
     });
 }
 
@@ -485,8 +488,11 @@ void TfrmMain::FormPaint()
     if (!encoderAnswerKnown)
         QTimer::singleShot(0, this, &TfrmMain::AskEncoderAvailability);
     if (frmCommon->DisplayHelpDialogEnabled()) {
-        // Shown once the paint is over, never from inside it.
-        QTimer::singleShot(0, this, &TfrmMain::ShowHelpDialog);
+        // Shown once the paint is over, never from inside it, and after the start-up notices.
+        if (startupNoticesDone)
+            QTimer::singleShot(0, this, &TfrmMain::ShowHelpDialog);
+        else
+            helpDialogWaiting = true;
     }
 }
 

@@ -289,6 +289,10 @@ private:
     TfrmSplash* frmSplash = nullptr;      // set by main(); destroyed when the window closes
     TSkinEngine* suiSkinEngine = nullptr; // made on first use; restyles every window
     bool firstPaintDone = false;
+    // The start-up errors and the journal question have been shown; the welcome window waits
+    // for them.
+    bool startupNoticesDone = false;
+    bool helpDialogWaiting = false;
 
     // Profiles and the run.
     TProfileCatalogue catalogue;

@@ -18,6 +18,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QFileDialog>
 #include <QGroupBox>
 #include <QKeySequence>
@@ -620,6 +621,34 @@ private slots:
         TestSupport::Child<QAction>(w, "ActionExit")->trigger();
         QVERIFY(!w->isVisible());
         QCOMPARE(w->JobCount(), 0);
+    }
+
+    // A box at start (here: a journal that is none) comes before the welcome window, which would
+    // otherwise show on top of a box that blocks it.
+    void welcomeWaitsForStartupNotices()
+    {
+        ShellFixture fixture(QStringLiteral("[setting]\ndisplayHelpDialog=1\n"));
+        QFile journal(fixture.Path(QStringLiteral("queue.ini")));
+        QVERIFY(journal.open(QIODevice::WriteOnly));
+        journal.write("\x01 not a journal");
+        journal.close();
+        TMessageBox::nextAnswers.clear();
+        bool boxShown = false;
+        bool welcomeDuringBox = true;
+        WhenModal([&](QWidget* modal) {
+            auto* box = qobject_cast<QMessageBox*>(modal);
+            if (!box)
+                return;
+            boxShown = true;
+            // The window is painted meanwhile, and the welcome window would come now.
+            QTest::qWait(300);
+            welcomeDuringBox = TestSupport::Child<QWidget>(fixture.window.get(), "frmHelpDialog")->isVisible();
+            box->button(QMessageBox::Ok)->click();
+        });
+        TfrmMain* w = fixture.Start();
+        QTRY_VERIFY(boxShown);
+        QVERIFY(!welcomeDuringBox);
+        QTRY_VERIFY(TestSupport::Child<QWidget>(w, "frmHelpDialog")->isVisible());
     }
 };
 
