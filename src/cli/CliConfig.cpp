@@ -2,20 +2,13 @@
 
 #include "cli/CliOptions.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/TfrmCommon.h"
 
-#include <QDir>
-#include <QStandardPaths>
 
 QString CliConfigFile(const TfrmCommon& common)
 {
     return common.configFile;
-}
-
-QString DefaultOutputFolder()
-{
-    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    return movies.isEmpty() ? QDir::homePath() : movies;
 }
 
 TCliDefaults ReadCliDefaults(const QString& configFile)

@@ -18,5 +18,3 @@ struct TCliDefaults
 // Missing keys, and values that are no integer or out of range, give the defaults above.
 TCliDefaults ReadCliDefaults(const QString& configFile);
 
-// The folder the window offers when none is saved: the user's videos, else the home folder.
-QString DefaultOutputFolder();

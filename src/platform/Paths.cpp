@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 QString ShortPath(const QString& path)
 {
@@ -30,4 +31,10 @@ QString TempFolder()
     if (!folder.endsWith(u'/'))
         folder += u'/';
     return folder;
+}
+
+QString DefaultOutputFolder()
+{
+    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    return movies.isEmpty() ? QDir::homePath() : movies;
 }

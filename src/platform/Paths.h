@@ -1,6 +1,6 @@
 #pragma once
 // File-system names the program hands on: the stand-in for short (8.3) paths, the extension
-// of a file name and the temporary folder.
+// of a file name, the temporary folder and the default output folder.
 
 #include <QString>
 
@@ -16,3 +16,6 @@ QString ExtensionWithDot(const QString& path);
 
 // The temporary folder, ending in "/".
 QString TempFolder();
+
+// The output folder when none is saved: the user's videos, else the home folder.
+QString DefaultOutputFolder();

@@ -153,7 +153,6 @@ public:
     void editOutputFolderChange(const QString& text);
     QString ReadOutputFolder() const;
     void WriteOutputFolder(const QString& folder) const;
-    static QString DefaultOutputFolder();
     // Empties the list (when the window closes, and clear all).
     void ClearJobList();
     int JobCount() const;

@@ -14,6 +14,7 @@
 #include "joblist/TTimeWindowEditor.h"
 #include "joblist/TimeWindowText.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
 
@@ -31,7 +32,6 @@
 #include <QLocale>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QStandardPaths>
 #include <QToolTip>
 #include <QTreeWidget>
 #include <QUrl>
@@ -430,12 +430,6 @@ void TfrmMain::ActionSetDirectoryExecute()
 void TfrmMain::editOutputFolderChange(const QString& text)
 {
     WriteOutputFolder(text);
-}
-
-QString TfrmMain::DefaultOutputFolder()
-{
-    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    return movies.isEmpty() ? QDir::homePath() : movies;
 }
 
 QString TfrmMain::ReadOutputFolder() const

@@ -12,6 +12,7 @@
 #include "joblist/TFrmDirectory.h"
 #include "joblist/TTimeWindowEditor.h"
 #include "platform/AppError.h"
+#include "platform/Paths.h"
 #include "shell/TApplication.h"
 
 #include <QAbstractButton>
@@ -455,10 +456,10 @@ private slots:
         {
             TfrmMain* w = fixture.Start();
             // First start without the key: the default folder is shown and written.
-            QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), TfrmMain::DefaultOutputFolder());
+            QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), DefaultOutputFolder());
             QCOMPARE(fixture.Config().ReadString("setting", "outputFolder", "missing"),
-                     TfrmMain::DefaultOutputFolder());
-            QVERIFY(!TfrmMain::DefaultOutputFolder().contains(QStringLiteral("c:")));
+                     DefaultOutputFolder());
+            QVERIFY(!DefaultOutputFolder().contains(QStringLiteral("c:")));
 
             // Cancel changes nothing.
             QTimer::singleShot(0, this, [] {
@@ -467,7 +468,7 @@ private slots:
             });
             TestSupport::Child<QPushButton>(w, "BitBtnOutput")->click();
             QCOMPARE(TestSupport::Child<TFrmDirectory>(w, "FrmDirectory")->chosenFolder, QString());
-            QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), TfrmMain::DefaultOutputFolder());
+            QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), DefaultOutputFolder());
 
             // OK takes the selected folder.
             QTimer::singleShot(0, this, [chosen] {
@@ -531,7 +532,7 @@ private slots:
         QVERIFY2(TMessageBox::shownTexts.first().startsWith(QStringLiteral("Unable to write to ")),
                  qPrintable(TMessageBox::shownTexts.first()));
         // The field keeps the folder all the same, and the window works.
-        QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), TfrmMain::DefaultOutputFolder());
+        QCOMPARE(TestSupport::Child<QLineEdit>(w, "editOutputFolder")->text(), DefaultOutputFolder());
         w->AddJobFile(QStringLiteral("/v/a.avi"));
         QCOMPARE(w->JobCount(), 1);
     }

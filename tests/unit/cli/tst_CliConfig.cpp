@@ -1,6 +1,7 @@
 // The defaults the command line takes from config.ini, which it only reads.
 
 #include "cli/CliConfig.h"
+#include "platform/Paths.h"
 #include "platform/TfrmCommon.h"
 #include "support/TestFiles.h"
 
