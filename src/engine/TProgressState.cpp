@@ -63,7 +63,7 @@ TProgressView TProgressState::View(const TProgressItem& item, const QString& sta
 }
 
 TProgressView TProgressState::MakeView(qint64 totalSeconds, qint64 currentSeconds, const TProgressItem& item,
-                                       const QString& statusRunFormat)
+                                       const QString& statusRunFormat, const QString& figures)
 {
     const qint64 startSeconds = TimeTextToSeconds(item.startText + QStringLiteral(".0"));
     const qint64 windowLength = WindowSeconds(totalSeconds, item.startText, item.durationText);
@@ -82,6 +82,8 @@ TProgressView TProgressState::MakeView(qint64 totalSeconds, qint64 currentSecond
     } catch (const AppError& error) {
         view.formatError = error.Text();
     }
+    if (!figures.isEmpty())
+        runText += QStringLiteral(" · ") + figures;
     view.statusText = runText + QStringLiteral(" [%1-%2]").arg(item.startText, endText) + u' ' + item.caption;
     return view;
 }

@@ -43,7 +43,8 @@ public:
     void TakeMarkers(const QString& text);
 
     // The length in seconds of the part of the input the item converts: its duration text,
-    // or the input's duration from its start on; at least 1.
+    // or the input's duration from its start on. A length of 0 counts as 1, so nothing divides
+    // by it; a start past the end gives a negative length, which the bar's position survives.
     qint64 WindowSeconds(const QString& startText, const QString& durationText) const
     {
         return WindowSeconds(TotalSeconds, startText, durationText);
@@ -56,8 +57,9 @@ public:
     TProgressView View(const TProgressItem& item, const QString& statusRunFormat) const;
 
     // View for figures kept elsewhere: the input's duration and the output time reached.
+    // figures (speed, time left), when there are any, follow the counter after a " · ".
     static TProgressView MakeView(qint64 totalSeconds, qint64 currentSeconds, const TProgressItem& item,
-                                  const QString& statusRunFormat);
+                                  const QString& statusRunFormat, const QString& figures = QString());
 
     // TakeMarkers, then View.
     TProgressView ParseEncoderOutput(const QString& text, const TProgressItem& item,

@@ -532,26 +532,18 @@ void TfrmMain::ShowBatchProgress()
         const QTreeWidgetItem* item = RunItem(shownItem);
         const TProgressItem current{item ? item->text(0) : QString(), item ? item->text(1) : QString(),
                                     item ? item->text(2) : QString(), shownItem, int(runRows.size())};
+        QString figures;
+        QString figuresError;
+        try {
+            figures = RunFiguresText();
+        } catch (const AppError& error) {
+            figuresError = error.Text();
+        }
         const TProgressView view = TProgressState::MakeView(progress.totalSeconds, progress.reachedSeconds,
-                                                            current, messages.msgStatusRun);
+                                                            current, messages.msgStatusRun, figures);
         position = view.position;
         statusText = view.statusText;
-        formatError = view.formatError;
-        // The figures follow the counter; the file's window and name come after them. The view's
-        // text begins with the counter, or has none when the status format did not format.
-        try {
-            const QString figures = RunFiguresText();
-            if (!figures.isEmpty()) {
-                const QString counter =
-                    view.formatError.isEmpty()
-                        ? SafeFormat(messages.msgStatusRun,
-                                     QStringLiteral("%1/%2").arg(shownItem + 1).arg(runRows.size()))
-                        : QString();
-                statusText.insert(counter.size(), QStringLiteral(" · ") + figures);
-            }
-        } catch (const AppError& error) {
-            formatError = error.Text();
-        }
+        formatError = figuresError.isEmpty() ? view.formatError : figuresError;
     } else {
         // Several at once: the bar shows the whole batch, the line counts the finished files.
         position = batchProgress.Position();

@@ -138,6 +138,28 @@ private slots:
         QCOMPARE(state.ParseEncoderOutput(QString(), item, format).statusText, status);
     }
 
+    // Speed and time left follow the counter, before the file's window and name.
+    void figuresFollowTheCounter_data()
+    {
+        QTest::addColumn<QString>("format");
+        QTest::addColumn<QString>("figures");
+        QTest::addColumn<QString>("status");
+        QTest::newRow("counter and figures")
+            << "File %s:" << QStringLiteral("3.1× · 0:42 left")
+            << QStringLiteral("File 1/1: · 3.1× · 0:42 left [00:00:00-00:00:10] a.avi");
+        QTest::newRow("no figures") << "File %s:" << QString() << "File 1/1: [00:00:00-00:00:10] a.avi";
+        QTest::newRow("broken format keeps the figures")
+            << "%d" << QStringLiteral("Paused") << QStringLiteral(" · Paused [00:00:00-00:00:10] a.avi");
+    }
+    void figuresFollowTheCounter()
+    {
+        QFETCH(QString, format);
+        QFETCH(QString, figures);
+        const TProgressItem item{QStringLiteral("a.avi"), QStringLiteral("00:00:00"),
+                                 QStringLiteral("00:00:10"), 0, 1};
+        QTEST(TProgressState::MakeView(10, 5, item, format, figures).statusText, "status");
+    }
+
     // A broken language text loses the counter, never the progress.
     void statusFormatThatDoesNotFormat_data()
     {
