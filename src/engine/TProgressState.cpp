@@ -49,7 +49,8 @@ void TProgressState::TakeMarkers(const QString& text)
     }
 }
 
-qint64 TProgressState::WindowSeconds(qint64 totalSeconds, const QString& startText, const QString& durationText)
+qint64 TProgressState::WindowSeconds(qint64 totalSeconds, const QString& startText,
+                                     const QString& durationText)
 {
     const qint64 startSeconds = TimeTextToSeconds(startText + QStringLiteral(".0"));
     const qint64 length = durationText.isEmpty() ? totalSeconds - startSeconds
