@@ -17,6 +17,7 @@
 #include "engine/TBatchRun.h"
 #include "engine/TRunJournal.h"
 #include "platform/AppError.h"
+#include "platform/CountText.h"
 #include "platform/IniFile.h"
 #include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
@@ -98,6 +99,10 @@ struct TWindow : TMainWindow
     QString Text(const char* key) const
     {
         return IniFile(common->languageFile).ReadString("frmMain", QString::fromLatin1(key), QString());
+    }
+    TCountText Texts(const char* key) const
+    {
+        return TCountText::Read(IniFile(common->languageFile), "frmMain", QString::fromLatin1(key));
     }
 };
 
@@ -212,7 +217,7 @@ private slots:
         IniFile(appFolder + "config.ini").WriteString("setting", "outputFolder", work.path() + "/elsewhere");
         TMessageBox::nextAnswers = {QMessageBox::Yes};
         TWindow w(appFolder);
-        const QString question = SafeFormat(w.Text("msgResumeQueue"), "2");
+        const QString question = w.Texts("msgResumeQueue").Format(2);
         QTRY_VERIFY(TMessageBox::shownTexts.contains(question));
         QCOMPARE(TMessageBox::shownTexts, QStringList{question});
         QVERIFY(!QFile::exists(journalPath));
@@ -304,8 +309,7 @@ private slots:
             TMessageBox::nextAnswers = {QMessageBox::Ok};
         TWindow w(appFolder);
         QTest::qWait(200);
-        const QString question =
-            SafeFormat(w.Text("msgResumeQueue"), QString::number(written.Unfinished().size()));
+        const QString question = w.Texts("msgResumeQueue").Format(written.Unfinished().size());
         QCOMPARE(TMessageBox::shownTexts.contains(question), asked);
         QCOMPARE(w.List()->topLevelItemCount(), rows);
         QCOMPARE(QFile::exists(path), journalStays);
