@@ -1,5 +1,7 @@
 #include "platform/SettingsPlace.h"
 
+#include "platform/Paths.h"
+
 #include <QDir>
 #include <QFile>
 
@@ -7,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -77,7 +80,11 @@ bool FolderWritable(const QString& folder)
     return (info.st_mode & needed) == needed;
 }
 
-TSettingsPlace FindSettingsPlace(const QString& appFolder)
+namespace {
+
+// homeFolder is asked only when the place is needed: the password database may be a network
+// service.
+TSettingsPlace FindPlace(const QString& appFolder, const std::function<QString()>& homeFolder)
 {
     TSettingsPlace place;
     struct stat info;
@@ -93,8 +100,8 @@ TSettingsPlace FindSettingsPlace(const QString& appFolder)
     // The base directory rules: a relative path in XDG_CONFIG_HOME is invalid and ignored.
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!QDir::isAbsolutePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (!QDir::isAbsolutePath(home)) {
+        const QString home = homeFolder();
+        if (home.isEmpty()) {
             place.homeMissing = true;
             place.wanted = QStringLiteral("~/.config/velmora/");
             return place;
@@ -111,4 +118,16 @@ TSettingsPlace FindSettingsPlace(const QString& appFolder)
     }
     place.folder = place.wanted;
     return place;
+}
+
+} // namespace
+
+TSettingsPlace FindSettingsPlace(const QString& appFolder)
+{
+    return FindPlace(appFolder, HomeFolder);
+}
+
+TSettingsPlace FindSettingsPlace(const QString& appFolder, const QString& home)
+{
+    return FindPlace(appFolder, [&home] { return home; });
 }

@@ -13,7 +13,7 @@ struct TSettingsPlace
     QString folder;
     // The folder that was wanted, for the message when folder is empty.
     QString wanted;
-    // Why wanted cannot be used: the system's error text, empty when HOME is not set either.
+    // Why wanted cannot be used: the system's error text, empty when there is no home folder.
     QString cause;
     bool homeMissing = false;
     // True when the files moved away from the program folder.
@@ -24,10 +24,13 @@ struct TSettingsPlace
     QString File(const QString& name) const { return folder.isEmpty() ? QString() : folder + name; }
 };
 
-// Decides for the program folder appFolder (which ends in "/"). Reads XDG_CONFIG_HOME and HOME
-// at each call. Creates the folder under the home folder when it is needed, and nothing else:
-// no file is copied or moved between the two places.
+// Decides for the program folder appFolder (which ends in "/"). Reads XDG_CONFIG_HOME and the
+// home folder (HomeFolder) at each call. Creates the folder under the home folder when it is
+// needed, and nothing else: no file is copied or moved between the two places, and a home
+// folder that does not exist is never made.
 TSettingsPlace FindSettingsPlace(const QString& appFolder);
+// The same for a home folder as HomeFolder gives it (empty: there is none).
+TSettingsPlace FindSettingsPlace(const QString& appFolder, const QString& home);
 
 // Whether the running user may create and replace files in folder. The system lets the
 // superuser write anywhere, so for the superuser the folder's permission bits decide, as they

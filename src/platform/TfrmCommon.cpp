@@ -83,10 +83,11 @@ QString TfrmCommon::SettingsWarning() const
         return QString();
     // A language file without these keys must not hide the only notice the user gets.
     const IniFile language(languageFile);
-    const QString cause = settingsPlace.homeMissing ? language.ReadString(QStringLiteral("frmMain"),
-                                                                          QStringLiteral("msgSettingsNoHome"),
-                                                                          QStringLiteral("HOME is not set"))
-                                                    : settingsPlace.cause;
+    const QString cause =
+        settingsPlace.homeMissing
+            ? language.ReadString(QStringLiteral("frmMain"), QStringLiteral("msgSettingsNoHome"),
+                                  QStringLiteral("no home folder was found"))
+            : settingsPlace.cause;
     return SafeFormat(language.ReadString(QStringLiteral("frmMain"), QStringLiteral("msgSettingsNotSaved"),
                                           QStringLiteral("Settings cannot be saved in %s.")),
                       settingsPlace.wanted + QStringLiteral(" (") + cause + u')');

@@ -331,6 +331,11 @@ void TfrmMain::RunBatch()
         // No folder would put every output into the root of the file system: the default
         // folder is used, and shown and saved as the chosen one.
         folderText = DefaultOutputFolder();
+        // Without a home folder there is no default: the user chooses one.
+        if (folderText.isEmpty()) {
+            TMessageBox::Show(this, messages.msgNoOutputFolder, QMessageBox::Ok, QMessageBox::Warning);
+            return;
+        }
         editOutputFolder->setText(folderText);
     }
 
