@@ -50,6 +50,8 @@ const QStringList& TCliTexts::Keys()
         "progressLeft",
         "stopping",
         "summary",
+        "summaryNotStarted",
+        "errNoOutputFolder",
     };
     return keys;
 }
