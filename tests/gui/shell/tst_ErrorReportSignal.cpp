@@ -86,8 +86,9 @@ private slots:
         QTRY_COMPARE_WITH_TIMEOUT(server.requests.size(), 1, 30000);
         if (mode == int(ReportServer::Mode::Huge))
             QTRY_VERIFY_WITH_TIMEOUT(server.hugeDone, 60000);
-        else
-            QTest::qWait(500);
+        // Time for the program to take in what came and show it, which is where a huge reply
+        // held it.
+        QTest::qWait(3000);
         QVERIFY(program.state() == QProcess::Running);
 
         QVERIFY(::kill(static_cast<pid_t>(program.processId()), SIGTERM) == 0);
