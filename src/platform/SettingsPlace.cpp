@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <algorithm>
 #include <cerrno>
@@ -130,4 +131,16 @@ TSettingsPlace FindSettingsPlace(const QString& appFolder)
 TSettingsPlace FindSettingsPlace(const QString& appFolder, const QString& home)
 {
     return FindPlace(appFolder, [&home] { return home; });
+}
+
+void PlaceToolkitSettings()
+{
+    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(folder)) {
+        const QString home = HomeFolder();
+        // No home folder: a "folder" below a device, where nothing can ever be made.
+        folder = home.isEmpty() ? QStringLiteral("/dev/null") : home + QStringLiteral("/.config");
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }

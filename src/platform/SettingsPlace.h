@@ -32,6 +32,12 @@ TSettingsPlace FindSettingsPlace(const QString& appFolder);
 // The same for a home folder as HomeFolder gives it (empty: there is none).
 TSettingsPlace FindSettingsPlace(const QString& appFolder, const QString& home);
 
+// Qt keeps a few settings of its own (the file dialog's) in QtProject.conf under
+// XDG_CONFIG_HOME or HOME/.config and makes the folders it needs there: with HOME unset or no
+// folder that would land at the root or make a home that is not there. This points Qt at the
+// same home folder as the program's own settings, or nowhere when there is none.
+void PlaceToolkitSettings();
+
 // Whether the running user may create and replace files in folder. The system lets the
 // superuser write anywhere, so for the superuser the folder's permission bits decide, as they
 // do for everybody else: a folder whose bits deny writing counts as read-only, like a

@@ -59,6 +59,7 @@ void TfrmCommon::InitPaths(const QString& appFolderOverride)
         folder += u'/';
     appFolder = folder;
     settingsPlace = FindSettingsPlace(appFolder);
+    PlaceToolkitSettings();
     configFile = settingsPlace.File(QStringLiteral("config.ini"));
     logFile = settingsPlace.File(QStringLiteral("logFile.txt"));
     languageId = IniFile(configFile).ReadInteger(QStringLiteral("common"), QStringLiteral("language"), 2);

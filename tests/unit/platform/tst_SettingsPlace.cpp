@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -382,7 +383,13 @@ void TestSettingsPlace::noPlaceDropsWritesAndSaysWhy()
              ? IniFile(common.languageFile).ReadString("frmMain", "msgSettingsNoHome", QString())
              : common.settingsPlace.cause) +
         u')';
+    // Nothing is made where the home folder should be, not even by the toolkit, which keeps
+    // its own settings there.
+    QSettings toolkit(QSettings::UserScope, QStringLiteral("QtProject"));
+    toolkit.setValue(QStringLiteral("probe"), 1);
+    toolkit.sync();
     QVERIFY(!QFileInfo::exists(Path(QStringLiteral("gone"))));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/.config/QtProject.conf")));
     const QString warning = common.SettingsWarning();
     if (language.isEmpty()) {
         const QString format =
