@@ -322,8 +322,10 @@ QString TBatchRun::ReplaceableTarget(const TBatchItem& item, const QString& outp
     if (path.isEmpty() || !item.replaceableIdentity.valid)
         return QString();
     // Only that very file, as the cut-off run left it: not a link (whose target is somebody
-    // else's), not a folder, not a file put in its place or changed since, never a source.
-    if (!TFileIdentity::Of(path).Unchanged(item.replaceableIdentity) || IsBatchSource(path))
+    // else's), not a folder, not a file put in its place or changed since, never a source. And
+    // only its placeholder: a journal may be crafted to name any file with its true identity.
+    if (!TFileIdentity::Of(path).Unchanged(item.replaceableIdentity) || !StillPlaceholder(path) ||
+        IsBatchSource(path))
         return QString();
     return IsAutoNameOf(path, outputPath) ? path : QString();
 }

@@ -31,11 +31,11 @@ struct TBatchItem
     QString source;       // the path as added
     QString startText;    // "HH:MM:SS"
     QString durationText; // empty: up to the end
-    // An output an earlier run of this item made and was cut off from (the program was
+    // The placeholder an earlier run of this item made and was cut off from (the program was
     // killed): it is replaced without asking, but only while that very file exists unchanged
-    // (replaceableIdentity, as that run last saw it), is no source of the batch, and the item's
-    // output name still leads to it (the name itself or one of its automatic names). Without
-    // an identity nothing is waived.
+    // (replaceableIdentity, as that run last saw it) and still holds nothing, is no source of
+    // the batch, and the item's output name still leads to it (the name itself or one of its
+    // automatic names). Without an identity nothing is waived.
     QString replaceableOutput;
     TFileIdentity replaceableIdentity;
 };

@@ -187,16 +187,17 @@ bool TRunJournal::InUse(const QString& path)
     return probe.error() == QLockFile::LockFailedError;
 }
 
-void TRunJournal::RemoveLeftovers(const TJournal& journal)
+void TRunJournal::RemoveLeftovers(const QList<TJournalItem>& items, bool placeholders)
 {
-    for (const TJournalItem& item : journal.items) {
+    for (const TJournalItem& item : items) {
         if (item.output.isEmpty())
             continue;
         // Only a name of the form the run gives, beside the output, and the file it made there.
         if (!item.partial.isEmpty() && IsPartialOf(item.partial, item.output) &&
             TFileIdentity::Of(item.partial).SameFile(item.partialIdentity))
             QFile::remove(item.partial);
-        if (TFileIdentity::Of(item.output).Unchanged(item.outputIdentity) && StillPlaceholder(item.output))
+        if (placeholders && TFileIdentity::Of(item.output).Unchanged(item.outputIdentity) &&
+            StillPlaceholder(item.output))
             QFile::remove(item.output);
     }
 }

@@ -79,10 +79,11 @@ public:
     static QString SetAside(const QString& path);
     // True while a live run (this program or another copy) keeps the journal at path.
     static bool InUse(const QString& path);
-    // Removes what a cut-off run left that is of no use: the partial files its encoders were
-    // writing and the placeholders still holding nothing at its output names, each only while
-    // it is the very file the journal names. Nothing else is touched.
-    static void RemoveLeftovers(const TJournal& journal);
+    // Removes what a cut-off run left for items that is of no use: the partial files its
+    // encoders were writing and, with placeholders, the placeholders still holding nothing at
+    // its output names (a run that takes the items up again replaces those unasked); each only
+    // while it is the very file the journal names. Nothing else is touched.
+    static void RemoveLeftovers(const QList<TJournalItem>& items, bool placeholders);
 
     explicit TRunJournal(QObject* parent = nullptr);
     ~TRunJournal() override;

@@ -817,7 +817,7 @@ void TfrmMain::CheckRunJournal()
     }
     const QList<TJournalItem> unfinished = journal.Unfinished();
     if (unfinished.isEmpty()) {
-        TRunJournal::RemoveLeftovers(journal);
+        TRunJournal::RemoveLeftovers(journal.items, true);
         QFile::remove(path);
         return;
     }
@@ -825,8 +825,9 @@ void TfrmMain::CheckRunJournal()
         TMessageBox::Show(this, SafeFormat(messages.msgResumeQueue, QString::number(unfinished.size())),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
     // Either way the journal has done its work: the next run keeps its own. The half-written
-    // files and empty placeholders of the cut-off run are of no use to a new one.
-    TRunJournal::RemoveLeftovers(journal);
+    // files of the cut-off run are of no use to a new one, nor are its empty placeholders
+    // unless its files are put back.
+    TRunJournal::RemoveLeftovers(journal.items, answer != QMessageBox::Yes);
     QFile::remove(path);
     if (answer == QMessageBox::Yes)
         ResumeJournal(journal);
@@ -856,6 +857,7 @@ void TfrmMain::ResumeJournal(const TJournal& journal)
     for (const TJournalItem& entry : journal.Unfinished()) {
         if (!QFileInfo(entry.source).isFile()) {
             missing << entry.source;
+            TRunJournal::RemoveLeftovers({entry}, true);
             continue;
         }
         const bool isNew = !IsInJobList(entry.source);

@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMap>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -421,8 +422,10 @@ private slots:
     {
         QTest::addColumn<QStringList>("existing"); // files in the output folder before the run
         QTest::addColumn<QString>("replaceable");  // relative to the output folder, or absolute
-        QTest::addColumn<QString>("identity");     // "left": as the cut-off run left it; "changed",
-                                                   // "replaced" since; "none": an older journal's
+        QTest::addColumn<QString>("identity");     // "left": the placeholder as the cut-off run left
+                                                   // it; "changed", "replaced" since; "written": an
+                                                   // output, not a placeholder; "none": an older
+                                                   // journal's; "source": also a source
         QTest::addColumn<bool>("asked");           // the existing-output question came
         QTest::addColumn<QString>("written");      // the file the run wrote, "" for none
         QTest::newRow("the output itself") << QStringList{"clip.mp4"} << "clip.mp4"
@@ -454,13 +457,17 @@ private slots:
                                                        << "replaced" << true << "";
         QTest::newRow("an older journal, which does not say") << QStringList{"clip.mp4"} << "clip.mp4"
                                                               << "none" << true << "";
-        // A source is never replaced, not even with the right identity: it gets another name.
+        // A journal can be made to name any file with its true identity: only a placeholder,
+        // which holds nothing, is ever replaced unasked.
+        QTest::newRow("a file with content") << QStringList{"clip.mp4"} << "clip.mp4"
+                                             << "written" << true << "";
+        // A source is never replaced, not even a placeholder: it gets another name.
         QTest::newRow("a source of the batch") << QStringList{"clip.mp4"} << "clip.mp4"
                                                << "source" << false << "";
     }
-    // Only that very file, when it still exists as the cut-off run left it and the item's output
-    // name leads to it, is replaced without a question; anything else is settled as usual (here:
-    // skipped).
+    // Only that very placeholder, when it still exists as the cut-off run left it and the item's
+    // output name leads to it, is replaced without a question; anything else is settled as usual
+    // (here: skipped).
     void replaceableOutput()
     {
         QFETCH(QStringList, existing);
@@ -469,17 +476,20 @@ private slots:
         QFETCH(bool, asked);
         QFETCH(QString, written);
         const QString out = Folder("replace");
+        TBatchItem item{Source("clip.avi", "seconds=1\nstep=10\n"), "00:00:00", ""};
+        item.replaceableOutput = replaceable.isEmpty() ? QString() : out + replaceable;
+        const QByteArray left = identity == "written" ? QByteArray("before") : PlaceholderText();
+        QMap<QString, QByteArray> before;
         for (const QString& entry : existing) {
             if (entry.endsWith(u'/')) {
                 QVERIFY(QDir().mkpath(out + entry));
             } else if (entry.contains(u'>')) {
                 QVERIFY(QFile::link(out + entry.section(u'>', 1), out + entry.section(u'>', 0, 0)));
             } else {
-                WriteText(out + entry, "before");
+                before[entry] = out + entry == item.replaceableOutput ? left : QByteArray("before");
+                WriteText(out + entry, before[entry]);
             }
         }
-        TBatchItem item{Source("clip.avi", "seconds=1\nstep=10\n"), "00:00:00", ""};
-        item.replaceableOutput = replaceable.isEmpty() ? QString() : out + replaceable;
         item.replaceableIdentity = TFileIdentity::Of(item.replaceableOutput);
         if (identity == "changed") {
             QTest::qWait(20);
@@ -487,12 +497,11 @@ private slots:
             QVERIFY(file.open(QIODevice::Append));
             file.write("+");
             file.close();
-            QVERIFY(file.resize(QByteArray("before").size()));
-            existing.clear();
+            QVERIFY(file.resize(left.size()));
         } else if (identity == "replaced") {
             QVERIFY(QFile::rename(item.replaceableOutput, out + "kept aside"));
-            WriteText(item.replaceableOutput, "before");
-            existing << "kept aside";
+            WriteText(item.replaceableOutput, left);
+            before["kept aside"] = left;
         } else if (identity == "none") {
             item.replaceableIdentity = TFileIdentity();
         }
@@ -508,36 +517,32 @@ private slots:
         });
         QTRY_VERIFY_WITH_TIMEOUT(runFinished.size() == 1, 30000);
         QCOMPARE(questions > 0, asked);
-        for (const QString& entry : existing) {
-            const QString name = entry.section(u'>', 0, 0);
-            if (name.endsWith(u'/'))
-                continue;
-            const QByteArray expected = name == written ? QByteArray("converted 1\n") : QByteArray("before");
-            QCOMPARE(ReadAll(out + name), expected);
-        }
-        if (identity == "changed" || identity == "replaced")
-            QCOMPARE(ReadAll(item.replaceableOutput), QByteArray("before"));
+        for (auto it = before.cbegin(); it != before.cend(); ++it)
+            QCOMPARE(ReadAll(out + it.key()), it.key() == written ? QByteArray("converted 1\n") : it.value());
     }
 
     void leftovers_data()
     {
-        QTest::addColumn<QString>("change"); // what happened to the files since the journal was written
+        QTest::addColumn<QString>("change");    // what happened to the files since the journal was written
+        QTest::addColumn<bool>("placeholders"); // they go too (the files are not put back)
         QTest::addColumn<bool>("partialGoes");
         QTest::addColumn<bool>("placeholderGoes");
-        QTest::newRow("nothing") << "" << true << true;
-        QTest::newRow("the placeholder was written to") << "written" << true << false;
-        QTest::newRow("other files under those names") << "replaced" << false << false;
-        QTest::newRow("no identities (an older journal)") << "none" << false << false;
+        QTest::newRow("nothing") << "" << true << true << true;
+        QTest::newRow("nothing, the files put back") << "" << false << true << false;
+        QTest::newRow("the placeholder was written to") << "written" << true << true << false;
+        QTest::newRow("other files under those names") << "replaced" << true << false << false;
+        QTest::newRow("no identities (an older journal)") << "none" << true << false << false;
         // A crafted journal may name any file, with its true identity: only a name the run
         // gives to partial files beside the output is ever removed.
-        QTest::newRow("a partial that is somebody's file") << "foreign" << false << true;
-        QTest::newRow("a partial beside another output") << "elsewhere" << false << true;
+        QTest::newRow("a partial that is somebody's file") << "foreign" << true << false << true;
+        QTest::newRow("a partial beside another output") << "elsewhere" << true << false << true;
     }
     // What a cut-off run leaves that is of no use goes at the next start: its partial files
     // and its empty placeholders, and only the very files the journal names.
     void leftovers()
     {
         QFETCH(QString, change);
+        QFETCH(bool, placeholders);
         QFETCH(bool, partialGoes);
         QFETCH(bool, placeholderGoes);
         const QString out = Folder("leftovers");
@@ -575,7 +580,7 @@ private slots:
         }
         TJournal journal;
         journal.items = {item, {"/media/other.avi", "00:00:00", "", TJournalState::Waiting, ""}};
-        TRunJournal::RemoveLeftovers(journal);
+        TRunJournal::RemoveLeftovers(journal.items, placeholders);
         QCOMPARE(QFile::exists(partial), !partialGoes);
         if (!partialGoes)
             QCOMPARE(ReadAll(partial), partialText);
