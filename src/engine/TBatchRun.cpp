@@ -190,6 +190,9 @@ TBatchRun::TStartOutcome TBatchRun::StartItem(int index)
         failedItems << index;
         return TStartOutcome::Failed;
     }
+    // The cut-off run's placeholder is as good as one of this run's: it goes if the item fails.
+    if (!replaceable.isEmpty() && target == replaceable)
+        slot->madeOutput = true;
     madeOutputs[index] = slot->madeOutput;
     try {
         if (!privateFolder) {
@@ -288,8 +291,9 @@ void TBatchRun::EndOutput(TSlot& slot, TItemResult& result)
             madeOutputs[slot.index] = true;
             return;
         }
+        const int code = errno;
         errorLines[slot.index] << QStringLiteral("Cannot replace file \"%1\". %2")
-                                      .arg(slot.output, QString::fromLocal8Bit(std::strerror(errno)));
+                                      .arg(slot.output, QString::fromLocal8Bit(std::strerror(code)));
         if (result == TItemResult::Converted)
             result = TItemResult::Failed;
     }

@@ -521,6 +521,29 @@ private slots:
             QCOMPARE(ReadAll(out + it.key()), it.key() == written ? QByteArray("converted 1\n") : it.value());
     }
 
+    // The cut-off run's placeholder is taken over as this run's own: an item that fails again
+    // leaves nothing, as it would with a placeholder of its own.
+    void replaceableOutputOfAFailedItem()
+    {
+        const QString out = Folder("replace failed");
+        const QString output = out + "clip.mp4";
+        ReservePlaceholder(output);
+        TBatchItem item{Source("clip.avi", "fail\n"), "00:00:00", ""};
+        item.replaceableOutput = output;
+        item.replaceableIdentity = TFileIdentity::Of(output);
+        TBatchRun run(*common);
+        QSignalSpy runFinished(&run, &TBatchRun::RunFinished);
+        int questions = 0;
+        run.Start({item}, Settings(), out, 1, [&questions](int, const QString& path) {
+            ++questions;
+            return path;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(runFinished.size() == 1, 30000);
+        QCOMPARE(questions, 0);
+        QCOMPARE(runFinished.first().at(0).toStringList(), QStringList{".avi"});
+        QCOMPARE(QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), QStringList());
+    }
+
     void leftovers_data()
     {
         QTest::addColumn<QString>("change");    // what happened to the files since the journal was written
