@@ -241,6 +241,9 @@ private slots:
                          qPrintable(QStringLiteral("%1 %2").arg(QLatin1String(name), QLatin1String(key))));
             }
             QVERIFY(file.ReadString("frmMain", "msgStatusRun", "").contains(QStringLiteral("%s")));
+            // The existing-output question names the file.
+            const QString question = file.ReadString("frmOverWrite", "labelDes", "");
+            QVERIFY2(question.count(QStringLiteral("%s")) == 1 && question.count(u'%') == 1, qPrintable(question));
             QCOMPARE(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "").count(u'%'), 1);
             QVERIFY(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "")
                         .contains(QStringLiteral("%s")));
