@@ -1,6 +1,7 @@
 // The journal of a run of 100,000 files (paths of a realistic length, every state, outputs for
 // the ones started): one whole write through a temporary file renamed into place, as the run
-// does it at most once a second, and one read as the next start does it. Goal: a write in
+// does it at most once a second for a list this long (a shorter one at every start and end of a
+// file), and one read as the next start does it. Goal: a write in
 // under 200 ms. Prints the best and the worst of several rounds, since the machine may be
 // shared.
 

@@ -7,7 +7,9 @@
 #include "cli/TCliConsole.h"
 #include "cli/TCliRun.h"
 #include "cli/TCliTexts.h"
+#include "engine/FileIdentity.h"
 #include "engine/OutputFile.h"
+#include "engine/OutputNames.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/Paths.h"
@@ -127,7 +129,9 @@ QString CheckOutputFolder(const QString& folder, const TCliTexts& texts)
 
 // Points the encoder log at the file --log names, or nowhere: the program folder's
 // logFile.txt belongs to the window, whose log a command-line run must not delete.
-void ChooseLog(TfrmCommon& common, const QString& logFile, const QStringList& sources, const TCliTexts& texts)
+// outputs are the names the batch's outputs would have.
+void ChooseLog(TfrmCommon& common, const QString& logFile, const QStringList& sources,
+               const QStringList& outputs, const TCliTexts& texts)
 {
     common.logFile.clear();
     common.logFileSwitch = 0;
@@ -143,6 +147,12 @@ void ChooseLog(TfrmCommon& common, const QString& logFile, const QStringList& so
     for (const QString& source : sources) {
         if (SameFile(path, source) || QFileInfo(source).absoluteFilePath() == path)
             throw TUsageError{texts.Format("errLogIsSource", {logFile})};
+    }
+    // Nor an output: the log would be written into the converted file, or take its name.
+    const QString cleanPath = QDir::cleanPath(path);
+    for (const QString& output : outputs) {
+        if (IsAutoNameOf(cleanPath, output) || SameFile(path, output))
+            throw TUsageError{texts.Format("errLogIsOutput", {logFile})};
     }
     common.logFile = path;
     common.logFileSwitch = 1;
@@ -292,19 +302,29 @@ int RunCommand(TfrmCommon& common, const TCliTexts& texts, TCliConsole& console,
             throw TUsageError{texts.Text("errNoOutputFolder")};
         const QString outputFolder = CheckOutputFolder(chosenFolder, texts);
 
-        // Each file once, as the job list keeps it once; the same file named twice is one item.
+        // Each file once, as the job list keeps it once; the same file named twice is one item,
+        // also through two paths (a linked folder, a second name).
         QStringList givenNames;
         QStringList sources;
+        QStringList outputs;
         QSet<QString> seen;
+        QSet<std::pair<quint64, quint64>> seenFiles;
+        const QString outputPrefix = QDir::cleanPath(outputFolder) + u'/';
         for (const QString& name : names) {
             const QString source = QDir::cleanPath(QFileInfo(name).absoluteFilePath());
             if (seen.contains(source))
                 continue;
             seen.insert(source);
+            const TFileIdentity file = TFileIdentity::Reached(source);
+            if (file.valid && seenFiles.contains(file.Key()))
+                continue;
+            if (file.valid)
+                seenFiles.insert(file.Key());
             givenNames << name;
             sources << source;
+            outputs << outputPrefix + OutputNameFor(source, profile.profile.Extension());
         }
-        ChooseLog(common, options.logFile, sources, texts);
+        ChooseLog(common, options.logFile, sources, outputs, texts);
 
         QList<TBatchItem> items;
         QStringList itemNames;

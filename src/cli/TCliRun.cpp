@@ -35,6 +35,9 @@ int TCliRun::Exec(const QList<TBatchItem>& items, const QStringList& sourceNames
     finished = QList<bool>(items.size(), false);
 
     batchRun = new TBatchRun(common, this);
+    // An output name that is one of the sources is never written: skip means skip it then too.
+    batchRun->sourceAtOutput =
+        rule == TOverwriteRule::Skip ? TSourceAtOutput::Skip : TSourceAtOutput::AutoName;
     connect(batchRun, &TBatchRun::ItemStarted, this, &TCliRun::BatchRunItemStarted);
     connect(batchRun, &TBatchRun::ItemProgress, this, &TCliRun::BatchRunItemProgress);
     connect(batchRun, &TBatchRun::ItemFinished, this, &TCliRun::BatchRunItemFinished);
@@ -55,7 +58,7 @@ int TCliRun::Exec(const QList<TBatchItem>& items, const QStringList& sourceNames
     return loop.exec();
 }
 
-QString TCliRun::SettleOutput(int index, const QString& outputPath)
+QString TCliRun::SettleOutput(int, const QString& outputPath)
 {
     // Two sources of one name (from two folders) meet at one output: the later one gets a
     // free name, whatever the rule says about files that were there before the run.
@@ -64,10 +67,7 @@ QString TCliRun::SettleOutput(int index, const QString& outputPath)
     quint8 answer = rule == TOverwriteRule::Skip        ? quint8(owSkipAlways)
                     : rule == TOverwriteRule::Overwrite ? quint8(owOverwriteAlways)
                                                         : quint8(owAutoNameAlways);
-    const QString target = DecideOutputName(outputPath, true, answer, nullptr);
-    if (target.isEmpty())
-        skippedOutputs.insert(index, outputPath);
-    return target;
+    return DecideOutputName(outputPath, true, answer, nullptr);
 }
 
 void TCliRun::BatchRunItemStarted(int index, const QString& outputPath)
@@ -104,7 +104,7 @@ void TCliRun::BatchRunItemFinished(int index, TItemResult result)
     case TItemResult::Skipped:
         ++skipped;
         if (!console.IsTerminal())
-            console.Line(texts.Format("lineSkipped", {name, skippedOutputs.value(index)}));
+            console.Line(texts.Format("lineSkipped", {name, batchRun->WantedOutputOf(index)}));
         break;
     case TItemResult::Stopped:
         ++stopped;

@@ -8,7 +8,6 @@
 
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QHash>
 #include <QMap>
 #include <QObject>
 #include <QSet>
@@ -52,8 +51,7 @@ private:
 
     TOverwriteRule rule = TOverwriteRule::Rename;
     QStringList names;
-    QSet<QString> runOutputs;           // what this run writes: never overwritten by itself
-    QHash<int, QString> skippedOutputs; // the existing output each skipped item left alone
+    QSet<QString> runOutputs; // what this run writes: never overwritten by itself
     struct TRunningItem
     {
         TItemProgress progress;

@@ -38,6 +38,7 @@ const QStringList& TCliTexts::Keys()
         "errOutputReadOnly",
         "errLogFile",
         "errLogIsSource",
+        "errLogIsOutput",
         "fileMissing",
         "fileNotFile",
         "fileUnsupported",

@@ -19,7 +19,11 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <vector>
 
@@ -28,10 +32,12 @@ struct TBatchRun::TSlot
     int index = -1;
     TConsoleIO* runner = nullptr;
     TProgressState progress;
-    QString output;
-    QString script;       // the rotation script this item reads, if any
-    bool stopped = false; // by Stop or Close: the end is no failure
-    QStringList logLines; // held until the item ends when several items run at once
+    QString output;          // the output's name
+    QString partial;         // what the encoder writes until the item ends
+    bool madeOutput = false; // the output's name holds this run's placeholder
+    QString script;          // the rotation script this item reads, if any
+    bool stopped = false;    // by Stop or Close: the end is no failure
+    QStringList logLines;    // held until the item ends when several items run at once
     // The encoder's two streams, each cut into whole lines for the log on its own.
     TLogLines outputLog;
     TLogLines errorLog;
@@ -72,7 +78,16 @@ void TBatchRun::Start(const QList<TBatchItem>& newItems, const TJobSettings& new
     simultaneous = qMax(1, newSimultaneous);
     settleOutput = std::move(settle);
     outputs = QList<QString>(items.size());
+    wantedOutputs = QList<QString>(items.size());
+    madeOutputs = QList<bool>(items.size(), false);
     errorLines = QList<QStringList>(items.size());
+    // Known before any item is written: a later item's source is as safe as the first one's.
+    batchSources.clear();
+    for (const TBatchItem& item : items) {
+        const TFileIdentity source = TFileIdentity::Reached(item.source);
+        if (source.valid)
+            batchSources.insert(source.Key());
+    }
     nextIndex = 0;
     failedItems.clear();
     endError.clear();
@@ -102,9 +117,9 @@ void TBatchRun::StartNext()
     while (!paused && !stopping && endError.isEmpty() && nextIndex < items.size() &&
            int(active.size()) < simultaneous) {
         const int index = nextIndex++;
-        bool started = false;
+        TStartOutcome outcome = TStartOutcome::Skipped;
         try {
-            started = StartItem(index);
+            outcome = StartItem(index);
         } catch (...) {
             if (closed)
                 return;
@@ -115,8 +130,10 @@ void TBatchRun::StartNext()
             return;
         // An item the question was still open for when a stop came was not skipped: it was
         // never started, like the items after it.
-        if (!started && !stopping)
+        if (outcome == TStartOutcome::Skipped && !stopping)
             emit ItemFinished(index, TItemResult::Skipped);
+        else if (outcome == TStartOutcome::Failed)
+            emit ItemFinished(index, TItemResult::Failed);
         if (closed)
             return;
     }
@@ -125,19 +142,23 @@ void TBatchRun::StartNext()
     FinishIfDone();
 }
 
-bool TBatchRun::StartItem(int index)
+TBatchRun::TStartOutcome TBatchRun::StartItem(int index)
 {
     const TBatchItem& item = items[index];
     const QString sourceShort = ShortPath(item.source);
     const QString outputPath = outputFolder + OutputNameFor(item.source, settings.currentExtension);
+    wantedOutputs[index] = outputPath;
 
     QString target;
-    const QString replaceable = ReplaceableTarget(item, outputPath, sourceShort);
-    if (!sourceShort.isEmpty() && SameFile(outputPath, sourceShort)) {
-        // Writing the placeholder would destroy the source before the encoder reads it.
+    const QString replaceable = ReplaceableTarget(item, outputPath);
+    if (IsBatchSource(outputPath)) {
+        // A source of this batch, the item's own or one read before or after it: replacing it
+        // would destroy a file the user gave to be read, whatever the answer for outputs is.
+        if (sourceAtOutput == TSourceAtOutput::Skip)
+            return TStartOutcome::Skipped;
         target = MakeAutoName(outputPath);
     } else if (!replaceable.isEmpty()) {
-        // What a cut-off run of this item left half written: no question about it.
+        // What a cut-off run of this item made: no question about it.
         target = replaceable;
     } else if (OutputPathTaken(outputPath) && settleOutput) {
         settling = true;
@@ -150,23 +171,33 @@ bool TBatchRun::StartItem(int index)
         settling = false;
         // The question ran an event loop: a stop or a close may have come meanwhile.
         if (closed || stopping)
-            return false;
+            return TStartOutcome::Skipped;
+        if (!target.isEmpty() && IsBatchSource(target))
+            target = MakeAutoName(outputPath);
     } else {
         target = outputPath;
     }
     if (target.isEmpty())
-        return false;
+        return TStartOutcome::Skipped;
 
-    CreatePlaceholder(target);
     auto slot = std::make_unique<TSlot>();
     slot->index = index;
     slot->output = target;
     outputs[index] = target;
-    // From here on a failure must not leave the placeholder behind.
-    const auto dropPlaceholder = [&target] {
-        if (StillPlaceholder(target))
-            QFile::remove(target);
-    };
+    try {
+        PrepareOutput(*slot);
+    } catch (const TOutputError& error) {
+        if (error.EveryName())
+            throw;
+        // This name alone: the item fails with the reason, the others go on.
+        errorLines[index] = QStringList{error.Text()};
+        failedItems << index;
+        return TStartOutcome::Failed;
+    }
+    // The cut-off run's placeholder is as good as one of this run's: it goes if the item fails.
+    if (!replaceable.isEmpty() && target == replaceable)
+        slot->madeOutput = true;
+    madeOutputs[index] = slot->madeOutput;
     try {
         if (!privateFolder) {
             privateFolder = std::make_unique<QTemporaryDir>(TempFolder() + QStringLiteral("velmora-XXXXXX"));
@@ -174,8 +205,8 @@ bool TBatchRun::StartItem(int index)
                 throw AppError(QStringLiteral("Cannot create a temporary folder in \"%1\". %2")
                                    .arg(TempFolder(), privateFolder->errorString()));
         }
-        TJobFiles files{sourceShort,       ShortPath(target), item.startText,
-                        item.durationText, FreeScriptPath(),  privateFolder->path()};
+        TJobFiles files{sourceShort,       ShortPath(slot->partial), item.startText,
+                        item.durationText, FreeScriptPath(),         privateFolder->path()};
         const TJobCommand job = TJobSetup::BuildJobCommandLine(*ffmpeg, settings, files);
         if (job.scriptWritten) {
             slot->script = job.inputFile;
@@ -213,27 +244,96 @@ bool TBatchRun::StartItem(int index)
         if (paused && runner->ProcessId() > 0)
             ::kill(-static_cast<pid_t>(runner->ProcessId()), SIGSTOP);
     } catch (...) {
+        // From here on a failure must not leave the placeholder or the partial file behind.
+        if (slot)
+            DiscardOutput(*slot);
+        else if (TSlot* started = SlotOf(index))
+            DiscardOutput(*started);
         std::erase_if(active, [index](const std::unique_ptr<TSlot>& s) { return s->index == index; });
-        dropPlaceholder();
         throw;
     }
     // Outside the clean-up above: whatever a receiver does, the encoder runs now.
     emit ItemStarted(index, target);
-    return true;
+    return TStartOutcome::Started;
 }
 
-QString TBatchRun::ReplaceableTarget(const TBatchItem& item, const QString& outputPath,
-                                     const QString& sourceShort) const
+void TBatchRun::PrepareOutput(TSlot& slot)
+{
+    const QByteArray name = QFile::encodeName(slot.output);
+    struct stat existing;
+    if (::lstat(name.constData(), &existing) == 0) {
+        // Only a file or a link is ever replaced, and only by a finished output: a pipe, a
+        // device or a folder at the name is nothing an output may take the place of.
+        if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
+            throw TOutputError(
+                QStringLiteral("Cannot create file \"%1\". It is not a regular file.").arg(slot.output),
+                false);
+        slot.madeOutput = false;
+    } else {
+        ReservePlaceholder(slot.output);
+        slot.madeOutput = true;
+    }
+    try {
+        slot.partial = CreatePartial(slot.output);
+    } catch (...) {
+        DiscardOutput(slot);
+        throw;
+    }
+}
+
+void TBatchRun::EndOutput(TSlot& slot, TItemResult& result)
+{
+    const bool written = TFileIdentity::Of(slot.partial).valid && !StillPlaceholder(slot.partial);
+    // A stopped encoder finished its file where it was: a shorter output, kept as one.
+    const bool keep = written && (result == TItemResult::Converted || result == TItemResult::Stopped);
+    if (keep) {
+        // One step: the name holds the old file or the new one, never a half-written one.
+        if (::rename(QFile::encodeName(slot.partial).constData(),
+                     QFile::encodeName(slot.output).constData()) == 0) {
+            slot.partial.clear();
+            slot.madeOutput = true;
+            madeOutputs[slot.index] = true;
+            return;
+        }
+        const int code = errno;
+        errorLines[slot.index] << QStringLiteral("Cannot replace file \"%1\". %2")
+                                      .arg(slot.output, QString::fromLocal8Bit(std::strerror(code)));
+        if (result == TItemResult::Converted)
+            result = TItemResult::Failed;
+    }
+    DiscardOutput(slot);
+}
+
+void TBatchRun::DiscardOutput(TSlot& slot)
+{
+    if (!slot.partial.isEmpty())
+        QFile::remove(slot.partial);
+    slot.partial.clear();
+    // Only the placeholder this run put there: anything else at the name is somebody's file.
+    if (slot.madeOutput && StillPlaceholder(slot.output))
+        QFile::remove(slot.output);
+    slot.madeOutput = false;
+    if (slot.index >= 0 && slot.index < madeOutputs.size())
+        madeOutputs[slot.index] = false;
+}
+
+bool TBatchRun::IsBatchSource(const QString& path) const
+{
+    const TFileIdentity file = TFileIdentity::Reached(path);
+    return file.valid && batchSources.contains(file.Key());
+}
+
+QString TBatchRun::ReplaceableTarget(const TBatchItem& item, const QString& outputPath) const
 {
     const QString& path = item.replaceableOutput;
-    if (path.isEmpty())
+    // A journal that does not say which file it was (an older one) waives nothing.
+    if (path.isEmpty() || !item.replaceableIdentity.valid)
         return QString();
-    // Only that very file: not a link (whose target is somebody else's), not a folder, never
-    // the source.
-    const QFileInfo info(path);
-    if (info.isSymLink() || !info.isFile())
-        return QString();
-    if (!sourceShort.isEmpty() && SameFile(path, sourceShort))
+    // Only that very file, as the cut-off run left it: not a link (whose target is somebody
+    // else's), not a folder, not a file put in its place or changed since, never a source. And
+    // only its placeholder: a journal may be crafted to name any file with its true identity.
+    if (!TFileIdentity::Of(path).Unchanged(item.replaceableIdentity) || !StillPlaceholder(path) ||
+        IsBatchSource(path))
         return QString();
     return IsAutoNameOf(path, outputPath) ? path : QString();
 }
@@ -318,17 +418,15 @@ void TBatchRun::ItemEnded(int index)
     TConsoleIO* runner = slot->runner;
     // An encoder that ended with an error, or was killed, failed; one that was stopped did not.
     // One that reports success but never wrote the output failed all the same.
-    const bool unwritten = StillPlaceholder(slot->output);
+    const bool unwritten = !TFileIdentity::Of(slot->partial).valid || StillPlaceholder(slot->partial);
     const bool failed = !slot->stopped && (runner->ExitCrashed() || runner->ExitCode() != 0 || unwritten);
-    // A placeholder that no encoder wrote to is no output: leave no 6-byte "video" behind.
-    if (unwritten)
-        QFile::remove(slot->output);
-    if (failed)
+    TItemResult result = slot->stopped ? TItemResult::Stopped
+                         : failed      ? TItemResult::Failed
+                                       : TItemResult::Converted;
+    EndOutput(*slot, result);
+    if (result == TItemResult::Failed)
         failedItems << index;
     FlushLog(*slot);
-    const TItemResult result = slot->stopped ? TItemResult::Stopped
-                               : failed      ? TItemResult::Failed
-                                             : TItemResult::Converted;
     // The runner is inside its own notice: it goes once the notice is over.
     runner->deleteLater();
     std::erase_if(active, [index](const std::unique_ptr<TSlot>& s) { return s->index == index; });
@@ -428,8 +526,8 @@ void TBatchRun::Close()
         } catch (const AppError&) {
         }
         delete runner;
-        if (StillPlaceholder(slot->output))
-            QFile::remove(slot->output);
+        TItemResult result = TItemResult::Stopped;
+        EndOutput(*slot, result);
         FlushLog(*slot);
     }
     active.clear();
@@ -504,6 +602,22 @@ qint64 TBatchRun::ProcessId(int index) const
 QString TBatchRun::OutputOf(int index) const
 {
     return index >= 0 && index < outputs.size() ? outputs[index] : QString();
+}
+
+QString TBatchRun::WantedOutputOf(int index) const
+{
+    return index >= 0 && index < wantedOutputs.size() ? wantedOutputs[index] : QString();
+}
+
+QString TBatchRun::PartialOf(int index) const
+{
+    const TSlot* slot = SlotOf(index);
+    return slot ? slot->partial : QString();
+}
+
+bool TBatchRun::MadeOutput(int index) const
+{
+    return index >= 0 && index < madeOutputs.size() && madeOutputs[index];
 }
 
 QStringList TBatchRun::ErrorLinesOf(int index) const

@@ -1,5 +1,6 @@
 #include "engine/TRunJournal.h"
 
+#include "engine/OutputFile.h"
 #include "platform/AppError.h"
 #include "platform/IniFile.h"
 #include "platform/SettingsPlace.h"
@@ -105,6 +106,13 @@ void TRunJournal::Write(const QString& path, const TJournal& journal)
         writer.Entry(QStringLiteral("state"), StateText(item.state));
         if (!item.output.isEmpty())
             writer.Entry(QStringLiteral("output"), Encode(item.output));
+        if (item.outputIdentity.valid)
+            writer.Entry(QStringLiteral("outputFile"), item.outputIdentity.Text());
+        if (!item.partial.isEmpty()) {
+            writer.Entry(QStringLiteral("partial"), Encode(item.partial));
+            if (item.partialIdentity.valid)
+                writer.Entry(QStringLiteral("partialFile"), item.partialIdentity.Text());
+        }
     }
     writer.Commit();
 }
@@ -145,6 +153,11 @@ TJournal TRunJournal::Read(const QString& path)
         item.startText = Decode(value(*section, "start"));
         item.durationText = Decode(value(*section, "duration"));
         item.output = Decode(value(*section, "output"));
+        // Missing in journals of earlier versions, and not to be trusted when garbled: an
+        // identity that does not read waives nothing, which is always safe.
+        item.outputIdentity = TFileIdentity::FromText(value(*section, "outputFile"));
+        item.partial = Decode(value(*section, "partial"));
+        item.partialIdentity = TFileIdentity::FromText(value(*section, "partialFile"));
         try {
             item.state = StateOf(value(*section, "state"));
         } catch (const AppError& error) {
@@ -174,6 +187,21 @@ bool TRunJournal::InUse(const QString& path)
     return probe.error() == QLockFile::LockFailedError;
 }
 
+void TRunJournal::RemoveLeftovers(const QList<TJournalItem>& items, bool placeholders)
+{
+    for (const TJournalItem& item : items) {
+        if (item.output.isEmpty())
+            continue;
+        // Only a name of the form the run gives, beside the output, and the file it made there.
+        if (!item.partial.isEmpty() && IsPartialOf(item.partial, item.output) &&
+            TFileIdentity::Of(item.partial).SameFile(item.partialIdentity))
+            QFile::remove(item.partial);
+        if (placeholders && TFileIdentity::Of(item.output).Unchanged(item.outputIdentity) &&
+            StillPlaceholder(item.output))
+            QFile::remove(item.output);
+    }
+}
+
 TRunJournal::TRunJournal(QObject* parent) : QObject(parent)
 {
     writeTimer = new QTimer(this);
@@ -186,7 +214,7 @@ TRunJournal::~TRunJournal()
     End();
 }
 
-bool TRunJournal::Begin(const QString& newPath, const TJournal& newJournal, TBatchRun* run)
+bool TRunJournal::Begin(const QString& newPath, const TJournal& newJournal, TBatchRun* newRun)
 {
     End();
     if (newPath.isEmpty())
@@ -210,11 +238,12 @@ bool TRunJournal::Begin(const QString& newPath, const TJournal& newJournal, TBat
     lock = std::move(newLock);
     path = newPath;
     journal = newJournal;
+    run = newRun;
     dirty = false;
     sinceWrite.start();
-    if (run) {
-        connections << connect(run, &TBatchRun::ItemStarted, this, &TRunJournal::ItemStarted);
-        connections << connect(run, &TBatchRun::ItemFinished, this, &TRunJournal::ItemFinished);
+    if (newRun) {
+        connections << connect(newRun, &TBatchRun::ItemStarted, this, &TRunJournal::ItemStarted);
+        connections << connect(newRun, &TBatchRun::ItemFinished, this, &TRunJournal::ItemFinished);
     }
     return true;
 }
@@ -229,6 +258,7 @@ void TRunJournal::End()
     if (!path.isEmpty())
         QFile::remove(path);
     path.clear();
+    run.clear();
     if (lock)
         lock->unlock();
     lock.reset();
@@ -238,9 +268,18 @@ void TRunJournal::ItemStarted(int index, const QString& outputPath)
 {
     if (index < 0 || index >= journal.items.size())
         return;
-    journal.items[index].state = TJournalState::Converting;
-    journal.items[index].output = outputPath;
+    TJournalItem& item = journal.items[index];
+    item.state = TJournalState::Converting;
+    item.output = outputPath;
+    TakeFiles(item, index);
     Changed();
+}
+
+void TRunJournal::TakeFiles(TJournalItem& item, int index)
+{
+    item.outputIdentity = run && run->MadeOutput(index) ? TFileIdentity::Of(item.output) : TFileIdentity();
+    item.partial = run ? run->PartialOf(index) : QString();
+    item.partialIdentity = TFileIdentity::Of(item.partial);
 }
 
 void TRunJournal::ItemFinished(int index, TItemResult result)
@@ -262,6 +301,7 @@ void TRunJournal::ItemFinished(int index, TItemResult result)
         item.state = TJournalState::Stopped;
         break;
     }
+    TakeFiles(item, index);
     Changed();
 }
 
@@ -270,10 +310,16 @@ void TRunJournal::Changed()
     if (path.isEmpty())
         return;
     dirty = true;
+    // At once: a kill a moment after an item started or ended must find it said. Only a very
+    // long list, whose every write takes long, is written at most once a second however fast
+    // its items change.
+    if (journal.items.size() <= atOnceItems) {
+        writeTimer->stop();
+        Flush();
+        return;
+    }
     if (writeTimer->isActive())
         return;
-    // At most once a second however fast items change: a list of many short files would
-    // otherwise write the whole journal for each of them.
     writeTimer->start(int(qMax<qint64>(0, minIntervalMs - sinceWrite.elapsed())));
 }
 

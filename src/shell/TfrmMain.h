@@ -25,6 +25,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 class QAction;
 class QActionGroup;
@@ -354,8 +355,9 @@ private:
     TMediaInfoReader* mediaReader = nullptr; // durations for the run, tool tips of the list
     TRunJournal* runJournal = nullptr;
     bool journalReported = false; // a journal that cannot be kept is told once
-    // Outputs a cut-off run left unfinished, by source: replaced at the next Convert.
-    QHash<QString, QString> replaceableOutputs;
+    // Outputs a cut-off run made and left, by source, with which file each was: that very
+    // file is replaced at the next Convert without the existing-output question.
+    QHash<QString, std::pair<QString, TFileIdentity>> replaceableOutputs;
     // The file whose media information the tool tip shows or waits for.
     QString hoverPath;
     QPoint hoverGlobalPos;
@@ -464,9 +466,11 @@ private:
     QAction* N_Update = nullptr;
     QMenu* PopupMenu = nullptr;
 
-    // IsInJobList answers from this index of captions; any change of the list not made by
-    // AddJobFile marks it stale, and the next question rebuilds it.
+    // IsInJobList answers from this index of captions, and of the files they reach (device
+    // and inode), so that one file is not taken twice through two paths; any change of the
+    // list not made by AddJobFile marks it stale, and the next question rebuilds it.
     QSet<QString> jobIndex;
+    QSet<std::pair<quint64, quint64>> jobFiles;
     bool jobIndexStale = false;
     bool addingJob = false;
     bool formCloseDone = false;

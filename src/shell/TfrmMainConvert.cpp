@@ -345,8 +345,9 @@ void TfrmMain::RunBatch()
     runSources.clear();
     for (int row = 0; row < JobCount(); ++row) {
         QTreeWidgetItem* item = listViewFiles->topLevelItem(row);
-        items << TBatchItem{item->text(0), item->text(1), item->text(2),
-                            replaceableOutputs.value(item->text(0))};
+        const auto replaceable = replaceableOutputs.value(item->text(0));
+        items << TBatchItem{item->text(0), item->text(1), item->text(2), replaceable.first,
+                            replaceable.second};
         runRows << QPersistentModelIndex(listViewFiles->model()->index(row, 0));
         runSources[item->text(0)] << row;
     }
@@ -872,13 +873,17 @@ void TfrmMain::CheckRunJournal()
     }
     const QList<TJournalItem> unfinished = journal.Unfinished();
     if (unfinished.isEmpty()) {
+        TRunJournal::RemoveLeftovers(journal.items, true);
         QFile::remove(path);
         return;
     }
     const QMessageBox::StandardButton answer =
         TMessageBox::Show(this, messages.msgResumeQueue.Format(unfinished.size()),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
-    // Either way the journal has done its work: the next run keeps its own.
+    // Either way the journal has done its work: the next run keeps its own. The half-written
+    // files of the cut-off run are of no use to a new one, nor are its empty placeholders
+    // unless its files are put back.
+    TRunJournal::RemoveLeftovers(journal.items, answer != QMessageBox::Yes);
     QFile::remove(path);
     if (answer == QMessageBox::Yes)
         ResumeJournal(journal);
@@ -908,6 +913,7 @@ void TfrmMain::ResumeJournal(const TJournal& journal)
     for (const TJournalItem& entry : journal.Unfinished()) {
         if (!QFileInfo(entry.source).isFile()) {
             missing << entry.source;
+            TRunJournal::RemoveLeftovers({entry}, true);
             continue;
         }
         const bool isNew = !IsInJobList(entry.source);
@@ -917,9 +923,10 @@ void TfrmMain::ResumeJournal(const TJournal& journal)
             item->setText(1, entry.startText);
             item->setText(2, entry.durationText);
         }
-        // The output the cut-off run was writing (or left behind on failure) is its own.
-        if (!entry.output.isEmpty() && entry.state != TJournalState::Skipped)
-            replaceableOutputs.insert(entry.source, entry.output);
+        // What the cut-off run made at the output's name is its own, as long as it is that
+        // very file; a file that was there before it is asked about as usual.
+        if (!entry.output.isEmpty() && entry.outputIdentity.valid)
+            replaceableOutputs.insert(entry.source, {entry.output, entry.outputIdentity});
     }
     if (missing.isEmpty())
         return;

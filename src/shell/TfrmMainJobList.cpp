@@ -5,6 +5,7 @@
 
 #include "dialogs/TMessageBox.h"
 #include "engine/EncoderText.h"
+#include "engine/FileIdentity.h"
 #include "engine/TMediaInfoReader.h"
 #include "joblist/JobFiles.h"
 #include "joblist/TFolderScan.h"
@@ -57,10 +58,16 @@ void TfrmMain::ConnectJobList()
 void TfrmMain::RebuildJobIndex()
 {
     jobIndex.clear();
+    jobFiles.clear();
     const int count = listViewFiles->topLevelItemCount();
     jobIndex.reserve(count);
-    for (int i = 0; i < count; ++i)
-        jobIndex.insert(listViewFiles->topLevelItem(i)->text(0));
+    for (int i = 0; i < count; ++i) {
+        const QString fileName = listViewFiles->topLevelItem(i)->text(0);
+        jobIndex.insert(fileName);
+        const TFileIdentity file = TFileIdentity::Reached(fileName);
+        if (file.valid)
+            jobFiles.insert(file.Key());
+    }
     jobIndexStale = false;
 }
 
@@ -90,12 +97,18 @@ void TfrmMain::AddJobFile(const QString& fileName)
         return;
     if (!JobFiles::IsSupported(fileName))
         return;
+    // The same file through another path (a linked folder, a second name) is the same job.
+    const TFileIdentity file = TFileIdentity::Reached(fileName);
+    if (file.valid && jobFiles.contains(file.Key()))
+        return;
     // Nothing about the file is read here: its media information waits for the first hover.
     auto* item = new QTreeWidgetItem(QStringList{fileName, QStringLiteral("00:00:00"), QString()});
     addingJob = true;
     listViewFiles->addTopLevelItem(item);
     addingJob = false;
     jobIndex.insert(fileName);
+    if (file.valid)
+        jobFiles.insert(file.Key());
     // Coalesced: a thousand additions cost one repaint.
     update();
 }
@@ -160,6 +173,7 @@ void TfrmMain::ClearJobList()
 {
     listViewFiles->clear();
     jobIndex.clear();
+    jobFiles.clear();
     jobIndexStale = false;
 }
 

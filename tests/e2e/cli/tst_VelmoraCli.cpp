@@ -9,6 +9,7 @@
 
 #include "platform/IniFile.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
@@ -56,6 +57,24 @@ QStringList Snapshot(const QString& root)
     }
     entries.sort();
     return entries;
+}
+
+// Every name in folder, hidden ones included, sorted.
+QStringList AllFiles(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                  QDir::Name);
+}
+
+// The hidden partial files an encoder writes until its file is done.
+QStringList PartialFiles(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral(".*.velmora-*")}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QByteArray Digest(const QString& path)
+{
+    return QCryptographicHash::hash(ReadAll(path), QCryptographicHash::Sha256);
 }
 
 // The processes whose parent is pid, as "pid name".
@@ -475,6 +494,22 @@ private slots:
         QTest::newRow("log is a source")
             << QStringList{"--output", out, "--log", file, file} << QByteArray()
             << "velmora-cli: The log file \"" + file + "\" is one of the files to convert.\n";
+        const QString linked = work.path() + "/linked media/clip.avi";
+        QTest::newRow("log is a source, through a linked folder")
+            << QStringList{"--output", out, "--log", linked, file} << QByteArray()
+            << "velmora-cli: The log file \"" + linked + "\" is one of the files to convert.\n";
+        const QString made = work.path() + "/media/clip.mp4";
+        QTest::newRow("log is an output")
+            << QStringList{"--profile", "1", "--output", work.path() + "/media", "--log", made, file}
+            << QByteArray()
+            << "velmora-cli: The log file \"" + made +
+                   "\" would be the output of one of the files to convert.\n";
+        QTest::newRow("log is an output's automatic name")
+            << QStringList{"--profile",      "1", "--output", work.path() + "/media/", "--log",
+                           made + "(1).mp4", file}
+            << QByteArray()
+            << "velmora-cli: The log file \"" + made +
+                   "(1).mp4\" would be the output of one of the files to convert.\n";
     }
     // A mistake of the command line is named, ends the program with status 2 and touches no
     // file: no output folder made, no log deleted, no config.ini written.
@@ -485,6 +520,7 @@ private slots:
         QFETCH(QString, message);
         WriteText(appFolder + "profile/98-broken.pf", "%%% no profile %%%\r\n");
         WriteText(appFolder + "logFile.txt", "the window's log\r\n");
+        QFile::link(media, work.path() + "/linked media");
         const QStringList before = Snapshot(work.path());
 
         const TCliResult result = Run(arguments, input);
@@ -594,6 +630,163 @@ private slots:
         QVERIFY(result.out.endsWith("2 converted, 0 failed, 0 skipped, 0 stopped.\n"));
     }
 
+    void sourcesOfTheBatch_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("order");
+        QTest::addColumn<QStringList>("lines"); // per file: "Converted: <name> -> <output>" or "Skipped: ..."
+        const QString first = QStringLiteral("a.mp4(1).mp4");
+        const QString second = QStringLiteral("a.mp4(1).mp4(1).mp4");
+        QTest::newRow("overwrite, two at once")
+            << QStringList{"--overwrite", "overwrite", "--jobs", "2"} << QStringList{"a.avi", "a.mp4"}
+            << QStringList{"Converted: a.avi -> " + first, "Converted: a.mp4 -> " + second};
+        QTest::newRow("overwrite, one at a time, the mp4 first")
+            << QStringList{"--overwrite", "overwrite", "--jobs", "1"} << QStringList{"a.mp4", "a.avi"}
+            << QStringList{"Converted: a.mp4 -> " + first, "Converted: a.avi -> " + second};
+        QTest::newRow("overwrite, one at a time, the avi first")
+            << QStringList{"--overwrite", "overwrite", "--jobs", "1"} << QStringList{"a.avi", "a.mp4"}
+            << QStringList{"Converted: a.avi -> " + first, "Converted: a.mp4 -> " + second};
+        QTest::newRow("rename") << QStringList{"--jobs", "2"} << QStringList{"a.avi", "a.mp4"}
+                                << QStringList{"Converted: a.avi -> " + first,
+                                               "Converted: a.mp4 -> " + second};
+        // Skip means skip, also when the output would be the source itself.
+        QTest::newRow("skip") << QStringList{"--overwrite", "skip", "--jobs", "2"}
+                              << QStringList{"a.avi", "a.mp4"}
+                              << QStringList{"Skipped: a.avi (a.mp4 exists)",
+                                             "Skipped: a.mp4 (a.mp4 exists)"};
+    }
+    // a.avi and a.mp4 in one folder, converted to MP4 into that folder: a.mp4 is a source of the
+    // batch and is never written or replaced, whatever the rule says.
+    void sourcesOfTheBatch()
+    {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, order);
+        QFETCH(QStringList, lines);
+        const QString folder = Folder("sources together");
+        QVERIFY(QFile::copy(clip, folder + "a.avi"));
+        QVERIFY(MakeClip(folder + "a.mp4", 2));
+        const QByteArray original = Digest(folder + "a.mp4");
+
+        const TCliResult result =
+            Run(options + QStringList{"--profile", "1", "--output", "."} + order, {}, nullptr, folder);
+        QCOMPARE(Digest(folder + "a.mp4"), original);
+        QVERIFY2(result.status == 0, qPrintable(result.err));
+        QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
+        QStringList said = result.out.split(u'\n', Qt::SkipEmptyParts);
+        said.removeLast(); // the summary
+        said.sort();
+        QStringList expected;
+        QStringList files{"a.avi", "a.mp4"};
+        for (const QString& line : lines) {
+            const qsizetype arrow = line.indexOf(QLatin1String(" -> "));
+            if (arrow >= 0) {
+                expected << line.left(arrow + 4) + folder + line.mid(arrow + 4);
+                files << line.mid(arrow + 4);
+            } else {
+                expected << line.left(line.indexOf(u'(') + 1) + folder + line.mid(line.indexOf(u'(') + 1);
+            }
+        }
+        expected.sort();
+        QCOMPARE(said, expected);
+        files.sort();
+        QCOMPARE(AllFiles(folder), files);
+        for (const QString& file : files) {
+            if (file.contains(QLatin1String("(1)"))) {
+                const TProbe probe = Probe(folder + file);
+                QCOMPARE(probe.videoCodec, QStringLiteral("h264"));
+            }
+        }
+    }
+
+    // One file reached through a linked folder and by its own path is converted once.
+    void sameFileThroughALinkedFolder()
+    {
+        const QString folder = Folder("linked");
+        const QString real = Folder("linked source") + "clip.avi";
+        QVERIFY(QFile::copy(clip, real));
+        QFile::remove(work.path() + "/linked source link");
+        QVERIFY(QFile::link(work.path() + "/linked source", work.path() + "/linked source link"));
+        const TCliResult result =
+            Run({"--jobs", "2", "--overwrite", "overwrite", "--profile", "1", "--output", folder, real,
+                 work.path() + "/linked source link/clip.avi"});
+        QVERIFY2(result.status == 0, qPrintable(result.err));
+        QCOMPARE(result.out,
+                 "Converted: " + real + " -> " + folder + "clip.mp4\n1 converted, 0 failed, 0 skipped, 0 stopped.\n");
+        QCOMPARE(AllFiles(folder), QStringList{"clip.mp4"});
+    }
+
+    // A file whose automatic name would be too long fails alone, with the reason; the other
+    // files are converted.
+    void nameTooLong()
+    {
+        const QString folder = Folder("long names");
+        const QString name = QString(247, u'n') + ".avi";
+        const QString source = media + "long/" + name;
+        QDir().mkpath(media + "long");
+        QVERIFY(QFile::copy(clip, source));
+        const QString output = folder + QString(247, u'n') + ".mp4";
+        WriteText(output, "an older file");
+        const TCliResult result = Run({"--profile", "1", "--output", folder, source, clip});
+        QCOMPARE(result.status, 1);
+        QCOMPARE(result.err, "velmora-cli: " + source + ": conversion failed: Cannot create file \"" +
+                                 output + "(1).mp4\". File name too long\n");
+        QCOMPARE(result.out,
+                 "Converted: " + clip + " -> " + folder + "clip.mp4\n1 converted, 1 failed, 0 skipped, 0 stopped.\n");
+        QCOMPARE(ReadAll(output), QByteArray("an older file"));
+        QCOMPARE(AllFiles(folder), (QStringList{"clip.mp4", QFileInfo(output).fileName()}));
+
+        // A name that just fits converts, though the partial file's name must be shorter.
+        QVERIFY(QFile::remove(output));
+        const TCliResult fits = Run({"--profile", "1", "--output", folder, source});
+        QVERIFY2(fits.status == 0, qPrintable(fits.err));
+        QVERIFY(Probe(output).ok);
+        QCOMPARE(AllFiles(folder), (QStringList{"clip.mp4", QFileInfo(output).fileName()}));
+    }
+
+    void fullDisk_data()
+    {
+        QTest::addColumn<bool>("existing"); // an older output is to be overwritten
+        QTest::newRow("new outputs") << false;
+        QTest::newRow("overwriting older outputs") << true;
+    }
+    // An output folder on a disk of 2 MB, two long clips at once: both fail, and what they
+    // wrote goes; an older output that was to be overwritten is exactly as it was.
+    void fullDisk()
+    {
+        QFETCH(bool, existing);
+        if (::geteuid() != 0)
+            QSKIP("Mounting a small file system for the output folder needs root.");
+        const QString folder = Folder("full disk");
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=2m", "tmpfs", folder}) != 0)
+            QSKIP("The small file system for the output folder could not be mounted.");
+        struct TUnmount
+        {
+            QString path;
+            ~TUnmount() { QProcess::execute("umount", {"-l", path}); }
+        } unmount{folder};
+        const QString second = media + "full/second clip.avi";
+        QDir().mkpath(media + "full");
+        QFile::remove(second);
+        QVERIFY(QFile::copy(longClip, second));
+        const QStringList outputs{"long clip.mp4", "second clip.mp4"};
+        QByteArray old(300000, 'o');
+        if (existing) {
+            for (const QString& output : outputs)
+                WriteText(folder + output, old);
+        }
+        const TCliResult result = Run({"--overwrite", "overwrite", "--jobs", "2", "--profile", "1",
+                                       "--output", folder, longClip, second});
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.contains("velmora-cli: " + longClip + ": conversion failed: "),
+                 qPrintable(result.err));
+        QVERIFY2(result.err.contains("velmora-cli: " + second + ": conversion failed: "),
+                 qPrintable(result.err));
+        QVERIFY(result.out.endsWith("0 converted, 2 failed, 0 skipped, 0 stopped.\n"));
+        QCOMPARE(AllFiles(folder), existing ? outputs : QStringList());
+        for (const QString& output : AllFiles(folder))
+            QCOMPARE(ReadAll(folder + output), old);
+    }
+
     // Without options the settings come from config.ini, which stays as it was; the window's
     // log is neither written nor deleted.
     void defaultsFromConfig()
@@ -693,8 +886,13 @@ private slots:
         QStringList running;
         const TCliResult result =
             Run({"--profile", "1", "--output", folder, longClip, clip}, QByteArray(), [&](QProcess& process) {
-                // Stopped once the encoder has written part of the file.
-                QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(output).size() > 100000, 120000);
+                // Stopped once the encoder has written part of the file, which is hidden until
+                // the encoder is done with it.
+                QTRY_VERIFY_WITH_TIMEOUT(PartialFiles(folder).size() == 1 &&
+                                             QFileInfo(folder + PartialFiles(folder).value(0)).size() >
+                                                 100000,
+                                         120000);
+                QVERIFY(PartialFiles(folder).value(0).startsWith(".long clip.mp4."));
                 const QList<qint64> encoders = ChildrenNamed(process.processId(), "libm9s.exe");
                 QCOMPARE(encoders.size(), 1);
                 group = encoders.first();
@@ -708,8 +906,13 @@ private slots:
         // The second file never started: no output, no placeholder.
         QVERIFY(!QFile::exists(folder + "clip.mp4"));
         QCOMPARE(result.crashed, killed);
-        if (killed)
+        // Killed, the program cannot put what its encoder wrote in place: the partial file and
+        // the placeholder stay. Otherwise no partial file is left.
+        if (killed) {
+            QCOMPARE(PartialFiles(folder).size(), 1);
             return;
+        }
+        QCOMPARE(PartialFiles(folder), QStringList());
         QCOMPARE(result.status, 130);
         QVERIFY2(result.err.startsWith("velmora-cli: Stopping: "), qPrintable(result.err));
         // Stopped at once or not, the file is counted as stopped and the one after it as never

@@ -621,8 +621,9 @@ private slots:
         w.VerifyIdle();
     }
 
-    // A pipe or a folder where the output should go, the user answering "overwrite": the run
-    // ends with the error instead of waiting for ever on the pipe.
+    // A pipe or a folder where the output should go, the user answering "overwrite": that file
+    // fails at once with the reason in its status tool tip, instead of waiting for ever on the
+    // pipe, and the next file is converted.
     void outputNameTakenByNoFile_data()
     {
         QTest::addColumn<bool>("pipe");
@@ -643,12 +644,17 @@ private slots:
         w.AnswerPrompts("overwrite", true);
         w.Add(clips[0]);
         w.Add(clips[1]);
-        TMessageBox::nextAnswers = {QMessageBox::Ok};
         w.Convert();
-        QCOMPARE(TMessageBox::shownTexts.size(), 1);
-        QVERIFY2(TMessageBox::shownTexts[0].startsWith("Cannot create file \"" + output + "\"."),
-                 qPrintable(TMessageBox::shownTexts[0]));
-        QVERIFY(!QFile::exists(outFolder + "two.mp4"));
+        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        const QTreeWidget* list = TestSupport::Child<QTreeWidget>(w.frm.get(), "listViewFiles");
+        QCOMPARE(list->topLevelItem(0)->text(3), w.Text("msgItemFailed"));
+        QCOMPARE(list->topLevelItem(0)->toolTip(3),
+                 "Cannot create file \"" + output + "\". It is not a regular file.");
+        QCOMPARE(list->topLevelItem(1)->text(3), w.Text("msgItemDone"));
+        QVERIFY(Probe(outFolder + "two.mp4").ok);
+        struct stat info;
+        QCOMPARE(::lstat(QFile::encodeName(output).constData(), &info), 0);
+        QVERIFY(pipe ? S_ISFIFO(info.st_mode) : S_ISDIR(info.st_mode));
         w.VerifyIdle();
     }
 
@@ -928,6 +934,50 @@ private slots:
         QCOMPARE(ReadAll(source), original);
         QVERIFY(Probe(outFolder + "same.mp4(1).mp4").ok);
         QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+    }
+
+    void sourcesOfTheBatchInOutputFolder_data()
+    {
+        QTest::addColumn<int>("simultaneous");
+        QTest::addColumn<QStringList>("order");
+        QTest::newRow("two at once") << 2 << QStringList{"a.avi", "a.mp4"};
+        QTest::newRow("one at a time, the mp4 first") << 1 << QStringList{"a.mp4", "a.avi"};
+        QTest::newRow("one at a time, the avi first") << 1 << QStringList{"a.avi", "a.mp4"};
+    }
+    // a.avi and a.mp4 in the output folder, converted to MP4, Overwrite the answer to every
+    // question: a.mp4 is a source of the run and never replaced; nobody is even asked.
+    void sourcesOfTheBatchInOutputFolder()
+    {
+        QFETCH(int, simultaneous);
+        QFETCH(QStringList, order);
+        QVERIFY(QDir().mkpath(outFolder));
+        QVERIFY(QFile::copy(clips[0], outFolder + "a.avi"));
+        QVERIFY(MakeClip(outFolder + "a.mp4", 3));
+        const QByteArray original = ReadAll(outFolder + "a.mp4");
+        IniFile(appFolder + "config.ini").WriteInteger("setting", "simultaneous", simultaneous);
+        TWindow w(appFolder);
+        w.SelectProfile("01-mp4-h264-aac.pf");
+        int prompts = 0;
+        ModalResponder responder([&prompts](QWidget* modal) {
+            if (auto* prompt = qobject_cast<TfrmOverWrite*>(modal)) {
+                ++prompts;
+                prompt->buttonOverWrite->click();
+            }
+        });
+        for (const QString& name : order)
+            w.Add(outFolder + name);
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        w.Convert();
+        IniFile(appFolder + "config.ini").WriteInteger("setting", "simultaneous", 1);
+
+        QCOMPARE(prompts, 0);
+        QCOMPARE(ReadAll(outFolder + "a.mp4"), original);
+        QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+        QCOMPARE(QDir(outFolder).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"a.avi", "a.mp4", "a.mp4(1).mp4", "a.mp4(1).mp4(1).mp4"}));
+        QCOMPARE(Probe(outFolder + "a.mp4(1).mp4").videoCodec, QStringLiteral("h264"));
+        QCOMPARE(Probe(outFolder + "a.mp4(1).mp4(1).mp4").videoCodec, QStringLiteral("h264"));
+        w.VerifyIdle();
     }
 
     void emptyProfileFolder()

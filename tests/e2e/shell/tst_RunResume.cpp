@@ -1,8 +1,9 @@
 // A run cut off by a kill is taken up at the next start: the test runs itself a second time as
 // the program (main window, signal handling and event loop as the program's entry sets them
 // up), kills that copy with SIGKILL while it converts the second of three real clips, and starts
-// the window again over the same program folder. Also what the next start does with a journal
-// that is garbage, names files that are gone, is declined, or belongs to a live run.
+// the window again over the same program folder; and once more right after the first clip was
+// converted. Also what the next start does with a journal that is garbage, names files that are
+// gone or files the cut-off run did not make, is declined, or belongs to a live run.
 
 #include "support/ConversionFixture.h"
 #include "support/FindChild.h"
@@ -14,6 +15,8 @@
 
 #include "dialogs/TMessageBox.h"
 #include "dialogs/TfrmOverWrite.h"
+#include "engine/FileIdentity.h"
+#include "engine/OutputFile.h"
 #include "engine/TBatchRun.h"
 #include "engine/TRunJournal.h"
 #include "platform/AppError.h"
@@ -51,7 +54,6 @@ namespace {
 
 const char* const profileName = "01-mp4-h264-aac.pf";
 
-
 // The program's side: <appFolder> <source>...; converts the sources and writes
 // "encoder:<index>:<process group>" once ffmpeg converts each of them.
 int StartProgram(int argc, char** argv)
@@ -73,9 +75,56 @@ int StartProgram(int argc, char** argv)
                              std::printf("encoder:%d:%lld\n", index, run->ProcessId(index));
                              std::fflush(stdout);
                          });
+        // Queued: said once the item's end has been dealt with, its journal written included.
+        QObject::connect(
+            run, &TBatchRun::ItemFinished, &frmMain,
+            [](int index, TItemResult) {
+                std::printf("finished:%d\n", index);
+                std::fflush(stdout);
+            },
+            Qt::QueuedConnection);
         Child<QAction>(&frmMain, QStringLiteral("ActionConvertNow"))->trigger();
     });
 }
+
+// The program started on sources; killed with SIGKILL as soon as it says what stop asks for.
+struct TProgram
+{
+    QProcess process;
+    QByteArray said;
+
+    void Start(const QString& appFolder, const QStringList& sources)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        process.setProcessEnvironment(env);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.start(QCoreApplication::applicationFilePath(),
+                      QStringList{QString::fromLatin1(RunAsProgramSwitch), appFolder} + sources);
+    }
+    // Reads what it says until stop is true of it; false when it ended or took too long.
+    bool ReadUntil(const std::function<bool()>& stop)
+    {
+        QDeadlineTimer deadline(120000);
+        while (!stop()) {
+            if (deadline.hasExpired() || process.state() != QProcess::Running)
+                return false;
+            process.waitForReadyRead(50);
+            said += process.readAllStandardOutput();
+        }
+        return true;
+    }
+    bool Kill()
+    {
+        return ::kill(static_cast<pid_t>(process.processId()), SIGKILL) == 0 &&
+               process.waitForFinished(10000);
+    }
+    ~TProgram()
+    {
+        process.kill();
+        process.waitForFinished(10000);
+    }
+};
 
 QByteArray Digest(const QString& path)
 {
@@ -154,8 +203,8 @@ private slots:
     }
 
     // Killed while the second of three converts; started again, Yes: the second and third are
-    // converted, the second's half-written output is replaced without a question, and the first
-    // is not converted again.
+    // converted, the placeholder the cut-off run left for the second is replaced without a
+    // question, its half-written partial file is gone, and the first is not converted again.
     void killedDuringTheSecond()
     {
         QProcess program;
@@ -184,7 +233,15 @@ private slots:
                 return false;
             }
         };
-        while (group == 0 || !secondInJournal() || QFileInfo(outFolder + "two.mp4").size() < 1000) {
+        // The encoder writes a partial file beside the output, which the journal names.
+        const auto secondWritten = [&] {
+            try {
+                return QFileInfo(TRunJournal::Read(journalPath).items.value(1).partial).size() >= 1000;
+            } catch (const AppError&) {
+                return false;
+            }
+        };
+        while (group == 0 || !secondInJournal() || !secondWritten()) {
             QVERIFY2(!deadline.hasExpired() && program.state() == QProcess::Running, said.constData());
             program.waitForReadyRead(50);
             said += program.readAllStandardOutput();
@@ -201,15 +258,18 @@ private slots:
         QTRY_VERIFY2_WITH_TIMEOUT(ProcessesInGroup(group).isEmpty(),
                                   qPrintable(ProcessesInGroup(group).join(u'\n')), 5000);
 
-        // What was left: the first done, the second half written, the journal.
+        // What was left: the first done, the second half written beside its placeholder, the
+        // journal.
         QVERIFY(Probe(outFolder + "one.mp4").ok);
         const QByteArray firstOutput = Digest(outFolder + "one.mp4");
         const QDateTime firstWritten = QFileInfo(outFolder + "one.mp4").lastModified();
-        QVERIFY(QFile::exists(outFolder + "two.mp4"));
+        QVERIFY(StillPlaceholder(outFolder + "two.mp4"));
         QVERIFY(!QFile::exists(outFolder + "three.mp4"));
         const TJournal left = TRunJournal::Read(journalPath);
         QCOMPARE(left.items[0].state, TJournalState::Done);
         QCOMPARE(left.items[1].output, outFolder + "two.mp4");
+        QVERIFY(IsPartialOf(left.items[1].partial, outFolder + "two.mp4"));
+        QVERIFY(QFileInfo(left.items[1].partial).size() >= 1000);
         QCOMPARE(left.items[2].state, TJournalState::Waiting);
 
         // The next start: another format and folder meanwhile, which the journal puts back.
@@ -228,6 +288,10 @@ private slots:
                     .toString()
                     .endsWith(profileName));
         QCOMPARE(Child<QLineEdit>(w.frm.get(), "editOutputFolder")->text(), outFolder);
+        // The half-written file is of no use any more; the placeholder waits for the next run,
+        // which replaces it without a question.
+        QVERIFY(!QFile::exists(left.items[1].partial));
+        QVERIFY(StillPlaceholder(outFolder + "two.mp4"));
 
         int prompts = 0;
         ModalResponder responder([&prompts](QWidget* modal) {
@@ -253,10 +317,113 @@ private slots:
         QVERIFY(Probe(outFolder + "three.mp4").ok);
         QCOMPARE(Digest(outFolder + "one.mp4"), firstOutput);
         QCOMPARE(QFileInfo(outFolder + "one.mp4").lastModified(), firstWritten);
-        QCOMPARE(QDir(outFolder).entryList(QDir::Files), (QStringList{"one.mp4", "three.mp4", "two.mp4"}));
+        QCOMPARE(QDir(outFolder).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{"one.mp4", "three.mp4", "two.mp4"}));
         // This run's log: two files.
         QCOMPARE(QString::fromUtf8(ReadAll(appFolder + "logFile.txt")).count("libm9s.exe "), 2);
         QVERIFY(!QFile::exists(journalPath));
+    }
+
+    // Killed a moment after the first of two clips was converted: the journal says so, and
+    // the next start puts back only the second, which converts without a question.
+    void killedRightAfterAnItemEnded()
+    {
+        TProgram program;
+        program.Start(appFolder, {clips[0], clips[1]});
+        QVERIFY(program.process.waitForStarted(10000));
+        QVERIFY2(program.ReadUntil([&] { return program.said.contains("finished:0\n"); }),
+                 program.said.constData());
+        QVERIFY(program.Kill());
+
+        const TJournal left = TRunJournal::Read(appFolder + "queue.ini");
+        QCOMPARE(left.items.size(), 2);
+        QCOMPARE(left.items[0].state, TJournalState::Done);
+        QVERIFY(Probe(outFolder + "one.mp4").ok);
+        const QByteArray firstOutput = Digest(outFolder + "one.mp4");
+
+        TMessageBox::nextAnswers = {QMessageBox::Yes};
+        TWindow w(appFolder);
+        const QString question = w.Texts("msgResumeQueue").Format(1);
+        QTRY_VERIFY(TMessageBox::shownTexts.contains(question));
+        QCOMPARE(w.Rows(), QStringList{clips[1] + "|00:00:00|"});
+        int prompts = 0;
+        ModalResponder responder([&prompts](QWidget* modal) {
+            if (auto* prompt = qobject_cast<TfrmOverWrite*>(modal)) {
+                ++prompts;
+                prompt->buttonIgnore->click();
+            }
+        });
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        auto* run = Child<TBatchRun>(w.frm.get(), "BatchRun");
+        int finished = 0;
+        QObject::connect(run, &TBatchRun::RunFinished, w.frm.get(), [&finished] { ++finished; });
+        QTest::mouseClick(Child<QPushButton>(w.frm.get(), "buttonConvert"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(finished == 1, 180000);
+        QCOMPARE(prompts, 0);
+        QVERIFY(Probe(outFolder + "two.mp4").ok);
+        QCOMPARE(Digest(outFolder + "one.mp4"), firstOutput);
+        QCOMPARE(QDir(outFolder).entryList(QDir::Files | QDir::Hidden), (QStringList{"one.mp4", "two.mp4"}));
+    }
+
+    void journalNamingAFileItDidNotMake_data()
+    {
+        QTest::addColumn<bool>("source");   // the output it names is another item's source
+        QTest::addColumn<bool>("identity"); // with that file's true identity
+        QTest::newRow("another item's source") << true << false;
+        QTest::newRow("another item's source, its identity given") << true << true;
+        QTest::newRow("an existing output") << false << false;
+        QTest::newRow("an existing output, its identity given") << false << true;
+    }
+    // A journal, crafted or left by an older version, whose unfinished item names as its output
+    // a file the cut-off run did not make: a source of the list is never replaced (nobody is
+    // asked, it gets another name), and any other file is asked about as usual.
+    void journalNamingAFileItDidNotMake()
+    {
+        QFETCH(bool, source);
+        QFETCH(bool, identity);
+        QVERIFY(QDir().mkpath(outFolder));
+        const QString named = outFolder + "one.mp4";
+        QVERIFY(MakeClip(named, 2));
+        const QByteArray original = Digest(named);
+        TJournal journal;
+        journal.outputFolder = outFolder;
+        journal.formatIndex = 0;
+        journal.formatFile = QString::fromLatin1(profileName);
+        journal.items = {{clips[0], "00:00:00", "", TJournalState::Converting, named}};
+        if (identity)
+            journal.items[0].outputIdentity = TFileIdentity::Of(named);
+        if (source)
+            journal.items.append({named, "00:00:00", "", TJournalState::Waiting, ""});
+        TRunJournal::Write(appFolder + "queue.ini", journal);
+
+        TMessageBox::nextAnswers = {QMessageBox::Yes};
+        TWindow w(appFolder);
+        QTRY_VERIFY(!TMessageBox::shownTexts.isEmpty());
+        QCOMPARE(w.List()->topLevelItemCount(), int(journal.items.size()));
+        int prompts = 0;
+        ModalResponder responder([&prompts](QWidget* modal) {
+            if (auto* prompt = qobject_cast<TfrmOverWrite*>(modal)) {
+                ++prompts;
+                prompt->buttonAutoName->click();
+            }
+        });
+        TMessageBox::shownTexts.clear();
+        TMessageBox::nextAnswers = {QMessageBox::No};
+        auto* run = Child<TBatchRun>(w.frm.get(), "BatchRun");
+        int finished = 0;
+        QObject::connect(run, &TBatchRun::RunFinished, w.frm.get(), [&finished] { ++finished; });
+        QTest::mouseClick(Child<QPushButton>(w.frm.get(), "buttonConvert"), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(finished == 1, 180000);
+
+        QCOMPARE(Digest(named), original);
+        QCOMPARE(prompts, source ? 0 : 1);
+        QVERIFY(Probe(outFolder + "one.mp4(1).mp4").ok);
+        QStringList files{"one.mp4", "one.mp4(1).mp4"};
+        if (source) {
+            QVERIFY(Probe(outFolder + "one.mp4(1).mp4(1).mp4").ok);
+            files << "one.mp4(1).mp4(1).mp4";
+        }
+        QCOMPARE(QDir(outFolder).entryList(QDir::Files | QDir::Hidden), files);
     }
 
     void nextStart_data()

@@ -1,12 +1,14 @@
 // The existing-output prompt as the user meets it: the three buttons with and without the check
-// box, Enter, Escape and the close box, the remembered answer across items, and the captions
-// from the language file.
+// box, Enter, Escape and the close box, the remembered answer across items, the captions from
+// the language file, and the question that names the file.
 
 #include "dialogs/TfrmOverWrite.h"
 #include "engine/OutputNames.h"
+#include "platform/IniFile.h"
 #include "support/ModalAnswer.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -82,6 +84,8 @@ private slots:
     void ResolveRemembersAcrossItems_data();
     void ResolveRemembersAcrossItems();
     void LoadLanguage();
+    void QuestionNamesTheFile_data();
+    void QuestionNamesTheFile();
     void LooksLikeTheDialog();
 };
 
@@ -229,6 +233,93 @@ void TestTfrmOverWrite::LoadLanguage()
     // The accelerator of a caption works.
     WhenModal([&](QWidget*) { QTest::keyClick(&form, Qt::Key_R, Qt::AltModifier); });
     QCOMPARE(int(form.Ask()), int(owAutoNameOnce));
+}
+
+void TestTfrmOverWrite::QuestionNamesTheFile_data()
+{
+    QTest::addColumn<QString>("language"); // a file of data/language, or the question itself
+    QTest::addColumn<QString>("name");     // of the output
+    QTest::addColumn<bool>("elided");
+    QTest::addColumn<QString>("placing"); // "format": the question holds the name; "before": the
+                                          // name stands on a line before it
+
+    const QString longName = QStringLiteral("A holiday at the sea with the whole family, the dog, the boat "
+                                            "and far too many pictures of sunsets (part 2 of 7).mp4");
+    for (const char* language : {"en.ini", "gb.ini"}) {
+        QTest::addRow("%s, a short name", language)
+            << QString::fromLatin1(language) << "clip.mp4" << false << "format";
+        QTest::addRow("%s, a long name", language)
+            << QString::fromLatin1(language) << longName << true << "format";
+        QTest::addRow("%s, a long name without blanks", language)
+            << QString::fromLatin1(language) << QString(120, QChar(0x89c6)) + ".mkv" << true << "format";
+    }
+    // A language file of its own, older or broken, still names the file.
+    QTest::newRow("a question without the name") << "labelDes=Overwrite it?" << longName << true << "before";
+    QTest::newRow("a question that does not format") << "labelDes=%s or %s?"
+                                                     << "clip.mp4" << false << "before";
+}
+
+void TestTfrmOverWrite::QuestionNamesTheFile()
+{
+    QFETCH(QString, language);
+    QFETCH(QString, name);
+    QFETCH(bool, elided);
+    QFETCH(QString, placing);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QString languageFile = QStringLiteral(VELMORA_SOURCE_DIR "/data/language/") + language;
+    if (language.contains(u'=')) {
+        languageFile = dir.filePath("own.ini");
+        QFile file(languageFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[frmOverWrite]\r\n" + language.toUtf8() + "\r\n");
+    }
+    const QString question = IniFile(languageFile).ReadString("frmOverWrite", "labelDes", QString());
+    QVERIFY(!question.isEmpty());
+    const QString path = dir.filePath("out/") + name;
+
+    TfrmOverWrite form;
+    form.LoadLanguage(languageFile);
+    QString text;
+    QString toolTip;
+    int width = 0;
+    int shownWidth = 0;
+    bool fits = false;
+    WhenModal([&](QWidget*) {
+        text = form.labelDes->text();
+        toolTip = form.labelDes->toolTip();
+        width = form.labelDes->width();
+        shownWidth = form.width();
+        fits = form.labelDes->heightForWidth(form.labelDes->width()) <= form.labelDes->height();
+        QTest::mouseClick(form.buttonIgnore, Qt::LeftButton);
+    });
+    QCOMPARE(int(form.Ask(path)), int(owSkipOnce));
+
+    // The name as shown: whole, or its beginning and its end with the middle left out.
+    QString shown;
+    if (placing == QLatin1String("format")) {
+        const qsizetype at = question.indexOf(QLatin1String("%s"));
+        const QString after = question.mid(at + 2);
+        QVERIFY2(text.startsWith(question.left(at)) && text.endsWith(after), qPrintable(text));
+        shown = text.mid(at, text.size() - at - after.size());
+    } else {
+        QVERIFY2(text.endsWith(u'\n' + question), qPrintable(text));
+        shown = text.left(text.size() - question.size() - 1);
+    }
+    if (elided) {
+        QVERIFY2(shown.contains(QChar(0x2026)), qPrintable(shown));
+        const qsizetype cut = shown.indexOf(QChar(0x2026));
+        QVERIFY(cut > 3 && name.startsWith(shown.left(cut)));
+        QVERIFY(shown.size() - cut > 3 && name.endsWith(shown.mid(cut + 1)));
+    } else {
+        QCOMPARE(shown, name);
+    }
+    QVERIFY(form.labelDes->fontMetrics().horizontalAdvance(shown) <= width);
+    QCOMPARE(toolTip, QDir::toNativeSeparators(path));
+    // All of the question can be read, in a window as wide as ever.
+    QVERIFY(fits);
+    QCOMPARE(shownWidth, 354);
 }
 
 void TestTfrmOverWrite::LooksLikeTheDialog()

@@ -1,8 +1,10 @@
-// The job list of the real main window: intake, duplicates, moves, clear all, the file-open
-// dialog, drops through real drop events and the add-folder window.
+// The job list of the real main window: intake, duplicates (one file through two paths too),
+// moves, clear all, the file-open dialog, drops through real drop events and the add-folder
+// window.
 
 #include "support/FindChild.h"
 #include "support/ShellFixture.h"
+#include "support/TestFiles.h"
 #include "support/TestMain.h"
 
 #include "dialogs/TMessageBox.h"
@@ -19,10 +21,13 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
+
+#include <unistd.h>
 
 namespace {
 
@@ -151,6 +156,32 @@ private slots:
         QVERIFY(w->IsInJobList(QStringLiteral("/v/c.avi")));
         w->AddJobFile(QStringLiteral("/v/c.avi"));
         QCOMPARE(Captions(w), QStringList{"/v/c.avi"});
+    }
+
+    // One file is one job, however it is reached: through a linked folder or by a second name.
+    void sameFileThroughTwoPaths()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString real = dir.filePath("real/clip.avi");
+        TestSupport::WriteText(real, "a clip");
+        TestSupport::WriteText(dir.filePath("real/copy.avi"), "a clip");
+        QVERIFY(QFile::link(dir.filePath("real"), dir.filePath("linked")));
+        QCOMPARE(::link(QFile::encodeName(real).constData(),
+                        QFile::encodeName(dir.filePath("real/second name.avi")).constData()),
+                 0);
+        for (const char* name : {"real/clip.avi", "linked/clip.avi", "real/second name.avi", "real/copy.avi"})
+            w->AddJobFile(dir.filePath(QLatin1String(name)));
+        // A copy is another file.
+        QCOMPARE(Captions(w), (QStringList{real, dir.filePath("real/copy.avi")}));
+
+        // Once the row is gone, the file may come again by any of its paths.
+        QTreeWidget* list = TestSupport::Child<QTreeWidget>(w, "listViewFiles");
+        list->setCurrentItem(list->topLevelItem(0));
+        TestSupport::Child<QAction>(w, "ActionFileDelete")->trigger();
+        w->AddJobFile(dir.filePath("linked/clip.avi"));
+        w->AddJobFile(real);
+        QCOMPARE(Captions(w), (QStringList{dir.filePath("real/copy.avi"), dir.filePath("linked/clip.avi")}));
     }
 
     void moves_data()

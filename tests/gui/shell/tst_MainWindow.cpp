@@ -169,6 +169,9 @@ private slots:
                     QVERIFY2(!file.ReadString(section, key, QString()).isEmpty(),
                              where(section, key).constData());
             }
+            // The existing-output question names the file.
+            const QString question = file.ReadString("frmOverWrite", "labelDes", "");
+            QVERIFY2(question.count(QStringLiteral("%s")) == 1 && question.count(u'%') == 1, qPrintable(question));
             QCOMPARE(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "").count(u'%'), 1);
             QVERIFY(file.ReadString("frmUnSupportFormat", "msgUnSupportFormat", "")
                         .contains(QStringLiteral("%s")));

@@ -1,13 +1,15 @@
 // The existing-output rules: the free automatic name on real files, and the decision for every
 // answer of the prompt together with the remembered answer it leaves behind. The output file
-// itself: its name, the same-file check and the placeholder.
+// itself: its name, the same-file check, the placeholder and the partial file beside it.
 
 #include "engine/OutputFile.h"
 #include "engine/OutputNames.h"
-#include "support/ErrorOf.h"
+#include "platform/Paths.h"
+#include "support/TestFiles.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -49,6 +51,9 @@ private slots:
     void SameFileCheck();
     void Placeholder_data();
     void Placeholder();
+    void Partial_data();
+    void Partial();
+    void PartialInAFullOrMissingFolder();
     void PlaceholderStill_data();
     void PlaceholderStill();
 };
@@ -370,29 +375,37 @@ void TestOutputNames::Placeholder_data()
 {
     QTest::addColumn<QString>("existing"); // what is at the output's name beforehand
     QTest::addColumn<QString>("error");    // the reason in the error, empty when created
+    QTest::addColumn<bool>("everyName");   // the reason would meet any other name in the folder
 
+    // Only a free name gets one: whatever is there stays as it was, even a link's target, and
+    // is replaced, if at all, only by the finished output.
     QTest::newRow("nothing") << "nothing"
-                             << "";
+                             << "" << false;
     QTest::newRow("a file") << "file"
-                            << "";
+                            << "File exists" << false;
     QTest::newRow("a link to a file") << "link"
-                                      << "";
+                                      << "File exists" << false;
     QTest::newRow("a dangling link") << "dangling"
-                                     << "";
+                                     << "File exists" << false;
     QTest::newRow("a link to a folder") << "folderlink"
-                                        << "";
+                                        << "File exists" << false;
     QTest::newRow("a folder") << "folder"
-                              << "It is not a regular file.";
+                              << "File exists" << false;
     QTest::newRow("a pipe") << "pipe"
-                            << "It is not a regular file.";
+                            << "File exists" << false;
+    QTest::newRow("a name too long") << "long"
+                                     << "File name too long" << false;
     QTest::newRow("a missing folder") << "nofolder"
-                                      << "No such file or directory";
+                                      << "No such file or directory" << true;
+    QTest::newRow("a file where the folder should be") << "notfolder"
+                                                       << "Not a directory" << true;
 }
 
 void TestOutputNames::Placeholder()
 {
     QFETCH(QString, existing);
     QFETCH(QString, error);
+    QFETCH(bool, everyName);
 
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
@@ -420,11 +433,23 @@ void TestOutputNames::Placeholder()
         QVERIFY(QDir().mkdir(path));
     else if (existing == "pipe")
         QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+    else if (existing == "long")
+        path = dir.filePath("out/") + QString(252, u'x') + ".mp4";
     else if (existing == "nofolder")
         path = dir.filePath("nothing here/clip.mp4");
+    else if (existing == "notfolder")
+        path = target + "/clip.mp4";
+    const QByteArray before = existing == "file" ? TestSupport::ReadAll(path) : QByteArray();
 
     // A pipe must not make this wait for a reader.
-    const QString text = TestSupport::ErrorOf([&] { CreatePlaceholder(path); });
+    QString text;
+    bool raisedEveryName = false;
+    try {
+        ReservePlaceholder(path);
+    } catch (const TOutputError& raised) {
+        text = raised.Text();
+        raisedEveryName = raised.EveryName();
+    }
     if (error.isEmpty()) {
         QCOMPARE(text, QString());
         struct stat info;
@@ -436,18 +461,91 @@ void TestOutputNames::Placeholder()
         QCOMPARE(file.readAll(), PlaceholderText());
     } else {
         QCOMPARE(text, QStringLiteral("Cannot create file \"%1\". %2").arg(path, error));
+        QCOMPARE(raisedEveryName, everyName);
     }
     // Nothing was written through a link, and whatever was at the name and refused stays.
     QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"precious.bin"});
     QFile kept(target);
     QVERIFY(kept.open(QIODevice::ReadOnly));
     QCOMPARE(kept.readAll(), precious);
+    if (existing == "file")
+        QCOMPARE(TestSupport::ReadAll(path), before);
     if (existing == "folder")
         QVERIFY(QFileInfo(path).isDir());
+    if (existing == "link" || existing == "dangling" || existing == "folderlink")
+        QVERIFY(QFileInfo(path).isSymLink());
     if (existing == "pipe") {
         struct stat info;
         QCOMPARE(::lstat(name.constData(), &info), 0);
         QVERIFY(S_ISFIFO(info.st_mode));
+    }
+    if (existing == "long" || existing == "nofolder")
+        QCOMPARE(QDir(dir.filePath("out")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
+}
+
+void TestOutputNames::Partial_data()
+{
+    QTest::addColumn<QString>("name"); // the output's file name
+    QTest::addColumn<int>("kept");     // how much of it the partial file's name keeps; -1 all
+
+    QTest::newRow("plain") << "clip.mp4" << -1;
+    QTest::newRow("blanks and letters") << QString::fromUtf8("视频 片段 é.mkv") << -1;
+    QTest::newRow("no extension") << "clip" << -1;
+    QTest::newRow("the longest name there is") << QString(251, u'a') + ".mp4" << 255 - 20;
+    // Three bytes a letter: cut between letters, never inside one.
+    QTest::newRow("long in Chinese") << QString(80, QChar(0x89c6)) + ".mp4" << (255 - 20) / 3 * 3;
+}
+
+void TestOutputNames::Partial()
+{
+    QFETCH(QString, name);
+    QFETCH(int, kept);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString output = dir.filePath(name);
+    const QString first = CreatePartial(output);
+    const QString second = CreatePartial(output);
+    // Hidden, beside the output, the output's extension last, and one of its own each time.
+    QCOMPARE(QFileInfo(first).path(), dir.path());
+    const QString fileName = QFileInfo(first).fileName();
+    QVERIFY2(fileName.startsWith(u'.'), qPrintable(fileName));
+    QVERIFY2(fileName.endsWith(ExtensionWithDot(name)), qPrintable(fileName));
+    QVERIFY(first != second);
+    QVERIFY(StillPlaceholder(first));
+    QVERIFY(StillPlaceholder(second));
+    QVERIFY(!QFileInfo::exists(output));
+    const QString keptPart = fileName.mid(1, fileName.indexOf(QStringLiteral(".velmora-")) - 1);
+    if (kept < 0)
+        QCOMPARE(keptPart, name);
+    else
+        QCOMPARE(int(QFile::encodeName(keptPart).size()), kept);
+    QVERIFY(QFile::encodeName(fileName).size() <= 255);
+
+    QVERIFY(IsPartialOf(first, output));
+    QVERIFY(IsPartialOf(second, output));
+    QVERIFY(!IsPartialOf(output, output));
+    QVERIFY(!IsPartialOf(first, dir.filePath("other.mp4")));
+    QVERIFY(!IsPartialOf(dir.filePath("sub/") + fileName, output));
+    QVERIFY(!IsPartialOf(dir.filePath(fileName.mid(1)), output));
+    QVERIFY(!IsPartialOf(dir.filePath(".") + name + ".velmora-ABCDEF" + ExtensionWithDot(name), output));
+}
+
+void TestOutputNames::PartialInAFullOrMissingFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString output = dir.filePath("nothing here/clip.mp4");
+    try {
+        CreatePartial(output);
+        QFAIL("a partial file in a missing folder");
+    } catch (const TOutputError& error) {
+        QVERIFY2(
+            error.Text().startsWith(
+                QStringLiteral("Cannot create file \"%1/nothing here/.clip.mp4.velmora-").arg(dir.path())),
+            qPrintable(error.Text()));
+        QVERIFY(error.EveryName());
     }
 }
 

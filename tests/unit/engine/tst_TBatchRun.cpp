@@ -8,6 +8,7 @@
 #include "engine/TJobSetup.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
+#include "platform/Paths.h"
 #include "platform/TfrmCommon.h"
 #include "profiles/ProfileSettings.h"
 #include "profiles/VideoProfile.h"
@@ -278,7 +279,12 @@ public:
             } else {
                 if (ended.contains(index))
                     return QStringLiteral("an item finished twice: ") + events.join(u',');
-                if (!started.contains(index) && results.value(index) != QLatin1String("Skipped"))
+                // Only a skipped item, or one whose output could not be made, ends unstarted.
+                const bool unstartedFailure =
+                    results.value(index) == QLatin1String("Failed") &&
+                    run->ErrorLinesOf(index).value(0).startsWith(QLatin1String("Cannot create file"));
+                if (!started.contains(index) && results.value(index) != QLatin1String("Skipped") &&
+                    !unstartedFailure)
                     return QStringLiteral("an item finished before it started: ") + events.join(u',');
                 ended << index;
             }
@@ -290,6 +296,13 @@ public:
         if (progressOutsideItem != 0)
             return QStringLiteral("progress came for an item that was not running");
         return QString();
+    }
+
+    // Every name in the output folder, hidden ones included, sorted.
+    QStringList OutFiles() const
+    {
+        return QDir(out).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                   QDir::Name);
     }
 
     QStringList LeftProcesses() const
@@ -363,10 +376,17 @@ private slots:
     void outputFolderThatCannotBeMade();
     void outputNamingTheSource_data();
     void outputNamingTheSource();
+    void sourcesOfTheBatch_data();
+    void sourcesOfTheBatch();
+    void namesThatCannotBeMade_data();
+    void namesThatCannotBeMade();
+    void existingOutputOfAnItemThatEndsBadly_data();
+    void existingOutputOfAnItemThatEndsBadly();
     void linkAtTheOutputName_data();
     void linkAtTheOutputName();
     void pipeAtTheOutputName_data();
     void pipeAtTheOutputName();
+    void fullOutputFolder_data();
     void fullOutputFolder();
     void encoderThatCannotStart_data();
     void encoderThatCannotStart();
@@ -461,13 +481,22 @@ void TestBatchRun::itemResults()
             QCOMPARE(stage.startedPaths.value(int(i)), output);
             QCOMPARE(stage.run->OutputOf(int(i)), output);
         }
-        if (items[i].contains(QLatin1String("write=0")) || gone)
-            QVERIFY2(!QFileInfo::exists(output), qPrintable(output)); // no placeholder left
-        else
+        // Only a converted item leaves an output: a failed one leaves neither what its encoder
+        // wrote nor a placeholder.
+        if (results[i] == QLatin1String("Converted"))
             QCOMPARE(ReadAll(output), TStage::Written(QStringLiteral("converted"), source));
+        else
+            QVERIFY2(!QFileInfo::exists(output), qPrintable(output));
         if (items[i].contains(QLatin1String("stderr=broken")))
             QCOMPARE(stage.run->ErrorLinesOf(int(i)), QStringList{QStringLiteral("broken")});
     }
+    // Nothing else, not even a hidden partial file.
+    QStringList converted;
+    for (qsizetype i = 0; i < batch.size(); ++i) {
+        if (results[i] == QLatin1String("Converted"))
+            converted << QFileInfo(stage.OutputFor(batch[i].source)).fileName();
+    }
+    QCOMPARE(stage.OutFiles(), Sorted(converted));
     // The markers reach the item's progress.
     if (items.value(0).contains(QLatin1String("speed=2.50"))) {
         const TItemProgress progress = stage.lastProgress.value(0);
@@ -781,6 +810,249 @@ void TestBatchRun::outputNamingTheSource()
              "converted\ninput=" + itemPath.toUtf8() + "\nsource=" + itemPath.toUtf8() + '\n' + original);
 }
 
+void TestBatchRun::sourcesOfTheBatch_data()
+{
+    QTest::addColumn<int>("simultaneous");
+    QTest::addColumn<QString>("layout");      // "together": a.avi and a.mp4 in the output folder;
+                                              // "link": b.mp4 there is a link to a source elsewhere
+    QTest::addColumn<QStringList>("order");   // the items, by file name
+    QTest::addColumn<bool>("skip");           // sourceAtOutput is Skip
+    QTest::addColumn<QStringList>("written"); // per item: the output's name, empty when skipped
+
+    QTest::newRow("another item's source, two at once")
+        << 2 << "together" << QStringList{"a.avi", "a.mp4"} << false
+        << QStringList{"a.mp4(1).mp4", "a.mp4(1).mp4(1).mp4"};
+    QTest::newRow("another item's source, converted before")
+        << 1 << "together" << QStringList{"a.mp4", "a.avi"} << false
+        << QStringList{"a.mp4(1).mp4", "a.mp4(1).mp4(1).mp4"};
+    QTest::newRow("another item's source, converted after")
+        << 1 << "together" << QStringList{"a.avi", "a.mp4"} << false
+        << QStringList{"a.mp4(1).mp4", "a.mp4(1).mp4(1).mp4"};
+    QTest::newRow("skipped when told")
+        << 2 << "together" << QStringList{"a.avi", "a.mp4"} << true << QStringList{"", ""};
+    QTest::newRow("a link to another item's source") << 1 << "link" << QStringList{"b.avi", "b.mp4"} << false
+                                                     << QStringList{"b.mp4(1).mp4", "b.mp4(1).mp4(1).mp4"};
+}
+
+// A source of the batch is never written or replaced, whatever the answer about existing
+// outputs: nobody is asked, and the item gets a free automatic name (or is skipped).
+void TestBatchRun::sourcesOfTheBatch()
+{
+    QFETCH(int, simultaneous);
+    QFETCH(QString, layout);
+    QFETCH(QStringList, order);
+    QFETCH(bool, skip);
+    QFETCH(QStringList, written);
+
+    TStage stage;
+    QVERIFY(stage.valid);
+    QVERIFY(QDir().mkpath(stage.out));
+    QMap<QString, QString> sources;
+    QStringList links;
+    if (layout == QLatin1String("together")) {
+        for (const char* name : {"a.avi", "a.mp4"}) {
+            sources[QLatin1String(name)] = stage.out + u'/' + QLatin1String(name);
+            WriteText(
+                sources[QLatin1String(name)],
+                TStage::SourceText(QStringLiteral("name=%1;steps=2;stepms=40").arg(QLatin1String(name))));
+        }
+    } else {
+        for (const char* name : {"b.avi", "b.mp4"})
+            sources[QLatin1String(name)] =
+                stage.Source(QLatin1String(name) + QStringLiteral(":steps=2;stepms=40"));
+        QVERIFY(QFile::link(sources["b.mp4"], stage.out + QStringLiteral("/b.mp4")));
+        links << QStringLiteral("b.mp4");
+    }
+    QMap<QString, QByteArray> before;
+    for (auto it = sources.cbegin(); it != sources.cend(); ++it)
+        before[it.key()] = ReadAll(it.value());
+    QList<TBatchItem> items;
+    for (const QString& name : order)
+        items << TBatchItem{sources[name], QStringLiteral("00:00:00"), QString()};
+    stage.run->sourceAtOutput = skip ? TSourceAtOutput::Skip : TSourceAtOutput::AutoName;
+
+    int asked = 0;
+    stage.Start(items, simultaneous, [&asked](int, const QString& path) {
+        ++asked;
+        return path; // overwrite
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
+
+    const QString fault = stage.OrderFault();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QCOMPARE(asked, 0);
+    QCOMPARE(stage.failed, QString());
+    for (auto it = sources.cbegin(); it != sources.cend(); ++it)
+        QCOMPARE(ReadAll(it.value()), before[it.key()]);
+    QStringList files = links;
+    for (int i = 0; i < order.size(); ++i) {
+        if (written[i].isEmpty()) {
+            QCOMPARE(stage.results.value(i), QStringLiteral("Skipped"));
+            QCOMPARE(stage.run->WantedOutputOf(i), stage.OutputFor(items[i].source));
+            continue;
+        }
+        QCOMPARE(stage.results.value(i), QStringLiteral("Converted"));
+        const QString output = stage.out + u'/' + written[i];
+        QCOMPARE(stage.startedPaths.value(i), output);
+        QCOMPARE(ReadAll(output), "converted\ninput=" + items[i].source.toUtf8() +
+                                      "\nsource=" + items[i].source.toUtf8() + '\n' + before[order[i]]);
+        files << written[i];
+    }
+    if (layout == QLatin1String("together"))
+        files << QStringLiteral("a.avi") << QStringLiteral("a.mp4");
+    else
+        QVERIFY(QFileInfo(stage.out + QStringLiteral("/b.mp4")).isSymLink());
+    QCOMPARE(stage.OutFiles(), Sorted(files));
+}
+
+void TestBatchRun::namesThatCannotBeMade_data()
+{
+    QTest::addColumn<int>("simultaneous");
+    QTest::addColumn<QString>("name");   // of the first item's source
+    QTest::addColumn<QString>("at");     // what is at its output's name before: "", "file" or "folder"
+    QTest::addColumn<QString>("answer"); // to the existing-output question: "overwrite" or "rename"
+    QTest::addColumn<QString>("reason"); // why it fails; empty: it converts
+
+    const QString longest = QString(247, u'v') + QStringLiteral(".avi"); // its output just fits
+    for (const int n : {1, 3}) {
+        const QByteArray suffix = QByteArray(", ") + QByteArray::number(n) + " at once";
+        QTest::newRow("an automatic name too long" + suffix) << n << longest << "file"
+                                                             << "rename"
+                                                             << "File name too long";
+        QTest::newRow("a folder at the name" + suffix) << n << "clip.avi"
+                                                       << "folder"
+                                                       << "overwrite"
+                                                       << "It is not a regular file.";
+    }
+    // The partial file's name would not fit: it keeps less of the output's name.
+    QTest::newRow("the longest name there is") << 1 << longest << ""
+                                               << "rename"
+                                               << "";
+    QTest::newRow("the longest name, replacing") << 1 << longest << "file"
+                                                 << "overwrite"
+                                                 << "";
+}
+
+// A name that cannot be made for its own reason fails that item alone, with the reason; the
+// other items are converted.
+void TestBatchRun::namesThatCannotBeMade()
+{
+    QFETCH(int, simultaneous);
+    QFETCH(QString, name);
+    QFETCH(QString, at);
+    QFETCH(QString, answer);
+    QFETCH(QString, reason);
+
+    TStage stage;
+    QVERIFY(stage.valid);
+    QVERIFY(QDir().mkpath(stage.out));
+    const QList<TBatchItem> items =
+        stage.Items({name + QStringLiteral(":steps=2;stepms=40"),
+                     QStringLiteral("second.mkv:steps=2;stepms=40"), QStringLiteral("third.mov:")});
+    const QString output = stage.OutputFor(items[0].source);
+    QByteArray old;
+    if (at == QLatin1String("file")) {
+        old = "an older output";
+        WriteText(output, old);
+    } else if (at == QLatin1String("folder")) {
+        QVERIFY(QDir().mkpath(output));
+    }
+    stage.Start(items, simultaneous, [&answer](int, const QString& path) {
+        return answer == QLatin1String("overwrite") ? path : MakeAutoName(path);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
+
+    const QString fault = stage.OrderFault();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    QCOMPARE(stage.runError, QString());
+    QCOMPARE(stage.results.value(1), QStringLiteral("Converted"));
+    QCOMPARE(stage.results.value(2), QStringLiteral("Converted"));
+    QStringList files{QStringLiteral("second.mp4"), QStringLiteral("third.mp4")};
+    if (reason.isEmpty()) {
+        QCOMPARE(stage.results.value(0), QStringLiteral("Converted"));
+        QCOMPARE(stage.failed, QString());
+        QCOMPARE(ReadAll(output), TStage::Written(QStringLiteral("converted"), items[0].source));
+        files << QFileInfo(output).fileName();
+    } else {
+        QCOMPARE(stage.results.value(0), QStringLiteral("Failed"));
+        QCOMPARE(stage.failed, ExtensionWithDot(name));
+        const QString tried = at == QLatin1String("file") ? output + QStringLiteral("(1).mp4") : output;
+        QCOMPARE(stage.run->ErrorLinesOf(0),
+                 QStringList{QStringLiteral("Cannot create file \"%1\". %2").arg(tried, reason)});
+        if (at == QLatin1String("folder"))
+            QVERIFY(QFileInfo(output).isDir());
+        else
+            QCOMPARE(ReadAll(output), old);
+        files << QFileInfo(output).fileName();
+    }
+    QCOMPARE(stage.OutFiles(), Sorted(files));
+}
+
+void TestBatchRun::existingOutputOfAnItemThatEndsBadly_data()
+{
+    QTest::addColumn<QString>("recipe");
+    QTest::addColumn<QString>("result");
+    QTest::addColumn<bool>("replaced"); // the old file gave way to the new output
+
+    QTest::newRow("the encoder fails after writing") << "steps=2;stepms=30;exit=1"
+                                                     << "Failed" << false;
+    QTest::newRow("the encoder crashes") << "crash=1"
+                                         << "Failed" << false;
+    QTest::newRow("the encoder writes nothing") << "write=0"
+                                                << "Failed" << false;
+    QTest::newRow("stopped before it wrote") << "wait=1;ignoreq=1"
+                                             << "Stopped" << false;
+    QTest::newRow("stopped, it finished its file") << "wait=1"
+                                                   << "Stopped" << true;
+    QTest::newRow("converted") << "steps=1"
+                               << "Converted" << true;
+}
+
+// An output that exists already and is to be overwritten stays exactly as it was until the new
+// one is finished: a failed or stopped conversion that leaves nothing worth keeping loses it
+// nothing, and no partial file stays behind.
+void TestBatchRun::existingOutputOfAnItemThatEndsBadly()
+{
+    QFETCH(QString, recipe);
+    QFETCH(QString, result);
+    QFETCH(bool, replaced);
+
+    TStage stage;
+    QVERIFY(stage.valid);
+    QVERIFY(QDir().mkpath(stage.out));
+    const QList<TBatchItem> items = stage.Items({QStringLiteral("clip.avi:") + recipe});
+    const QString output = stage.OutputFor(items[0].source);
+    QByteArray old;
+    for (int i = 0; i < 5000; ++i)
+        old += char(i * 31);
+    WriteText(output, old);
+    struct stat before;
+    QCOMPARE(::lstat(QFile::encodeName(output).constData(), &before), 0);
+
+    stage.Start(items, 1, [](int, const QString& path) { return path; });
+    if (recipe.contains(QLatin1String("wait=1"))) {
+        QTRY_COMPARE_WITH_TIMEOUT(stage.Recorded(QStringLiteral("start")), 1, RunGuardMs);
+        // Until the encoder is done nothing has touched the old file.
+        QCOMPARE(ReadAll(output), old);
+        stage.run->Stop();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
+
+    QCOMPARE(stage.results.value(0), result);
+    QCOMPARE(stage.OutFiles(), QStringList{QStringLiteral("clip.mp4")});
+    struct stat after;
+    QCOMPARE(::lstat(QFile::encodeName(output).constData(), &after), 0);
+    if (replaced) {
+        QVERIFY(ReadAll(output) != old);
+        QVERIFY(ReadAll(output).endsWith(ReadAll(items[0].source)));
+    } else {
+        QCOMPARE(ReadAll(output), old);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(after.st_mtim.tv_sec, before.st_mtim.tv_sec);
+        QCOMPARE(after.st_mtim.tv_nsec, before.st_mtim.tv_nsec);
+    }
+}
+
 void TestBatchRun::linkAtTheOutputName_data()
 {
     QTest::addColumn<bool>("dangling");
@@ -849,22 +1121,57 @@ void TestBatchRun::pipeAtTheOutputName()
     stage.Start(items, simultaneous, [](int, const QString& path) { return path; });
     QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
 
-    QVERIFY2(stage.runError.contains(pipe), qPrintable(stage.runError));
-    QVERIFY2(stage.runError.startsWith(QStringLiteral("Cannot create file")), qPrintable(stage.runError));
-    // The item that failed before the error is still told.
-    QCOMPARE(stage.failed, QStringLiteral(".avi"));
+    // A pipe is nothing an output may take the place of: that item fails with the reason, the
+    // others are converted as usual.
+    QCOMPARE(stage.runError, QString());
+    const QString fault = stage.OrderFault();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
     QCOMPARE(stage.results.value(0), QStringLiteral("Failed"));
-    QVERIFY(!stage.results.contains(1));
-    QVERIFY(!stage.results.contains(2));
-    QVERIFY(!QFileInfo::exists(stage.OutputFor(items[2].source)));
+    QCOMPARE(stage.results.value(1), QStringLiteral("Failed"));
+    QCOMPARE(stage.results.value(2), QStringLiteral("Converted"));
+    QCOMPARE(stage.run->ErrorLinesOf(1),
+             QStringList{QStringLiteral("Cannot create file \"%1\". It is not a regular file.").arg(pipe)});
+    QCOMPARE(Sorted(stage.failed.split(u',')), (QStringList{".avi", ".mkv"}));
+    QCOMPARE(ReadAll(stage.OutputFor(items[2].source)),
+             TStage::Written(QStringLiteral("converted"), items[2].source));
     struct stat info;
     QCOMPARE(::lstat(QFile::encodeName(pipe).constData(), &info), 0);
     QVERIFY(S_ISFIFO(info.st_mode));
+    QCOMPARE(stage.OutFiles(), (QStringList{"after.mp4", "piped.mp4"}));
     QCOMPARE(stage.leftAtFinish, QStringList());
+}
+
+void TestBatchRun::fullOutputFolder_data()
+{
+    QTest::addColumn<int>("simultaneous");
+    QTest::addColumn<QStringList>("items");
+    QTest::addColumn<QString>("before"); // "full": the disk is full before the run; "old": an output exists
+    QTest::addColumn<QStringList>("results");
+    QTest::addColumn<QStringList>("left"); // what the output folder holds afterwards
+
+    // The encoder that fills the disk fails; what it wrote goes, so the next item has room.
+    QTest::newRow("one fills the disk") << 1 << QStringList{"filler.avi:fill=1", "next.mkv:"} << ""
+                                        << QStringList{"Failed", "Converted"} << QStringList{"next.mp4"};
+    QTest::newRow("two fill it at once")
+        << 2 << QStringList{"filler.avi:fill=1;steps=2;stepms=50", "other.mkv:fill=1;steps=2;stepms=50"} << ""
+        << QStringList{"Failed", "Failed"} << QStringList{};
+    // The user's file is replaced only by a finished output, never lost to a failed one.
+    QTest::newRow("an output that exists already")
+        << 1 << QStringList{"old.avi:fill=1"} << "old" << QStringList{"Failed"} << QStringList{"old.mp4"};
+    // Then no placeholder fits: the run ends at the first item, since every other one would
+    // meet the same; nothing it made stays.
+    QTest::newRow("full before the run") << 1 << QStringList{"first.avi:", "second.mkv:"} << "full"
+                                         << QStringList{} << QStringList{"full.bin"};
 }
 
 void TestBatchRun::fullOutputFolder()
 {
+    QFETCH(int, simultaneous);
+    QFETCH(QStringList, items);
+    QFETCH(QString, before);
+    QFETCH(QStringList, results);
+    QFETCH(QStringList, left);
+
     if (::geteuid() != 0)
         QSKIP("Mounting a small file system for the output folder needs root.");
     TStage stage;
@@ -880,20 +1187,40 @@ void TestBatchRun::fullOutputFolder()
         ~TUnmount() { QProcess::execute(QStringLiteral("umount"), {QStringLiteral("-l"), path}); }
     } unmount{stage.out};
 
-    const QList<TBatchItem> items =
-        stage.Items({QStringLiteral("filler.avi:fill=1"), QStringLiteral("next.mkv:")});
-    stage.Start(items, 1);
+    const QList<TBatchItem> batch = stage.Items(items);
+    QByteArray old;
+    if (before == QLatin1String("old")) {
+        for (int i = 0; i < 20000; ++i)
+            old += char(i * 13);
+        WriteText(stage.OutputFor(batch[0].source), old);
+    } else if (before == QLatin1String("full")) {
+        QFile full(stage.out + QStringLiteral("/full.bin"));
+        QVERIFY(full.open(QIODevice::WriteOnly));
+        const QByteArray block(4096, 'f');
+        while (full.write(block) == block.size() && full.flush()) {
+        }
+    }
+    stage.Start(batch, simultaneous, [](int, const QString& path) { return path; });
     QTRY_VERIFY_WITH_TIMEOUT(stage.finished, RunGuardMs);
 
-    const QString second = stage.OutputFor(items[1].source);
-    QVERIFY2(stage.runError.startsWith(QStringLiteral("Cannot create file \"%1\".").arg(second)),
-             qPrintable(stage.runError));
-    QCOMPARE(stage.failed, QStringLiteral(".avi"));
-    QCOMPARE(stage.results.value(0), QStringLiteral("Failed"));
-    QVERIFY(!stage.results.contains(1));
-    // No empty file that looks like an output.
-    QVERIFY(!QFileInfo::exists(second));
-    QCOMPARE(QDir(stage.out).entryList(QDir::Files), QStringList{QStringLiteral("filler.mp4")});
+    const QString fault = stage.OrderFault();
+    QVERIFY2(fault.isEmpty(), qPrintable(fault));
+    for (int i = 0; i < results.size(); ++i)
+        QCOMPARE(stage.results.value(i), results[i]);
+    if (before == QLatin1String("full")) {
+        QVERIFY2(
+            stage.runError.startsWith(QStringLiteral("Cannot create file \"%1\". No space left on device")
+                                          .arg(stage.OutputFor(batch[0].source))),
+            qPrintable(stage.runError));
+        QVERIFY(stage.results.isEmpty());
+        QCOMPARE(stage.Recorded(QStringLiteral("start")), 0);
+    } else {
+        QCOMPARE(stage.runError, QString());
+    }
+    QCOMPARE(stage.OutFiles(), left);
+    if (before == QLatin1String("old"))
+        QCOMPARE(ReadAll(stage.OutputFor(batch[0].source)), old);
+    QCOMPARE(stage.leftAtFinish, QStringList());
 }
 
 void TestBatchRun::encoderThatCannotStart_data()
@@ -994,6 +1321,13 @@ void TestBatchRun::stop()
         else
             QVERIFY2(!QFileInfo::exists(output), qPrintable(output));
     }
+    // What a stopped encoder finished is kept under the output's name; no partial file stays.
+    QStringList kept;
+    for (int i = 0; i < batch.size(); ++i) {
+        if (outputs[i] == QLatin1String("partial"))
+            kept << QFileInfo(stage.OutputFor(batch[i].source)).fileName();
+    }
+    QCOMPARE(stage.OutFiles(), Sorted(kept));
 
     // The next run converts the whole list from the first item again.
     for (const TBatchItem& item : batch)
@@ -1063,6 +1397,12 @@ void TestBatchRun::close()
         else
             QVERIFY2(!QFileInfo::exists(output), qPrintable(output));
     }
+    QStringList kept;
+    for (int i = 0; i < batch.size(); ++i) {
+        if (outputs[i] == QLatin1String("partial"))
+            kept << QFileInfo(stage.OutputFor(batch[i].source)).fileName();
+    }
+    QCOMPARE(stage.OutFiles(), Sorted(kept));
 
     // Whatever was still under way in the event loop says nothing any more.
     QTest::qWait(stage.run->stopGraceMs * 3);
