@@ -295,8 +295,12 @@ int RunCommand(TfrmCommon& common, const TCliTexts& texts, TCliConsole& console,
         const QStringList names = ExpandFileNames(options.files);
         if (names.isEmpty())
             throw TUsageError{texts.Text("errNoFiles")};
-        const QString outputFolder = CheckOutputFolder(
-            options.outputFolder.isEmpty() ? defaults.outputFolder : options.outputFolder, texts);
+        const QString chosenFolder =
+            options.outputFolder.isEmpty() ? defaults.outputFolder : options.outputFolder;
+        // No home folder gives no default; an empty name would mean the current folder.
+        if (chosenFolder.isEmpty())
+            throw TUsageError{texts.Text("errNoOutputFolder")};
+        const QString outputFolder = CheckOutputFolder(chosenFolder, texts);
 
         // Each file once, as the job list keeps it once; the same file named twice is one item,
         // also through two paths (a linked folder, a second name).

@@ -28,10 +28,31 @@ TCliConsole::TCliConsole(bool progressOnTerminal)
         progressOnTerminal && ::isatty(STDOUT_FILENO) == 1 && !(term && std::strcmp(term, "dumb") == 0);
 }
 
+QString TCliConsole::Printable(const QString& text)
+{
+    QString result;
+    result.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        if (code == u'\t' || code == u'\n') {
+            result += c;
+        } else if (code < 0x20 || code == 0x7f) {
+            result += u'^';
+            result += QChar(char16_t(code ^ 0x40));
+        } else if (code >= 0x80 && code < 0xa0) {
+            result += QStringLiteral("^[");
+            result += QChar(char16_t(code - 0x40));
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
 void TCliConsole::Line(const QString& text)
 {
     ClearProgress();
-    Write(stdout, text.toUtf8() + '\n');
+    Write(stdout, Printable(text).toUtf8() + '\n');
 }
 
 void TCliConsole::Error(const QString& text)
@@ -42,14 +63,14 @@ void TCliConsole::Error(const QString& text)
     line.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
     line.replace(u'\n', u' ');
     line.replace(u'\r', u' ');
-    Write(stderr, (ProgramName() + QStringLiteral(": ") + line).toUtf8() + '\n');
+    Write(stderr, (ProgramName() + QStringLiteral(": ") + Printable(line)).toUtf8() + '\n');
 }
 
 void TCliConsole::Progress(const QString& text)
 {
     if (!terminal)
         return;
-    Write(stdout, "\r" + text.toUtf8() + "\x1b[K");
+    Write(stdout, "\r" + Printable(text).toUtf8() + "\x1b[K");
     progressShown = true;
 }
 

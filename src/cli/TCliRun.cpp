@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -106,6 +107,7 @@ void TCliRun::BatchRunItemFinished(int index, TItemResult result)
             console.Line(texts.Format("lineSkipped", {name, batchRun->WantedOutputOf(index)}));
         break;
     case TItemResult::Stopped:
+        ++stopped;
         if (!console.IsTerminal())
             console.Line(texts.Format("lineStopped", {name}));
         break;
@@ -124,13 +126,26 @@ void TCliRun::BatchRunRunFinished(const QStringList&, bool, const QString& error
                 if (finished[i])
                     continue;
                 console.Error(texts.Format("fileNotConverted", {names[i]}));
+                finished[i] = true;
                 ++failed;
             }
         }
     }
-    console.Line(texts.Format(
-        "summary", {QString::number(converted), QString::number(failed), QString::number(skipped)}));
+    PrintSummary();
     loop.exit(ExitStatus(!error.isEmpty()));
+}
+
+void TCliRun::PrintSummary()
+{
+    const int notStarted = int(std::count(finished.cbegin(), finished.cend(), false));
+    QStringList counts{QString::number(converted), QString::number(failed), QString::number(skipped),
+                       QString::number(stopped)};
+    if (notStarted == 0) {
+        console.Line(texts.Format("summary", counts));
+        return;
+    }
+    counts << QString::number(notStarted);
+    console.Line(texts.Format("summaryNotStarted", counts));
 }
 
 int TCliRun::ExitStatus(bool runError) const
@@ -153,9 +168,18 @@ void TCliRun::StopSignalsArrived()
         return;
     }
     if (signalCount == 2 && batchRun->IsRunning()) {
-        // Asked twice: no more waiting for encoders to finish their files.
+        // Asked twice: no more waiting for encoders to finish their files. Close reports
+        // nothing more, so the files it stopped are counted here.
         batchRun->Close();
+        for (auto item = running.cbegin(); item != running.cend(); ++item) {
+            finished[item.key()] = true;
+            ++stopped;
+            if (!console.IsTerminal())
+                console.Line(texts.Format("lineStopped", {names[item.key()]}));
+        }
+        running.clear();
         console.ClearProgress();
+        PrintSummary();
         loop.exit(ceStopped);
     }
 }
@@ -187,7 +211,8 @@ void TCliRun::DrawProgress(bool force)
     TProgressFigures figures;
     figures.number = index + 1;
     figures.count = int(finished.size());
-    figures.name = QFileInfo(names[index]).fileName();
+    // Made printable before it is cut to the terminal's width, which a control would widen.
+    figures.name = TCliConsole::Printable(QFileInfo(names[index]).fileName());
     figures.othersRunning = int(running.size()) - 1;
     figures.speed = progress.speed;
     // An encoder that does not tell its speed: the output time reached per second so far.

@@ -39,6 +39,8 @@ private:
     void StopSignalsArrived();
     void DrawProgress(bool force);
     QString FailureReason(int index) const;
+    // The counts of the run, and how many files it never started when it was stopped.
+    void PrintSummary();
     int ExitStatus(bool runError) const;
 
     const TfrmCommon& common;
@@ -60,6 +62,7 @@ private:
     int converted = 0;
     int failed = 0;
     int skipped = 0;
+    int stopped = 0;
     int signalCount = 0;
     QElapsedTimer sinceDrawn;
     bool redrawQueued = false;

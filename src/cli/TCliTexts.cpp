@@ -51,6 +51,8 @@ const QStringList& TCliTexts::Keys()
         "progressLeft",
         "stopping",
         "summary",
+        "summaryNotStarted",
+        "errNoOutputFolder",
     };
     return keys;
 }

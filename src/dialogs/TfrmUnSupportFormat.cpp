@@ -5,12 +5,12 @@
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
 #include "platform/SafeFormat.h"
+#include "platform/THttpPost.h"
 #include "platform/TfrmCommon.h"
 
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -227,24 +227,36 @@ void TfrmUnSupportFormat::ButtonSendErrorReportClick()
         EditUserEmail->setFocus();
         return;
     }
+    if (reportPost)
+        return;
 
-    // The wait for the reply still handles window events (a close of the main window among
-    // them), so this window may be gone when the reply is there.
-    const QPointer<TfrmUnSupportFormat> self(this);
-    QString reply;
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     try {
-        reply = common.SendErrorReport(userName, userEmail, orderId, errorInfo);
+        reportPost = common.SendErrorReport(userName, userEmail, orderId, errorInfo, this);
     } catch (...) {
-        // The window stays with everything typed, so the user can send again.
-        QGuiApplication::restoreOverrideCursor();
         ReportCurrentException();
         return;
     }
-    QGuiApplication::restoreOverrideCursor();
-    if (!self)
+    // The report travels while every window goes on working; only a second report waits.
+    ButtonSendErrorReport->setEnabled(false);
+    setCursor(Qt::BusyCursor);
+    connect(reportPost, &THttpPost::Finished, this, &TfrmUnSupportFormat::ErrorReportFinished);
+}
+
+void TfrmUnSupportFormat::ErrorReportFinished(const QByteArray& reply, const QString& error)
+{
+    if (reportPost) {
+        reportPost->deleteLater();
+        reportPost = nullptr;
+    }
+    ButtonSendErrorReport->setEnabled(true);
+    unsetCursor();
+    // The window stays with everything typed, so the user can send again.
+    if (!error.isEmpty()) {
+        ReportException(error);
         return;
-    ShowMessage(reply);
+    }
+    const QPointer<TfrmUnSupportFormat> self(this);
+    ShowMessage(TfrmCommon::ErrorReportReplyText(reply));
     if (self)
         hide();
 }

@@ -12,6 +12,7 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class TfrmCommon;
+class THttpPost;
 
 class TfrmUnSupportFormat : public QDialog
 {
@@ -62,6 +63,9 @@ protected:
 
 private:
     void ShowMessage(const QString& text);
+    // The report's reply has come, or its error.
+    void ErrorReportFinished(const QByteArray& reply, const QString& error);
 
     TfrmCommon& common;
+    THttpPost* reportPost = nullptr; // while a report travels
 };

@@ -5,6 +5,7 @@
 #include "engine/TConsoleIO.h"
 #include "engine/TEncoderLog.h"
 #include "engine/TFFMpeg.h"
+#include "engine/TLogLines.h"
 #include "platform/AppError.h"
 #include "platform/ExceptionReport.h"
 #include "platform/Paths.h"
@@ -37,6 +38,9 @@ struct TBatchRun::TSlot
     QString script;          // the rotation script this item reads, if any
     bool stopped = false;    // by Stop or Close: the end is no failure
     QStringList logLines;    // held until the item ends when several items run at once
+    // The encoder's two streams, each cut into whole lines for the log on its own.
+    TLogLines outputLog;
+    TLogLines errorLog;
 };
 
 TBatchRun::TBatchRun(const TfrmCommon& common, QObject* parent)
@@ -211,7 +215,7 @@ TBatchRun::TStartOutcome TBatchRun::StartItem(int index)
         }
         TSlot* raw = slot.get();
         active.push_back(std::move(slot));
-        Log(*raw, job.commandLine);
+        Log(*raw, {job.commandLine});
 
         auto* runner = new TConsoleIO(this);
         runner->EnableKill = true;
@@ -361,29 +365,40 @@ void TBatchRun::ItemOutput(int index, const QString& text)
     TSlot* slot = SlotOf(index);
     if (!slot)
         return;
-    Log(*slot, text);
-    const TProgressState before = slot->progress;
-    slot->progress.TakeMarkers(text);
+    // A piece of standard output is one line whose end the runner has cut off.
+    Log(*slot, slot->outputLog.Take(text + u'\n'));
+    TakeProgress(*slot, index, text);
+}
+
+void TBatchRun::TakeProgress(TSlot& slot, int index, const QString& text)
+{
+    const TProgressState before = slot.progress;
+    slot.progress.TakeMarkers(text);
     // Most pieces are ffmpeg's own messages: only what moves the figures is told.
-    if (slot->progress.ReachedSeconds == before.ReachedSeconds &&
-        slot->progress.TotalSeconds == before.TotalSeconds && slot->progress.Speed == before.Speed)
+    if (slot.progress.ReachedSeconds == before.ReachedSeconds &&
+        slot.progress.TotalSeconds == before.TotalSeconds && slot.progress.Speed == before.Speed)
         return;
     TItemProgress progress;
-    progress.reachedSeconds = slot->progress.ReachedSeconds;
-    progress.totalSeconds = slot->progress.TotalSeconds;
+    progress.reachedSeconds = slot.progress.ReachedSeconds;
+    progress.totalSeconds = slot.progress.TotalSeconds;
     progress.windowSeconds =
-        slot->progress.TotalSeconds > 0 || !items[index].durationText.isEmpty()
-            ? slot->progress.WindowSeconds(items[index].startText, items[index].durationText)
+        slot.progress.TotalSeconds > 0 || !items[index].durationText.isEmpty()
+            ? slot.progress.WindowSeconds(items[index].startText, items[index].durationText)
             : 0;
-    progress.speed = slot->progress.Speed;
-    progress.runTicks = slot->progress.RunTicks;
+    progress.speed = slot.progress.Speed;
+    progress.runTicks = slot.progress.RunTicks;
+    // The last use of the slot: a receiver may stop or close the run.
     emit ItemProgress(index, progress);
 }
 
 void TBatchRun::ItemError(int index, const QString& text)
 {
-    // Both channels are read for markers, as an encoder may report on either.
-    ItemOutput(index, text);
+    if (TSlot* slot = SlotOf(index)) {
+        // A chunk of standard error may end inside a line: the log gets whole lines only.
+        Log(*slot, slot->errorLog.Take(text));
+        // Both channels are read for markers, as an encoder may report on either.
+        TakeProgress(*slot, index, text);
+    }
     QStringList& kept = errorLines[index];
     for (const QString& line : text.split(u'\n', Qt::SkipEmptyParts)) {
         const QString trimmed = line.trimmed();
@@ -610,31 +625,33 @@ QStringList TBatchRun::ErrorLinesOf(int index) const
     return index >= 0 && index < errorLines.size() ? errorLines[index] : QStringList();
 }
 
-void TBatchRun::Log(TSlot& slot, const QString& text)
+void TBatchRun::Log(TSlot& slot, const QStringList& lines)
 {
-    // Asked for every line, as a switch made during a run counts from the next line on. After a
+    // Asked for every piece, as a switch made during a run counts from the next line on. After a
     // failure nothing more is written in this run.
-    if (logFailureReported || !TEncoderLog(common).Enabled())
+    if (lines.isEmpty() || logFailureReported || !TEncoderLog(common).Enabled())
         return;
     // Several items at once would mix their lines: each item's block is written when it ends.
     if (simultaneous > 1)
-        slot.logLines << text;
+        slot.logLines << lines;
     else
-        AppendToLog(text);
+        AppendToLog(lines);
 }
 
 void TBatchRun::FlushLog(TSlot& slot)
 {
+    // The last line of either stream, should the encoder have ended without its line end.
+    Log(slot, slot.outputLog.Rest() + slot.errorLog.Rest());
     if (slot.logLines.isEmpty() || logFailureReported)
         return;
-    AppendToLog(slot.logLines.join(QStringLiteral("\r\n")));
+    AppendToLog(slot.logLines);
     slot.logLines.clear();
 }
 
-void TBatchRun::AppendToLog(const QString& text)
+void TBatchRun::AppendToLog(const QStringList& lines)
 {
     try {
-        TEncoderLog(common).AppendLog(text);
+        TEncoderLog(common).AppendLines(lines);
     } catch (const AppError& error) {
         // Told once per run, not for every line the encoder prints; the run goes on without it.
         logFailureReported = true;

@@ -179,10 +179,13 @@ private:
     void SignalEncoders(int signalNumber);
     // Continues paused encoders without a signal of its own: for Stop, Close and the end.
     bool Unpause();
-    void Log(TSlot& slot, const QString& text);
+    // The markers of a piece of either stream.
+    void TakeProgress(TSlot& slot, int index, const QString& text);
+    // Whole lines of one item: written at once, or held for its block when several run at once.
+    void Log(TSlot& slot, const QStringList& lines);
     void FlushLog(TSlot& slot);
     // Reports the first failure of the run and writes nothing more after it.
-    void AppendToLog(const QString& text);
+    void AppendToLog(const QStringList& lines);
     QString FreeScriptPath() const;
     TSlot* SlotOf(int index) const;
 

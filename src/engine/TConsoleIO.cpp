@@ -12,7 +12,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <dirent.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -40,6 +42,25 @@ int ErrorCodeOf(const QString& message)
             return code;
     }
     return 0;
+}
+
+// Whether a child's pipes would not fit under the limit of open files: the three channels, the
+// start report and the process descriptor take up to nine at once.
+bool OutOfDescriptors()
+{
+    constexpr rlim_t needed = 9;
+    DIR* folder = ::opendir("/proc/self/fd");
+    if (!folder)
+        return errno == EMFILE || errno == ENFILE;
+    rlim_t open = 0;
+    while (const dirent* entry = ::readdir(folder)) {
+        if (entry->d_name[0] != '.')
+            ++open;
+    }
+    ::closedir(folder);
+    rlimit limit{};
+    return ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY &&
+           open + needed > limit.rlim_cur;
 }
 
 // The checks execve would make, done first so a missing or unusable program gets its own
@@ -190,6 +211,10 @@ void TConsoleIO::Start(const QString& Program, const QStringList& Arguments, con
     if (!p->waitForStarted(-1)) {
         const QString message = p->errorString();
         delete p;
+        // Out of file descriptors, Qt cannot make the child's pipes and words it as a program
+        // that is not there (which was checked above): say what really is missing.
+        if (OutOfDescriptors())
+            RaiseSystemError(EMFILE);
         const int code = ErrorCodeOf(message);
         if (code != 0)
             RaiseSystemError(code);

@@ -17,6 +17,11 @@ bool TEncoderLog::Enabled() const
 
 void TEncoderLog::AppendLog(const QString& text) const
 {
+    AppendLines({text});
+}
+
+void TEncoderLog::AppendLines(const QStringList& lines) const
+{
     // No place to keep the log (said once at start): the line is dropped like any setting.
     if (FileName().isEmpty())
         return;
@@ -28,7 +33,7 @@ void TEncoderLog::AppendLog(const QString& text) const
     };
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         throw failure();
-    const QByteArray line = text.toUtf8() + "\r\n";
+    const QByteArray line = (lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n")).toUtf8();
     if (file.write(line) != line.size() || !file.flush())
         throw failure();
     file.close();

@@ -2,6 +2,7 @@
 
 #include "joblist/TFolderTree.h"
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/TrimText.h"
 
 #include <QCheckBox>
@@ -43,8 +44,9 @@ TFrmBatchAdd::TFrmBatchAdd(QWidget* parent) : QDialog(parent)
     buttonCancel = new QPushButton(QStringLiteral("&Cancel"), this);
     buttonCancel->setObjectName(QStringLiteral("buttonCancel"));
     buttonCancel->setGeometry(310, 238, 84, 26);
-    // The first use starts in the user's home folder.
-    ShellTreeView->SelectFolder(QDir::homePath());
+    // The first use starts in the user's home folder, or at the root when there is none.
+    const QString home = HomeFolder();
+    ShellTreeView->SelectFolder(home.isEmpty() ? QDir::rootPath() : home);
     connect(buttonOK, &QPushButton::clicked, this, &TFrmBatchAdd::buttonOKClick);
     connect(buttonCancel, &QPushButton::clicked, this, &TFrmBatchAdd::buttonCancelClick);
 }

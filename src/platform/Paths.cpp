@@ -1,8 +1,14 @@
 #include "platform/Paths.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QStandardPaths>
+#include <QRegularExpression>
+
+#include <cerrno>
+#include <pwd.h>
+#include <unistd.h>
+#include <vector>
 
 QString ShortPath(const QString& path)
 {
@@ -33,8 +39,60 @@ QString TempFolder()
     return folder;
 }
 
+QString ChooseHomeFolder(const QString& homeVariable, const QString& accountHome)
+{
+    for (const QString& candidate : {homeVariable, accountHome}) {
+        if (QDir::isAbsolutePath(candidate) && QFileInfo(candidate).isDir())
+            return QDir::cleanPath(candidate);
+    }
+    return QString();
+}
+
+QString AccountHomeFolder()
+{
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size_t(size > 0 ? size : 16384));
+    passwd entry{};
+    passwd* found = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE &&
+           buffer.size() < (size_t(1) << 20))
+        buffer.resize(buffer.size() * 2);
+    return found && found->pw_dir ? QFile::decodeName(found->pw_dir) : QString();
+}
+
+QString HomeFolder()
+{
+    return ChooseHomeFolder(qEnvironmentVariable("HOME"), AccountHomeFolder());
+}
+
+QString VideosFolder(const QString& home, const QString& configFolder)
+{
+    // The same reading as the desktop's own: XDG_VIDEOS_DIR="$HOME/Videos" or an absolute path.
+    QFile dirs(configFolder + QStringLiteral("/user-dirs.dirs"));
+    if (dirs.open(QIODevice::ReadOnly)) {
+        static const QRegularExpression line(
+            QStringLiteral("^\\s*XDG_VIDEOS_DIR\\s*=\\s*\"?([^\"]*)\"?\\s*$"));
+        for (const QString& text : QString::fromUtf8(dirs.readAll()).split(u'\n')) {
+            const QRegularExpressionMatch match = line.match(text);
+            if (!match.hasMatch())
+                continue;
+            QString value = match.captured(1);
+            if (value.startsWith(QLatin1String("$HOME")))
+                value.replace(0, 5, home);
+            if (QDir::isAbsolutePath(value))
+                return QDir::cleanPath(value);
+        }
+    }
+    return QDir(home).filePath(QStringLiteral("Videos"));
+}
+
 QString DefaultOutputFolder()
 {
-    const QString movies = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
-    return movies.isEmpty() ? QDir::homePath() : movies;
+    const QString home = HomeFolder();
+    if (home.isEmpty())
+        return QString();
+    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(config))
+        config = home + QStringLiteral("/.config");
+    return VideosFolder(home, config);
 }

@@ -17,5 +17,18 @@ QString ExtensionWithDot(const QString& path);
 // The temporary folder, ending in "/".
 QString TempFolder();
 
-// The output folder when none is saved: the user's videos, else the home folder.
+// The user's home folder, without a trailing "/": HOME when it names a folder, else the one
+// the password database gives the user, when that is a folder. Empty when neither is: nothing
+// may then be made "under the home folder", which would land at the root or under a folder
+// that does not exist. The window, velmora-cli and the updater all ask here.
+QString HomeFolder();
+// The rule of HomeFolder for a given HOME and home folder of the user's account.
+QString ChooseHomeFolder(const QString& homeVariable, const QString& accountHome);
+// The home folder the password database gives the real user; empty when it gives none.
+QString AccountHomeFolder();
+
+// The output folder when none is saved: the videos folder of the home folder (XDG_VIDEOS_DIR of
+// user-dirs.dirs, else "Videos"), which need not exist yet. Empty when there is no home folder.
 QString DefaultOutputFolder();
+// The videos folder of home as user-dirs.dirs in configFolder names it.
+QString VideosFolder(const QString& home, const QString& configFolder);

@@ -1,12 +1,16 @@
 #include "platform/SettingsPlace.h"
 
+#include "platform/Paths.h"
+
 #include <QDir>
 #include <QFile>
+#include <QSettings>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -77,7 +81,11 @@ bool FolderWritable(const QString& folder)
     return (info.st_mode & needed) == needed;
 }
 
-TSettingsPlace FindSettingsPlace(const QString& appFolder)
+namespace {
+
+// homeFolder is asked only when the place is needed: the password database may be a network
+// service.
+TSettingsPlace FindPlace(const QString& appFolder, const std::function<QString()>& homeFolder)
 {
     TSettingsPlace place;
     struct stat info;
@@ -93,8 +101,8 @@ TSettingsPlace FindSettingsPlace(const QString& appFolder)
     // The base directory rules: a relative path in XDG_CONFIG_HOME is invalid and ignored.
     QString base = qEnvironmentVariable("XDG_CONFIG_HOME");
     if (!QDir::isAbsolutePath(base)) {
-        const QString home = qEnvironmentVariable("HOME");
-        if (!QDir::isAbsolutePath(home)) {
+        const QString home = homeFolder();
+        if (home.isEmpty()) {
             place.homeMissing = true;
             place.wanted = QStringLiteral("~/.config/velmora/");
             return place;
@@ -111,4 +119,28 @@ TSettingsPlace FindSettingsPlace(const QString& appFolder)
     }
     place.folder = place.wanted;
     return place;
+}
+
+} // namespace
+
+TSettingsPlace FindSettingsPlace(const QString& appFolder)
+{
+    return FindPlace(appFolder, HomeFolder);
+}
+
+TSettingsPlace FindSettingsPlace(const QString& appFolder, const QString& home)
+{
+    return FindPlace(appFolder, [&home] { return home; });
+}
+
+void PlaceToolkitSettings()
+{
+    QString folder = qEnvironmentVariable("XDG_CONFIG_HOME");
+    if (!QDir::isAbsolutePath(folder)) {
+        const QString home = HomeFolder();
+        // No home folder: a "folder" below a device, where nothing can ever be made.
+        folder = home.isEmpty() ? QStringLiteral("/dev/null") : home + QStringLiteral("/.config");
+    }
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, folder);
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, folder);
 }

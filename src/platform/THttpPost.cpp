@@ -81,8 +81,11 @@ bool DecodeChunked(const QByteArray& data, QByteArray& body)
         pos = lineEnd + 1;
         if (size == 0)
             return true;
-        if (data.size() - pos < size)
+        // What has come of a chunk still counts for a reply cut short.
+        if (data.size() - pos < size) {
+            body += data.mid(pos);
             return false;
+        }
         body += data.mid(pos, size);
         pos += size;
         // The line end after the chunk's data.
@@ -154,88 +157,154 @@ QByteArray THttpPost::ParseReply(const QByteArray& reply, bool connectionClosed,
     return rest;
 }
 
-QByteArray THttpPost::Post(const QString& url, const QByteArray& contentType, const QByteArray& body,
-                           int timeoutMs)
+THttpPost::THttpPost(QObject* parent) : QObject(parent) {}
+
+THttpPost::~THttpPost()
 {
+    if (socket) {
+        QObject::disconnect(socket, nullptr, this, nullptr);
+        socket->abort();
+    }
+}
+
+void THttpPost::Start(const QString& url, const QByteArray& contentType, const QByteArray& body, int limitMs)
+{
+    if (running)
+        throw AppError(QStringLiteral("A report is being sent already."));
     const QUrl target = CheckedUrl(url);
-    const QByteArray request = BuildRequest(url, contentType, body);
-    if (timeoutMs <= 0)
-        timeoutMs = DefaultTimeoutMs;
+    request = BuildRequest(url, contentType, body);
+    host = target.host();
+    timeoutMs = limitMs > 0 ? limitMs : DefaultTimeoutMs;
+    received.clear();
+    closed = false;
+    timedOut = false;
+    cut = false;
+    failure.clear();
 
-    QTcpSocket socket;
-    QEventLoop loop;
-    QTimer timer;
-    timer.setSingleShot(true);
-
-    QByteArray received;
-    bool finished = false;
-    bool closed = false;
-    bool timedOut = false;
-    QString failure;
-    const auto finish = [&] {
-        finished = true;
-        loop.quit();
-    };
-
-    QObject::connect(&socket, &QTcpSocket::connected, &loop, [&] { socket.write(request); });
-    QObject::connect(&socket, &QTcpSocket::readyRead, &loop, [&] {
-        received += socket.readAll();
-        try {
-            bool complete = false;
-            ParseReply(received, false, complete);
-            if (complete)
-                finish();
-        } catch (const AppError&) {
-            // An error status or a malformed reply: no need to wait for the rest.
-            finish();
-        }
-    });
-    QObject::connect(&socket, &QTcpSocket::disconnected, &loop, [&] {
+    delete socket;
+    socket = new QTcpSocket(this);
+    // Qt reads ahead no further than what is taken from it.
+    socket->setReadBufferSize(MaxReplyBytes);
+    if (!timer) {
+        timer = new QTimer(this);
+        timer->setSingleShot(true);
+        connect(timer, &QTimer::timeout, this, [this] {
+            timedOut = true;
+            End();
+        });
+    }
+    connect(socket, &QTcpSocket::connected, this, [this] { socket->write(request); });
+    connect(socket, &QTcpSocket::readyRead, this, &THttpPost::ReadReply);
+    connect(socket, &QTcpSocket::disconnected, this, [this] {
         closed = true;
-        finish();
+        End();
     });
-    QObject::connect(&socket, &QTcpSocket::errorOccurred, &loop, [&](QAbstractSocket::SocketError error) {
+    connect(socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError)
             closed = true;
         else if (failure.isEmpty())
-            failure = socket.errorString();
-        finish();
+            failure = socket->errorString();
+        End();
     });
-    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        finish();
-    });
+    running = true;
+    // One limit for the whole exchange: a server that trickles its reply gains nothing.
+    timer->start(timeoutMs);
+    socket->connectToHost(host, quint16(target.port(80)));
+}
 
-    timer.start(timeoutMs);
-    socket.connectToHost(target.host(), quint16(target.port(80)));
-    // Windows keep painting while the report travels, but take no clicks or keys, so nothing
-    // can start a second report meanwhile.
-    if (!finished)
-        loop.exec(QEventLoop::ExcludeUserInputEvents);
-    timer.stop();
-
-    if (socket.bytesAvailable() > 0)
-        received += socket.readAll();
-    if (socket.state() == QAbstractSocket::UnconnectedState && failure.isEmpty())
-        closed = true;
-
-    bool complete = false;
-    const QByteArray reply = ParseReply(received, closed, complete);
-    socket.abort();
-    if (complete)
-        return reply;
-
-    const QString host = target.host();
-    if (timedOut) {
-        const int seconds = (timeoutMs + 999) / 1000;
-        throw AppError(QStringLiteral("The server %1 did not answer within %2.")
-                           .arg(host, seconds == 1 ? QStringLiteral("1 second")
-                                                   : QStringLiteral("%1 seconds").arg(seconds)));
+void THttpPost::ReadReply()
+{
+    if (!running)
+        return;
+    received += socket->read(MaxReplyBytes - received.size());
+    if (received.size() >= MaxReplyBytes) {
+        cut = true;
+        End();
+        return;
     }
-    if (!failure.isEmpty())
-        throw AppError(QStringLiteral("Cannot reach the server %1: %2").arg(host, failure));
-    if (received.isEmpty())
-        throw AppError(QStringLiteral("The server %1 closed the connection without a reply.").arg(host));
-    throw AppError(
-        QStringLiteral("The server %1 closed the connection before the whole reply arrived.").arg(host));
+    try {
+        bool complete = false;
+        ParseReply(received, false, complete);
+        if (complete)
+            End();
+    } catch (const AppError&) {
+        // An error status or a malformed reply: no need to wait for the rest.
+        End();
+    }
+}
+
+void THttpPost::End()
+{
+    if (!running)
+        return;
+    running = false;
+    timer->stop();
+    if (!cut && socket->bytesAvailable() > 0) {
+        received += socket->read(MaxReplyBytes - received.size());
+        cut = received.size() >= MaxReplyBytes;
+    }
+    if (socket->state() == QAbstractSocket::UnconnectedState && failure.isEmpty())
+        closed = true;
+    QObject::disconnect(socket, nullptr, this, nullptr);
+    socket->abort();
+
+    QByteArray reply;
+    QString error;
+    try {
+        bool complete = false;
+        reply = ParseReply(received, closed || cut, complete);
+        // What fits is the reply: the rest is never read.
+        if (!complete && cut && ParseHead(received).bodyStart >= 0)
+            complete = true;
+        if (!complete) {
+            reply.clear();
+            if (timedOut) {
+                const int seconds = (timeoutMs + 999) / 1000;
+                error = QStringLiteral("The server %1 did not answer within %2.")
+                            .arg(host, seconds == 1 ? QStringLiteral("1 second")
+                                                    : QStringLiteral("%1 seconds").arg(seconds));
+            } else if (!failure.isEmpty()) {
+                error = QStringLiteral("Cannot reach the server %1: %2").arg(host, failure);
+            } else if (received.isEmpty()) {
+                error = QStringLiteral("The server %1 closed the connection without a reply.").arg(host);
+            } else if (cut) {
+                error = QStringLiteral("The server %1 sent a reply whose head does not end.").arg(host);
+            } else {
+                error = QStringLiteral("The server %1 closed the connection before the whole reply arrived.")
+                            .arg(host);
+            }
+        }
+    } catch (const AppError& parseError) {
+        reply.clear();
+        error = parseError.Text();
+    }
+    // From the event loop: the receiver may delete this object, and the socket's own signal
+    // that led here is not over yet.
+    QMetaObject::invokeMethod(
+        this, [this, reply, error] { emit Finished(reply, error); }, Qt::QueuedConnection);
+}
+
+QByteArray THttpPost::Post(const QString& url, const QByteArray& contentType, const QByteArray& body,
+                           int timeoutMs)
+{
+    THttpPost post;
+    QEventLoop loop;
+    QByteArray reply;
+    QString error;
+    bool done = false;
+    QObject::connect(&post, &THttpPost::Finished, &loop,
+                     [&](const QByteArray& replyBody, const QString& text) {
+                         reply = replyBody;
+                         error = text;
+                         done = true;
+                         loop.quit();
+                     });
+    post.Start(url, contentType, body, timeoutMs);
+    // Windows keep painting meanwhile, but take no clicks or keys.
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    if (!done)
+        throw AppError(QStringLiteral("The program is ending: nothing more is sent."));
+    if (!error.isEmpty())
+        throw AppError(error);
+    return reply;
 }

@@ -1,19 +1,37 @@
 #pragma once
-// A synchronous HTTP/1.0 POST over a plain TCP socket: sends one request, reads the reply until
-// the server closes the connection (or the announced length has arrived) and returns its body.
-// While it waits, a local event loop keeps windows painted but takes no user input.
+// An HTTP/1.0 POST over a plain TCP socket: sends one request, reads the reply until the server
+// closes the connection (or the announced length has arrived) and reports its body. It runs on
+// the caller's event loop and never blocks it; the time limit holds for the whole exchange, and
+// no more than MaxReplyBytes of a reply are ever read, so no server can keep the program busy.
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
 
-class THttpPost
+class QTcpSocket;
+class QTimer;
+
+class THttpPost : public QObject
 {
+    Q_OBJECT
+
 public:
     static constexpr int DefaultTimeoutMs = 30000;
+    // Head and body together; a longer reply is cut here and the connection dropped.
+    static constexpr qsizetype MaxReplyBytes = 64 * 1024;
 
-    // Raises AppError with a readable text when the address is not an http address, the
-    // connection fails, the whole exchange takes longer than timeoutMs, the connection closes
-    // before a complete reply, or the reply's status is not 2xx ("HTTP/1.0 500 ...").
+    explicit THttpPost(QObject* parent = nullptr);
+    // Drops a connection still open; Finished does not come then.
+    ~THttpPost() override;
+
+    // Sends the request; Finished comes once, from the event loop, never from inside Start.
+    // Raises AppError at once when the address is not an http address.
+    void Start(const QString& url, const QByteArray& contentType, const QByteArray& body,
+               int timeoutMs = DefaultTimeoutMs);
+    bool IsRunning() const { return running; }
+
+    // Starts a POST and waits for it in a local event loop that takes no user input; returns
+    // the body or raises AppError with the error Finished would give.
     static QByteArray Post(const QString& url, const QByteArray& contentType, const QByteArray& body,
                            int timeoutMs = DefaultTimeoutMs);
 
@@ -25,4 +43,27 @@ public:
     // unfinished, or fewer body bytes than Content-Length). Raises AppError for a malformed
     // reply or a status other than 2xx.
     static QByteArray ParseReply(const QByteArray& reply, bool connectionClosed, bool& complete);
+
+signals:
+    // error is empty when the reply was a 2xx one, else a readable text: the connection failed,
+    // the whole exchange took longer than the time limit, the connection closed before a
+    // complete reply, or the reply's status ("HTTP/1.0 500 ..."). A reply longer than
+    // MaxReplyBytes gives its first part.
+    void Finished(const QByteArray& reply, const QString& error);
+
+private:
+    void ReadReply();
+    void End();
+
+    QTcpSocket* socket = nullptr;
+    QTimer* timer = nullptr;
+    QByteArray request;
+    QByteArray received;
+    QString host;
+    int timeoutMs = DefaultTimeoutMs;
+    bool running = false;
+    bool closed = false;
+    bool timedOut = false;
+    bool cut = false; // the reply reached MaxReplyBytes
+    QString failure;
 };

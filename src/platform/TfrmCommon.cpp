@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -58,6 +59,7 @@ void TfrmCommon::InitPaths(const QString& appFolderOverride)
         folder += u'/';
     appFolder = folder;
     settingsPlace = FindSettingsPlace(appFolder);
+    PlaceToolkitSettings();
     configFile = settingsPlace.File(QStringLiteral("config.ini"));
     logFile = settingsPlace.File(QStringLiteral("logFile.txt"));
     languageId = IniFile(configFile).ReadInteger(QStringLiteral("common"), QStringLiteral("language"), 2);
@@ -83,10 +85,11 @@ QString TfrmCommon::SettingsWarning() const
         return QString();
     // A language file without these keys must not hide the only notice the user gets.
     const IniFile language(languageFile);
-    const QString cause = settingsPlace.homeMissing ? language.ReadString(QStringLiteral("frmMain"),
-                                                                          QStringLiteral("msgSettingsNoHome"),
-                                                                          QStringLiteral("HOME is not set"))
-                                                    : settingsPlace.cause;
+    const QString cause =
+        settingsPlace.homeMissing
+            ? language.ReadString(QStringLiteral("frmMain"), QStringLiteral("msgSettingsNoHome"),
+                                  QStringLiteral("no home folder was found"))
+            : settingsPlace.cause;
     return SafeFormat(language.ReadString(QStringLiteral("frmMain"), QStringLiteral("msgSettingsNotSaved"),
                                           QStringLiteral("Settings cannot be saved in %s.")),
                       settingsPlace.wanted + QStringLiteral(" (") + cause + u')');
@@ -135,13 +138,41 @@ void TfrmCommon::OpenCodecsPage(const QString& failedExtensions) const
     OpenURL(codecsLink + QStringLiteral("?format=") + failedExtensions);
 }
 
-QString TfrmCommon::SendErrorReport(const QString& userName, const QString& userEmail, const QString& orderId,
-                                    const QString& errorInfo) const
+THttpPost* TfrmCommon::SendErrorReport(const QString& userName, const QString& userEmail,
+                                       const QString& orderId, const QString& errorInfo,
+                                       QObject* parent) const
 {
     const QByteArray body =
         BuildErrorReportBody(userName, userEmail, orderId, errorInfo, QString(), GetProductName());
-    const QByteArray reply =
-        THttpPost::Post(errorReportLink, "application/x-www-form-urlencoded", body, errorReportTimeoutMs);
+    auto* post = new THttpPost(parent);
+    try {
+        post->Start(errorReportLink, "application/x-www-form-urlencoded", body, errorReportTimeoutMs);
+    } catch (...) {
+        delete post;
+        throw;
+    }
+    return post;
+}
 
-    return TrimText(reply.isEmpty() ? QStringLiteral("Error") : QString::fromUtf8(reply));
+QString TfrmCommon::ErrorReportReplyText(const QByteArray& body)
+{
+    const QString text = TrimText(QString::fromUtf8(body));
+    if (body.isEmpty())
+        return QStringLiteral("Error");
+    static const QRegularExpression lineEnd(QStringLiteral("\r\n|\r|\n"));
+    QStringList lines = text.split(lineEnd);
+    const bool more = lines.size() > ReplyLines;
+    lines = lines.mid(0, ReplyLines);
+    for (QString& line : lines) {
+        if (line.size() > ReplyLineLength) {
+            // Not between the two halves of a character outside the basic plane.
+            qsizetype length = ReplyLineLength;
+            if (line.at(length - 1).isHighSurrogate())
+                --length;
+            line = line.left(length) + QStringLiteral("…");
+        }
+    }
+    if (more)
+        lines << QStringLiteral("…");
+    return lines.join(u'\n');
 }

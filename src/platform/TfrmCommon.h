@@ -8,6 +8,9 @@
 #include <QString>
 #include <functional>
 
+class QObject;
+class THttpPost;
+
 class TfrmCommon
 {
 public:
@@ -33,12 +36,18 @@ public:
     QString GetProductName() const;
     // Opens codecsLink + "?format=" + the failed extensions as they stand.
     void OpenCodecsPage(const QString& failedExtensions) const;
-    // Posts the error report to errorReportLink and waits for the reply (at most
-    // errorReportTimeoutMs). Returns the reply text to show: trimmed of blanks and control
-    // characters, "Error" when the body was empty. A failed request raises AppError.
-    QString SendErrorReport(const QString& userName, const QString& userEmail, const QString& orderId,
-                            const QString& errorInfo) const;
+    // Starts posting the error report to errorReportLink, at most errorReportTimeoutMs for the
+    // whole exchange, and returns the post, a child of parent, which tells its end through its
+    // Finished signal. An address that cannot be posted to raises AppError at once.
+    THttpPost* SendErrorReport(const QString& userName, const QString& userEmail, const QString& orderId,
+                               const QString& errorInfo, QObject* parent) const;
     int errorReportTimeoutMs = 30000;
+    // What the user is shown of a reply: trimmed of blanks and control characters, "Error" when
+    // the body was empty, and no more than ReplyLines lines of ReplyLineLength characters, so a
+    // huge reply is still a small message.
+    static QString ErrorReportReplyText(const QByteArray& body);
+    static constexpr int ReplyLines = 10;
+    static constexpr int ReplyLineLength = 200;
 
     // [skin] skin: the chosen skin's number, 10 when missing or not an integer.
     int ReadSkinIndex() const;

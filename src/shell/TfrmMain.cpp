@@ -30,7 +30,9 @@
 #include <QTreeWidget>
 
 #include <functional>
+#include <tuple>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -538,120 +540,220 @@ void TfrmMain::N_ToolsProductClick(int product)
         frmCommon->OpenURL(link);
 }
 
+namespace {
+
+// The keys of the numbered texts: the list's column captions, the skins and the other products.
+constexpr int HeaderColumns = 4;
+constexpr int ToolsProducts = 7;
+QString HeaderKey(int column)
+{
+    return QStringLiteral("ListViewItem%1").arg(column);
+}
+QString SkinKey(int number)
+{
+    return QStringLiteral("N_Skin%1").arg(number);
+}
+QString ToolsProductKey(int number)
+{
+    return QStringLiteral("N_ToolsProduct%1").arg(number);
+}
+
+} // namespace
+
+// What LoadLanguage reads from [frmMain], control by control and field by field.
+struct TfrmMain::TLanguageTable
+{
+    std::vector<std::pair<QAction * TfrmMain::*, const char*>> actions;
+    std::vector<std::pair<QGroupBox * TfrmMain::*, const char*>> groups;
+    std::vector<std::pair<QLabel * TfrmMain::*, const char*>> labels;
+    std::vector<std::pair<QPushButton * TfrmMain::*, const char*>> buttons;
+    std::vector<std::pair<QMenu * TfrmMain::*, const char*>> menus;
+    std::vector<std::tuple<QString TMainMessages::*, const char*, TLanguageKey::TKind>> messages;
+    std::vector<std::pair<TCountText TMainMessages::*, const char*>> counts;
+};
+
+const TfrmMain::TLanguageTable& TfrmMain::LanguageTable()
+{
+    using M = TMainMessages;
+    constexpr TLanguageKey::TKind plain = TLanguageKey::Plain;
+    constexpr TLanguageKey::TKind format = TLanguageKey::Format;
+    static const TLanguageTable table{
+        {
+            {&TfrmMain::ActionFileAdd, "ActionFileAdd"},
+            {&TfrmMain::ActionFileBatchAdd, "ActionFileBatchAdd"},
+            {&TfrmMain::ActionConvertNow, "ActionConvertNow"},
+            {&TfrmMain::ActionFileDelete, "ActionFileDelete"},
+            {&TfrmMain::ActionFileClearAll, "ActionFileClearAll"},
+            {&TfrmMain::ActionFileMoveUp, "ActionFileMoveUp"},
+            {&TfrmMain::ActionFileMoveDown, "ActionFileMoveDown"},
+            {&TfrmMain::ActionExit, "ActionExit"},
+            {&TfrmMain::ActionSetDirectory, "ActionSetDirectory"},
+            {&TfrmMain::ActionPause, "ActionPause"},
+            {&TfrmMain::ActionResume, "ActionResume"},
+            {&TfrmMain::N_LocalHelp, "N_LocalHelp"},
+            {&TfrmMain::N_HomePage, "N_HomePage"},
+            {&TfrmMain::N_Support, "N_Support"},
+            {&TfrmMain::N_FeedBack, "N_FeedBack"},
+            {&TfrmMain::N_Update, "N_Update"},
+        },
+        {
+            {&TfrmMain::groupBoxStatus, "groupBoxStatus"},
+            {&TfrmMain::groupBoxSettings, "groupBoxSettings"},
+            {&TfrmMain::GroupBoxSettingsVideo, "groupBoxSettingsVideo"},
+            {&TfrmMain::GroupBoxSettingsAudio, "groupBoxSettingsAudio"},
+            {&TfrmMain::groupBoxOutput, "groupBoxOutput"},
+            {&TfrmMain::GroupBoxFormat, "groupBoxFormat"},
+        },
+        {
+            {&TfrmMain::LabelEditItemFile, "LabelEditItemFile"},
+            {&TfrmMain::LabelFileStartTime, "LabelFileStartTime"},
+            {&TfrmMain::LabelFileDuration, "LabelFileDuration"},
+            {&TfrmMain::LabelEditItemMinutes, "LabelEditItemMinutes"},
+            {&TfrmMain::labelCurrentDecrption, "labelCurrentDecrption"},
+            {&TfrmMain::labelCurrentProgress, "labelCurrentProgress"},
+            {&TfrmMain::labelOutput, "labelOutput"},
+            {&TfrmMain::labelVideoCodec, "labelVideoCodec"},
+            {&TfrmMain::labelVideoBitrate, "labelVideoBitrate"},
+            {&TfrmMain::labelFrameRate, "labelFrameRate"},
+            {&TfrmMain::labelVideoSize, "labelVideoSize"},
+            {&TfrmMain::labelAudioCodec, "labelAudioCodec"},
+            {&TfrmMain::labelAudioBitrate, "labelAudioBitrate"},
+            {&TfrmMain::labelSampleRate, "labelSampleRate"},
+            {&TfrmMain::labelChannel, "labelChannel"},
+            {&TfrmMain::LabelVideoAspect, "LabelVideoAspect"},
+        },
+        {
+            {&TfrmMain::ButtonEditItemOK, "ButtonEditItemOK"},
+            {&TfrmMain::ButtonEditItemCancel, "ButtonEditItemCancel"},
+        },
+        {
+            {&TfrmMain::N_1, "N_1"},
+            {&TfrmMain::N_Simultaneous, "N_Simultaneous"},
+            {&TfrmMain::N_Skin, "N_Skin"},
+            {&TfrmMain::N_Tools, "N_Tools"},
+            {&TfrmMain::N_ToolsProducts, "N_ToolsProducts"},
+            {&TfrmMain::N_Help, "N_Help"},
+        },
+        {
+            {&M::StringStartCaption, "StringStartCaption", plain},
+            {&M::StringStopCaption, "StringStopCaption", plain},
+            {&M::msgStatusReady, "msgStatusReady", plain},
+            {&M::msgStatusRun, "msgStatusRun", format},
+            {&M::msgStatusRunMany, "msgStatusRunMany", format},
+            {&M::msgClearAll, "msgClearAll", plain},
+            {&M::msgFolderView, "msgFolderView", plain},
+            {&M::msgFinishInfo, "msgFinishInfo", plain},
+            {&M::msgNoProfile, "msgNoProfile", plain},
+            {&M::msgNoOutputFolder, "msgNoOutputFolder", plain},
+            {&M::msgFolderLineBreak, "msgFolderLineBreak", format},
+            {&M::msgEncoderMissing, "msgEncoderMissing", format},
+            {&M::msgItemWaiting, "msgItemWaiting", plain},
+            {&M::msgItemDone, "msgItemDone", plain},
+            {&M::msgItemFailed, "msgItemFailed", plain},
+            {&M::msgItemSkipped, "msgItemSkipped", plain},
+            {&M::msgItemStopped, "msgItemStopped", plain},
+            {&M::msgStatusLeft, "msgStatusLeft", format},
+            {&M::msgStatusBatchLeft, "msgStatusBatchLeft", format},
+            {&M::msgStatusPaused, "msgStatusPaused", plain},
+            {&M::msgMediaReading, "msgMediaReading", plain},
+            {&M::msgMediaUnreadable, "msgMediaUnreadable", plain},
+            {&M::msgMediaMissing, "msgMediaMissing", plain},
+            {&M::msgMediaDuration, "msgMediaDuration", plain},
+            {&M::msgMediaContainer, "msgMediaContainer", plain},
+            {&M::msgMediaVideoCodec, "msgMediaVideoCodec", plain},
+            {&M::msgMediaFrameSize, "msgMediaFrameSize", plain},
+            {&M::msgMediaFrameRate, "msgMediaFrameRate", plain},
+            {&M::msgMediaAudioCodec, "msgMediaAudioCodec", plain},
+            {&M::msgMediaSampleRate, "msgMediaSampleRate", plain},
+            {&M::msgMediaChannels, "msgMediaChannels", plain},
+            {&M::msgMediaFileSize, "msgMediaFileSize", plain},
+            {&M::msgMediaNone, "msgMediaNone", plain},
+            {&M::msgEndNothing, "msgEndNothing", plain},
+            {&M::msgResumeMissing, "msgResumeMissing", plain},
+            {&M::msgJournalBad, "msgJournalBad", format},
+            {&M::msgJournalNotSaved, "msgJournalNotSaved", format},
+            {&M::msgNotifyDone, "msgNotifyDone", plain},
+            {&M::msgNotifyStopped, "msgNotifyStopped", plain},
+            {&M::msgNotifyFailed, "msgNotifyFailed", format},
+        },
+        {
+            {&M::msgEndConverted, "msgEndConverted"},
+            {&M::msgEndSkipped, "msgEndSkipped"},
+            {&M::msgEndStopped, "msgEndStopped"},
+            {&M::msgEndFailed, "msgEndFailed"},
+            {&M::msgEndNotStarted, "msgEndNotStarted"},
+            {&M::msgResumeQueue, "msgResumeQueue"},
+            {&M::msgNotifyConverted, "msgNotifyConverted"},
+        },
+    };
+    return table;
+}
+
+QList<TLanguageKey> TfrmMain::LanguageKeys()
+{
+    const QString section = QStringLiteral("frmMain");
+    QList<TLanguageKey> keys{{QStringLiteral("App"), QStringLiteral("Title")},
+                             {section, QStringLiteral("Caption")}};
+    const TLanguageTable& table = LanguageTable();
+    const auto plain = [&](const char* key) { keys << TLanguageKey{section, QString::fromLatin1(key)}; };
+    for (const auto& entry : table.actions)
+        plain(entry.second);
+    for (int column = 0; column < HeaderColumns; ++column)
+        keys << TLanguageKey{section, HeaderKey(column)};
+    for (const auto& entry : table.groups)
+        plain(entry.second);
+    for (const auto& entry : table.labels)
+        plain(entry.second);
+    for (const auto& entry : table.buttons)
+        plain(entry.second);
+    for (const auto& [field, key, kind] : table.messages)
+        keys << TLanguageKey{section, QString::fromLatin1(key), kind};
+    for (const auto& entry : table.counts)
+        keys << TLanguageKey{section, QString::fromLatin1(entry.second), TLanguageKey::Count};
+    for (const auto& entry : table.menus)
+        plain(entry.second);
+    for (int i = 1; i <= SkinChoice::SkinCount; ++i)
+        keys << TLanguageKey{section, SkinKey(i)};
+    for (int i = 1; i <= ToolsProducts; ++i)
+        keys << TLanguageKey{section, ToolsProductKey(i)};
+    return keys;
+}
+
 void TfrmMain::LoadLanguage(const QString& fileName)
 {
     const IniFile ini(fileName);
-    auto read = [&ini](const char* section, const char* key) {
-        return ini.ReadString(QString::fromLatin1(section), QString::fromLatin1(key), QString());
-    };
+    const QString section = QStringLiteral("frmMain");
+    auto read = [&ini, &section](const QString& key) { return ini.ReadString(section, key, QString()); };
+    auto readKey = [&read](const char* key) { return read(QString::fromLatin1(key)); };
 
-    TMessageBox::applicationTitle = read("App", "Title");
+    TMessageBox::applicationTitle = ini.ReadString(QStringLiteral("App"), QStringLiteral("Title"), QString());
+    setWindowTitle(read(QStringLiteral("Caption")));
 
-    setWindowTitle(read("frmMain", "Caption"));
-    ActionFileAdd->setText(read("frmMain", "ActionFileAdd"));
-    ActionFileBatchAdd->setText(read("frmMain", "ActionFileBatchAdd"));
-    ActionConvertNow->setText(read("frmMain", "ActionConvertNow"));
-    ActionFileDelete->setText(read("frmMain", "ActionFileDelete"));
-    ActionFileClearAll->setText(read("frmMain", "ActionFileClearAll"));
-    ActionFileMoveUp->setText(read("frmMain", "ActionFileMoveUp"));
-    ActionFileMoveDown->setText(read("frmMain", "ActionFileMoveDown"));
-    ActionExit->setText(read("frmMain", "ActionExit"));
-    ActionSetDirectory->setText(read("frmMain", "ActionSetDirectory"));
+    const TLanguageTable& table = LanguageTable();
+    for (const auto& [control, key] : table.actions)
+        (this->*control)->setText(readKey(key));
     QTreeWidgetItem* header = listViewFiles->headerItem();
-    header->setText(0, read("frmMain", "ListViewItem0"));
-    header->setText(1, read("frmMain", "ListViewItem1"));
-    header->setText(2, read("frmMain", "ListViewItem2"));
-    header->setText(3, read("frmMain", "ListViewItem3"));
-    ActionPause->setText(read("frmMain", "ActionPause"));
-    ActionResume->setText(read("frmMain", "ActionResume"));
-    groupBoxStatus->setTitle(read("frmMain", "groupBoxStatus"));
-    groupBoxSettings->setTitle(read("frmMain", "groupBoxSettings"));
-    GroupBoxSettingsVideo->setTitle(read("frmMain", "groupBoxSettingsVideo"));
-    GroupBoxSettingsAudio->setTitle(read("frmMain", "groupBoxSettingsAudio"));
-    groupBoxOutput->setTitle(read("frmMain", "groupBoxOutput"));
-    GroupBoxFormat->setTitle(read("frmMain", "groupBoxFormat"));
-    LabelEditItemFile->setText(read("frmMain", "LabelEditItemFile"));
-    LabelFileStartTime->setText(read("frmMain", "LabelFileStartTime"));
-    LabelFileDuration->setText(read("frmMain", "LabelFileDuration"));
-    LabelEditItemMinutes->setText(read("frmMain", "LabelEditItemMinutes"));
-    ButtonEditItemOK->setText(read("frmMain", "ButtonEditItemOK"));
-    ButtonEditItemCancel->setText(read("frmMain", "ButtonEditItemCancel"));
-    labelCurrentDecrption->setText(read("frmMain", "labelCurrentDecrption"));
-    labelCurrentProgress->setText(read("frmMain", "labelCurrentProgress"));
-    labelOutput->setText(read("frmMain", "labelOutput"));
-    labelVideoCodec->setText(read("frmMain", "labelVideoCodec"));
-    labelVideoBitrate->setText(read("frmMain", "labelVideoBitrate"));
-    labelFrameRate->setText(read("frmMain", "labelFrameRate"));
-    labelVideoSize->setText(read("frmMain", "labelVideoSize"));
-    labelAudioCodec->setText(read("frmMain", "labelAudioCodec"));
-    labelAudioBitrate->setText(read("frmMain", "labelAudioBitrate"));
-    labelSampleRate->setText(read("frmMain", "labelSampleRate"));
-    labelChannel->setText(read("frmMain", "labelChannel"));
-    LabelVideoAspect->setText(read("frmMain", "LabelVideoAspect"));
-    const std::pair<QString*, const char*> messageTexts[] = {
-        {&messages.StringStartCaption, "StringStartCaption"},
-        {&messages.StringStopCaption, "StringStopCaption"},
-        {&messages.msgStatusReady, "msgStatusReady"},
-        {&messages.msgStatusRun, "msgStatusRun"},
-        {&messages.msgStatusRunMany, "msgStatusRunMany"},
-        {&messages.msgClearAll, "msgClearAll"},
-        {&messages.msgFolderView, "msgFolderView"},
-        {&messages.msgFinishInfo, "msgFinishInfo"},
-        {&messages.msgNoProfile, "msgNoProfile"},
-        {&messages.msgFolderLineBreak, "msgFolderLineBreak"},
-        {&messages.msgEncoderMissing, "msgEncoderMissing"},
-        {&messages.msgItemWaiting, "msgItemWaiting"},
-        {&messages.msgItemDone, "msgItemDone"},
-        {&messages.msgItemFailed, "msgItemFailed"},
-        {&messages.msgItemSkipped, "msgItemSkipped"},
-        {&messages.msgItemStopped, "msgItemStopped"},
-        {&messages.msgStatusLeft, "msgStatusLeft"},
-        {&messages.msgStatusBatchLeft, "msgStatusBatchLeft"},
-        {&messages.msgStatusPaused, "msgStatusPaused"},
-        {&messages.msgMediaReading, "msgMediaReading"},
-        {&messages.msgMediaUnreadable, "msgMediaUnreadable"},
-        {&messages.msgMediaMissing, "msgMediaMissing"},
-        {&messages.msgMediaDuration, "msgMediaDuration"},
-        {&messages.msgMediaContainer, "msgMediaContainer"},
-        {&messages.msgMediaVideoCodec, "msgMediaVideoCodec"},
-        {&messages.msgMediaFrameSize, "msgMediaFrameSize"},
-        {&messages.msgMediaFrameRate, "msgMediaFrameRate"},
-        {&messages.msgMediaAudioCodec, "msgMediaAudioCodec"},
-        {&messages.msgMediaSampleRate, "msgMediaSampleRate"},
-        {&messages.msgMediaChannels, "msgMediaChannels"},
-        {&messages.msgMediaFileSize, "msgMediaFileSize"},
-        {&messages.msgMediaNone, "msgMediaNone"},
-        {&messages.msgResumeQueue, "msgResumeQueue"},
-        {&messages.msgResumeMissing, "msgResumeMissing"},
-        {&messages.msgJournalBad, "msgJournalBad"},
-        {&messages.msgJournalNotSaved, "msgJournalNotSaved"},
-        {&messages.msgNotifyDone, "msgNotifyDone"},
-        {&messages.msgNotifyStopped, "msgNotifyStopped"},
-        {&messages.msgNotifyConverted, "msgNotifyConverted"},
-        {&messages.msgNotifyFailed, "msgNotifyFailed"},
-    };
-    for (const auto& [field, key] : messageTexts)
-        *field = read("frmMain", key);
+    for (int column = 0; column < HeaderColumns; ++column)
+        header->setText(column, read(HeaderKey(column)));
+    for (const auto& [control, key] : table.groups)
+        (this->*control)->setTitle(readKey(key));
+    for (const auto& [control, key] : table.labels)
+        (this->*control)->setText(readKey(key));
+    for (const auto& [control, key] : table.buttons)
+        (this->*control)->setText(readKey(key));
+    for (const auto& [field, key, kind] : table.messages)
+        messages.*field = readKey(key);
+    for (const auto& [field, key] : table.counts)
+        messages.*field = TCountText::Read(ini, section, QString::fromLatin1(key));
     labelCurrentInfo->setText(messages.msgStatusReady);
     labelCurrentInfo->setToolTip(messages.msgStatusReady);
     ShowFormatAvailability();
-    N_1->setTitle(read("frmMain", "N_1"));
-    N_Simultaneous->setTitle(read("frmMain", "N_Simultaneous"));
-    N_Skin->setTitle(read("frmMain", "N_Skin"));
+    for (const auto& [control, key] : table.menus)
+        (this->*control)->setTitle(readKey(key));
     for (int i = 0; i < SkinChoice::SkinCount; ++i)
-        N_SkinItems[i]->setText(
-            read("frmMain", QStringLiteral("N_Skin%1").arg(i + 1).toLatin1().constData()));
-    N_Tools->setTitle(read("frmMain", "N_Tools"));
-    N_ToolsProducts->setTitle(read("frmMain", "N_ToolsProducts"));
-    for (int i = 0; i < 7; ++i)
-        N_ToolsItems[i]->setText(
-            read("frmMain", QStringLiteral("N_ToolsProduct%1").arg(i + 1).toLatin1().constData()));
-    N_Help->setTitle(read("frmMain", "N_Help"));
-    N_LocalHelp->setText(read("frmMain", "N_LocalHelp"));
-    N_HomePage->setText(read("frmMain", "N_HomePage"));
-    N_Support->setText(read("frmMain", "N_Support"));
-    N_FeedBack->setText(read("frmMain", "N_FeedBack"));
-    N_Update->setText(read("frmMain", "N_Update"));
+        N_SkinItems[i]->setText(read(SkinKey(i + 1)));
+    for (int i = 0; i < ToolsProducts; ++i)
+        N_ToolsItems[i]->setText(read(ToolsProductKey(i + 1)));
 
     if (FrmDirectory)
         FrmDirectory->LoadLanguage(ini);

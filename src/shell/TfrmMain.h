@@ -10,6 +10,7 @@
 #include "engine/TBatchProgress.h"
 #include "engine/TBatchRun.h"
 #include "engine/TTimeLeft.h"
+#include "platform/CountText.h"
 #include "profiles/TProfileCatalogue.h"
 #include "skin/SkinChoice.h"
 
@@ -66,6 +67,7 @@ struct TMainMessages
     QString msgFolderView;
     QString msgFinishInfo;
     QString msgNoProfile;
+    QString msgNoOutputFolder;
     QString msgFolderLineBreak;
     QString msgEncoderMissing;
     // The job list's status column.
@@ -92,16 +94,37 @@ struct TMainMessages
     QString msgMediaChannels;
     QString msgMediaFileSize;
     QString msgMediaNone;
+    // What the end of a run tells when not every file was converted.
+    TCountText msgEndConverted;
+    TCountText msgEndSkipped;
+    TCountText msgEndStopped;
+    TCountText msgEndFailed;
+    TCountText msgEndNotStarted;
+    QString msgEndNothing;
     // The journal of a run and taking it up again.
-    QString msgResumeQueue;
+    TCountText msgResumeQueue;
     QString msgResumeMissing;
     QString msgJournalBad;
     QString msgJournalNotSaved;
     // The notification at the end of a run.
     QString msgNotifyDone;
     QString msgNotifyStopped;
-    QString msgNotifyConverted;
+    TCountText msgNotifyConverted;
     QString msgNotifyFailed;
+};
+
+// One text of the language file that the main window reads, and what it must hold.
+struct TLanguageKey
+{
+    enum TKind
+    {
+        Plain,  // shown as it stands
+        Format, // one "%s"
+        Count,  // key_one and key_other (TCountText), each with at most one "%s"
+    };
+    QString section;
+    QString key;
+    TKind kind = Plain;
 };
 
 class TfrmMain : public QMainWindow
@@ -132,6 +155,8 @@ public:
     void FormClose();
     void ActionExitExecute();
     void LoadLanguage(const QString& fileName);
+    // Every text LoadLanguage reads (the other windows read their own sections).
+    static QList<TLanguageKey> LanguageKeys();
     // Opens a page of the maker's other products (Tools menu, entries 1 to 7).
     void N_ToolsProductClick(int product);
     static QString ToolsProductLink(const QString& homePageLink, int product);
@@ -214,6 +239,9 @@ protected:
     void customEvent(QEvent* event) override;
 
 private:
+    struct TLanguageTable;
+    static const TLanguageTable& LanguageTable();
+
     void CreateControls();
     void CreateActions();
     void CreateMenus();
@@ -229,6 +257,11 @@ private:
     void BatchItemProgress(int index, const TItemProgress& progress);
     void BatchItemFinished(int index, TItemResult result);
     void BatchRunFinished(const QStringList& failedExtensions, bool stopped, const QString& error);
+    // The question at the end of a run without failures: what happened, and whether to open
+    // the output folder when something was converted.
+    void ShowRunEnd(int itemCount, int notStarted);
+    // One line per kind of result that happened, with its count.
+    QString RunEndText(int notStarted, QString& formatError) const;
     void BatchPausedChanged(bool paused);
     QTreeWidgetItem* RunItem(int index) const;
     void ShowBatchProgress();
@@ -312,6 +345,8 @@ private:
     QHash<QString, QList<int>> runSources; // the run's items by source, for durations read
     int runConverted = 0;
     int runFailed = 0;
+    int runSkipped = 0;
+    int runStopped = 0;
     int runSimultaneous = 1;
     int shownItem = -1; // the item the status line follows when one converts at a time
     QString runFolderShort;

@@ -331,6 +331,11 @@ void TfrmMain::RunBatch()
         // No folder would put every output into the root of the file system: the default
         // folder is used, and shown and saved as the chosen one.
         folderText = DefaultOutputFolder();
+        // Without a home folder there is no default: the user chooses one.
+        if (folderText.isEmpty()) {
+            TMessageBox::Show(this, messages.msgNoOutputFolder, QMessageBox::Ok, QMessageBox::Warning);
+            return;
+        }
         editOutputFolder->setText(folderText);
     }
 
@@ -352,6 +357,8 @@ void TfrmMain::RunBatch()
     runFinished = QList<bool>(items.size(), false);
     runConverted = 0;
     runFailed = 0;
+    runSkipped = 0;
+    runStopped = 0;
     runSimultaneous = ReadSimultaneous();
     shownItem = -1;
     statusFormatReported = false;
@@ -496,6 +503,8 @@ void TfrmMain::BatchItemFinished(int index, TItemResult result)
         runFinished[index] = true;
         runConverted += result == TItemResult::Converted ? 1 : 0;
         runFailed += result == TItemResult::Failed ? 1 : 0;
+        runSkipped += result == TItemResult::Skipped ? 1 : 0;
+        runStopped += result == TItemResult::Stopped ? 1 : 0;
     }
     batchProgress.SetFinished(index);
     timeLeft.SetFinished(index, result == TItemResult::Converted);
@@ -679,7 +688,7 @@ void TfrmMain::NotifyRunEnd(bool stopped)
         return;
     QString body;
     try {
-        body = SafeFormat(messages.msgNotifyConverted, QString::number(runConverted));
+        body = messages.msgNotifyConverted.Format(runConverted);
         if (runFailed > 0)
             body += SafeFormat(messages.msgNotifyFailed, QString::number(runFailed));
     } catch (const AppError&) {
@@ -699,10 +708,14 @@ void TfrmMain::BatchRunFinished(const QStringList& failedExtensions, bool stoppe
     ShowStatusReady();
     UpdatePauseActions();
     // Items the run never reached are back to no state.
+    int notStarted = 0;
     for (int index = 0; index < runRows.size(); ++index) {
-        if (!runFinished[index])
+        if (!runFinished[index]) {
             SetItemStatus(index, QString());
+            ++notStarted;
+        }
     }
+    const int itemCount = int(runRows.size());
     if (!closingDown)
         NotifyRunEnd(stopped);
     runRows.clear();
@@ -717,10 +730,53 @@ void TfrmMain::BatchRunFinished(const QStringList& failedExtensions, bool stoppe
         frmUnSupportFormat->ShowFailedFormats(failedExtensions.join(u','));
         return;
     }
-    // A stop, or an error, means the run did not convert every file: no "all converted".
-    if (stopped || !error.isEmpty())
+    // The error has said why the run ended.
+    if (!error.isEmpty())
         return;
-    if (TMessageBox::Show(this, messages.msgFolderView + QStringLiteral("\n\n") + messages.msgFinishInfo,
+    ShowRunEnd(itemCount, notStarted);
+}
+
+QString TfrmMain::RunEndText(int notStarted, QString& formatError) const
+{
+    const std::pair<const TCountText*, int> counts[] = {
+        {&messages.msgEndConverted, runConverted}, {&messages.msgEndSkipped, runSkipped},
+        {&messages.msgEndStopped, runStopped},     {&messages.msgEndFailed, runFailed},
+        {&messages.msgEndNotStarted, notStarted},
+    };
+    QStringList lines;
+    for (const auto& [text, count] : counts) {
+        if (count == 0)
+            continue;
+        try {
+            lines << text->Format(count);
+        } catch (const AppError& error) {
+            // A language file whose text does not format still shows the figure.
+            lines << QString::number(count);
+            if (formatError.isEmpty())
+                formatError = error.Text();
+        }
+    }
+    return lines.join(u'\n');
+}
+
+void TfrmMain::ShowRunEnd(int itemCount, int notStarted)
+{
+    QString formatError;
+    QString text;
+    if (runConverted == itemCount)
+        text = messages.msgFolderView;
+    else if (runConverted == 0)
+        text = messages.msgEndNothing + QStringLiteral("\n\n") + RunEndText(notStarted, formatError);
+    else
+        text = RunEndText(notStarted, formatError);
+    if (!formatError.isEmpty())
+        QTimer::singleShot(0, this, [formatError] { ReportException(formatError); });
+    // Nothing new in the output folder: nothing to open either.
+    if (runConverted == 0) {
+        TMessageBox::Show(this, text, QMessageBox::Ok, QMessageBox::Information);
+        return;
+    }
+    if (TMessageBox::Show(this, text + QStringLiteral("\n\n") + messages.msgFinishInfo,
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Question) == QMessageBox::Yes)
         OpenOutputFolder(runFolderShort);
 }
@@ -822,7 +878,7 @@ void TfrmMain::CheckRunJournal()
         return;
     }
     const QMessageBox::StandardButton answer =
-        TMessageBox::Show(this, SafeFormat(messages.msgResumeQueue, QString::number(unfinished.size())),
+        TMessageBox::Show(this, messages.msgResumeQueue.Format(unfinished.size()),
                           QMessageBox::Yes | QMessageBox::No, QMessageBox::Question);
     // Either way the journal has done its work: the next run keeps its own. The half-written
     // files of the cut-off run are of no use to a new one, nor are its empty placeholders

@@ -15,12 +15,15 @@ QString TestSupport::RerunAsNobody(bool& skipped)
 {
     skipped = false;
     const QString program = QCoreApplication::applicationFilePath();
+    // A row of a data-driven function runs as that row alone.
+    QString function = QString::fromLatin1(QTest::currentTestFunction());
+    if (QTest::currentDataTag() && *QTest::currentDataTag())
+        function += u':' + QString::fromUtf8(QTest::currentDataTag());
     QProcess run;
     run.setProcessChannelMode(QProcess::MergedChannels);
     // nobody and nogroup are 65534 on Debian; no supplementary groups of root's stay.
-    run.start(QStringLiteral("setpriv"),
-              {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
-               QStringLiteral("--clear-groups"), program, QString::fromLatin1(QTest::currentTestFunction())});
+    run.start(QStringLiteral("setpriv"), {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+                                          QStringLiteral("--clear-groups"), program, function});
     if (!run.waitForStarted()) {
         skipped = true;
         return QStringLiteral("setpriv cannot be started");

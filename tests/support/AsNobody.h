@@ -9,9 +9,9 @@ namespace TestSupport {
 // True when the test runs as the superuser and its function must be run again as "nobody".
 bool RunningAsRoot();
 
-// Runs the current test function again as "nobody"; returns an empty text when it passed, else
-// what it printed. Sets skipped when such a run is impossible here (the test program lies
-// where that user cannot reach it).
+// Runs the current test function (the current row of a data-driven one) again as "nobody";
+// returns an empty text when it passed, else what it printed. Sets skipped when such a run is
+// impossible here (the test program lies where that user cannot reach it).
 QString RerunAsNobody(bool& skipped);
 
 } // namespace TestSupport

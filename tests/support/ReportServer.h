@@ -1,6 +1,7 @@
 #pragma once
 // A small HTTP server on 127.0.0.1 for the error report tests: records each request as it
-// arrived and answers it the way the test chose (a reply, silence, or a dropped connection).
+// arrived and answers it the way the test chose (a reply, a huge or a trickling one, silence,
+// or a dropped connection).
 
 #include <QByteArray>
 #include <QHash>
@@ -9,6 +10,7 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 class ReportServer
 {
@@ -20,11 +22,18 @@ public:
         Silent,            // read the request and never answer
         CloseAtOnce,       // close the connection as soon as it is accepted
         CloseAfterRequest, // read the request, then close without a word
+        Huge,              // answer with rawReply, then hugeBytes more of body, then close
+        Trickle,           // answer with rawReply, then one more byte of body every trickleMs
     };
 
     Mode mode = Mode::Reply;
     QByteArray rawReply = "HTTP/1.0 200 OK\r\nContent-Type: text/plain\r\n\r\nThank you";
     QList<QByteArray> requests; // complete requests, as received
+    qint64 hugeBytes = 100 * 1024 * 1024;
+    int trickleMs = 100;
+    // A huge reply is over: all of it was written, or the other side went away.
+    bool hugeDone = false;
+    qint64 hugeWritten = 0;
 
     ReportServer()
     {
@@ -61,6 +70,28 @@ public:
     }
 
 private:
+    // The body in pieces of a megabyte, each once the one before has gone out, so the reply
+    // is never held in memory whole.
+    void WriteHuge(QTcpSocket* socket)
+    {
+        const auto more = [this, socket] {
+            if (hugeDone || socket->bytesToWrite() > 0)
+                return;
+            if (hugeWritten >= hugeBytes) {
+                hugeDone = true;
+                socket->disconnectFromHost();
+                return;
+            }
+            const qint64 piece = qMin<qint64>(1024 * 1024, hugeBytes - hugeWritten);
+            hugeWritten += piece;
+            socket->write(QByteArray(piece, 'x'));
+        };
+        QObject::connect(socket, &QTcpSocket::bytesWritten, socket, more);
+        QObject::connect(socket, &QTcpSocket::disconnected, socket, [this] { hugeDone = true; });
+        QObject::connect(socket, &QTcpSocket::errorOccurred, socket, [this] { hugeDone = true; });
+        more();
+    }
+
     void Accept()
     {
         while (QTcpSocket* socket = server.nextPendingConnection()) {
@@ -84,6 +115,14 @@ private:
                     socket->write(rawReply);
                 } else if (mode == Mode::CloseAfterRequest) {
                     socket->disconnectFromHost();
+                } else if (mode == Mode::Huge) {
+                    socket->write(rawReply);
+                    WriteHuge(socket);
+                } else if (mode == Mode::Trickle) {
+                    socket->write(rawReply);
+                    auto* timer = new QTimer(socket);
+                    QObject::connect(timer, &QTimer::timeout, socket, [socket] { socket->write("x"); });
+                    timer->start(trickleMs);
                 }
             });
         }

@@ -21,6 +21,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -266,9 +267,9 @@ private slots:
         QVERIFY2(result.status == 0, qPrintable(result.err));
         QVERIFY2(result.err.isEmpty(), qPrintable(result.err));
         const QString output = folder + QFileInfo(name).completeBaseName() + u'.' + extension;
-        QCOMPARE(
-            result.out,
-            QStringLiteral("Converted: %1 -> %2\n1 converted, 0 failed, 0 skipped.\n").arg(name, output));
+        QCOMPARE(result.out,
+                 QStringLiteral("Converted: %1 -> %2\n1 converted, 0 failed, 0 skipped, 0 stopped.\n")
+                     .arg(name, output));
         const TProbe probe = Probe(output);
         QVERIFY2(probe.formatName.contains(format), qPrintable(probe.formatName));
         QTEST(probe.videoCodec, "video");
@@ -313,7 +314,7 @@ private slots:
         QCOMPARE(most, 2);
         for (int i = 1; i <= 4; ++i)
             QVERIFY(Probe(folder + QStringLiteral("part %1.mp4").arg(i)).ok);
-        QVERIFY(result.out.endsWith("4 converted, 0 failed, 0 skipped.\n"));
+        QVERIFY(result.out.endsWith("4 converted, 0 failed, 0 skipped, 0 stopped.\n"));
         QCOMPARE(result.out.count("Converted: "), 4);
     }
 
@@ -346,11 +347,79 @@ private slots:
         QVERIFY(result.err.contains("velmora-cli: lines.avi: no such file.\n"));
         QVERIFY2(result.err.contains("velmora-cli: " + junk + ": conversion failed: "),
                  qPrintable(result.err));
-        QVERIFY(result.out.endsWith("1 converted, 6 failed, 0 skipped.\n"));
+        QVERIFY(result.out.endsWith("1 converted, 6 failed, 0 skipped, 0 stopped.\n"));
         QVERIFY(Probe(folder + "clip.mp4").ok);
         // The failed file leaves no output behind, and the junk itself is untouched.
         QCOMPARE(QDir(folder).entryList(QDir::Files), QStringList{"clip.mp4"});
         QCOMPARE(ReadAll(junk), QByteArray(4096, 'j'));
+    }
+
+    // A file name and the encoder's words that hold terminal controls reach neither stream as
+    // controls: they are shown in caret notation.
+    void controlCharactersShownNotSent()
+    {
+        const QString folder = Folder("controls");
+        const QString name = media + QString::fromUtf8("controls/bad\x1b]0;owned\x07\x1b[2J\xc2\x9b"
+                                                       "31m.avi");
+        WriteText(name, QByteArray(4096, 'j'));
+        const TCliResult result = Run({"--profile", "1", "--output", folder, name});
+        QCOMPARE(result.status, 1);
+        for (const QString& stream : {result.out, result.err}) {
+            for (const QChar c : stream)
+                QVERIFY2(c == u'\n' || c == u'\t' ||
+                             (c.unicode() >= 0x20 && c.unicode() != 0x7f &&
+                              (c.unicode() < 0x80 || c.unicode() >= 0xa0)),
+                         qPrintable(
+                             QStringLiteral("U+%1 in: %2").arg(c.unicode(), 4, 16, QChar(u'0')).arg(stream)));
+        }
+        const QString shown = media + QStringLiteral("controls/bad^[]0;owned^G^[[2J^[[31m.avi");
+        QVERIFY2(result.err.contains("velmora-cli: " + shown + ": conversion failed: "),
+                 qPrintable(result.err));
+        QCOMPARE(ReadAll(name), QByteArray(4096, 'j'));
+    }
+
+    // Out of file descriptors: the run says so in words, converts what it could, names every
+    // other file, and leaves no placeholder behind.
+    void tooManyOpenFiles()
+    {
+        const QString folder = Folder("descriptors");
+        QStringList sources;
+        for (int i = 1; i <= 8; ++i) {
+            sources << media + QStringLiteral("descriptors/part %1.avi").arg(i);
+            QDir().mkpath(media + "descriptors");
+            QFile::remove(sources.last());
+            QVERIFY(QFile::copy(clip, sources.last()));
+        }
+        QProcess process;
+        process.setChildProcessModifier([] {
+            const rlimit few{24, 24};
+            ::setrlimit(RLIMIT_NOFILE, &few);
+        });
+        process.start(cli, QStringList{"--profile", "1", "--jobs", "8", "--output", folder} + sources);
+        QVERIFY(process.waitForFinished(180000));
+        const QString out = QString::fromUtf8(process.readAllStandardOutput());
+        const QString err = QString::fromUtf8(process.readAllStandardError());
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 1);
+        // Said by the program itself, not only by a warning of the toolkit's.
+        QVERIFY2(
+            !err.split(u'\n').filter(QRegularExpression("^velmora-cli: .*Too many open files")).isEmpty(),
+            qPrintable(err));
+        int converted = 0;
+        for (const QString& source : sources) {
+            const QString output = folder + QFileInfo(source).completeBaseName() + ".mp4";
+            if (out.contains("Converted: " + source + " -> ")) {
+                ++converted;
+                QVERIFY(Probe(output).ok);
+            } else {
+                QVERIFY2(err.contains("velmora-cli: " + source + ": "), qPrintable(err));
+                QVERIFY(!QFile::exists(output));
+            }
+        }
+        QVERIFY2(out.endsWith(QStringLiteral("%1 converted, %2 failed, 0 skipped, 0 stopped.\n")
+                                  .arg(converted)
+                                  .arg(sources.size() - converted)),
+                 qPrintable(out));
     }
 
     // An encoder that cannot be started ends the run: the error is told once, every file not
@@ -367,7 +436,7 @@ private slots:
         QVERIFY2(errors[0].startsWith("velmora-cli: System Error.  Code: 2. "), qPrintable(result.err));
         QCOMPARE(errors[1], "velmora-cli: " + clip + ": not converted.");
         QCOMPARE(errors[2], "velmora-cli: " + longClip + ": not converted.");
-        QCOMPARE(result.out, QStringLiteral("0 converted, 2 failed, 0 skipped.\n"));
+        QCOMPARE(result.out, QStringLiteral("0 converted, 2 failed, 0 skipped, 0 stopped.\n"));
         QVERIFY(QDir(folder).isEmpty());
     }
 
@@ -558,7 +627,7 @@ private slots:
         QVERIFY(Probe(folder + "clip.mp4").ok);
         QVERIFY(Probe(folder + "clip.mp4(1).mp4").ok);
         // The same file named twice is converted once.
-        QVERIFY(result.out.endsWith("2 converted, 0 failed, 0 skipped.\n"));
+        QVERIFY(result.out.endsWith("2 converted, 0 failed, 0 skipped, 0 stopped.\n"));
     }
 
     void sourcesOfTheBatch_data()
@@ -642,7 +711,7 @@ private slots:
                  work.path() + "/linked source link/clip.avi"});
         QVERIFY2(result.status == 0, qPrintable(result.err));
         QCOMPARE(result.out,
-                 "Converted: " + real + " -> " + folder + "clip.mp4\n1 converted, 0 failed, 0 skipped.\n");
+                 "Converted: " + real + " -> " + folder + "clip.mp4\n1 converted, 0 failed, 0 skipped, 0 stopped.\n");
         QCOMPARE(AllFiles(folder), QStringList{"clip.mp4"});
     }
 
@@ -662,7 +731,7 @@ private slots:
         QCOMPARE(result.err, "velmora-cli: " + source + ": conversion failed: Cannot create file \"" +
                                  output + "(1).mp4\". File name too long\n");
         QCOMPARE(result.out,
-                 "Converted: " + clip + " -> " + folder + "clip.mp4\n1 converted, 1 failed, 0 skipped.\n");
+                 "Converted: " + clip + " -> " + folder + "clip.mp4\n1 converted, 1 failed, 0 skipped, 0 stopped.\n");
         QCOMPARE(ReadAll(output), QByteArray("an older file"));
         QCOMPARE(AllFiles(folder), (QStringList{"clip.mp4", QFileInfo(output).fileName()}));
 
@@ -712,7 +781,7 @@ private slots:
                  qPrintable(result.err));
         QVERIFY2(result.err.contains("velmora-cli: " + second + ": conversion failed: "),
                  qPrintable(result.err));
-        QVERIFY(result.out.endsWith("0 converted, 2 failed, 0 skipped.\n"));
+        QVERIFY(result.out.endsWith("0 converted, 2 failed, 0 skipped, 0 stopped.\n"));
         QCOMPARE(AllFiles(folder), existing ? outputs : QStringList());
         for (const QString& output : AllFiles(folder))
             QCOMPARE(ReadAll(folder + output), old);
@@ -788,7 +857,7 @@ private slots:
                      .match(QString::fromUtf8(said))
                      .hasMatch(),
                  said.constData());
-        QVERIFY(said.contains("\r\x1b[K1 converted, 0 failed, 0 skipped.\r\n"));
+        QVERIFY(said.contains("\r\x1b[K1 converted, 0 failed, 0 skipped, 0 stopped.\r\n"));
         QVERIFY(!said.contains("Converted: "));
         QVERIFY(Probe(folder + "long clip.mp4").ok);
     }
@@ -846,8 +915,11 @@ private slots:
         QCOMPARE(PartialFiles(folder), QStringList());
         QCOMPARE(result.status, 130);
         QVERIFY2(result.err.startsWith("velmora-cli: Stopping: "), qPrintable(result.err));
+        // Stopped at once or not, the file is counted as stopped and the one after it as never
+        // started.
+        QCOMPARE(result.out,
+                 "Stopped: " + longClip + "\n0 converted, 0 failed, 0 skipped, 1 stopped, 1 not started.\n");
         if (finished) {
-            QCOMPARE(result.out, "Stopped: " + longClip + "\n0 converted, 0 failed, 0 skipped.\n");
             const TProbe probe = Probe(output);
             QCOMPARE(probe.videoCodec, QStringLiteral("h264"));
             QVERIFY2(probe.duration > 0.5 && probe.duration < 59,

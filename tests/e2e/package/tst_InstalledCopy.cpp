@@ -4,20 +4,22 @@
 // and the program still converts.
 
 #include "e2e/package/InstalledFixture.h"
-#include "support/TestMain.h"
+#include "support/AsNobody.h"
 #include "support/Media.h"
 #include "support/ProgramFolder.h"
 #include "support/TestFiles.h"
+#include "support/TestMain.h"
 
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 
-#include <QTest>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <csignal>
 
@@ -168,18 +170,30 @@ private slots:
         QTest::addColumn<QString>("setup");
         QTest::newRow("HOME unset") << "unset";
         QTest::newRow("HOME is a file") << "file";
+        QTest::newRow("HOME names a missing folder") << "missing";
         QTest::newRow("read-only ~/.config") << "read-only";
         QTest::newRow("~/.config/velmora loops") << "loop";
     }
     void unusableHomeIsToldOnce()
     {
         QFETCH(QString, setup);
+        // Without a usable HOME the home folder of the user's account counts; that of "nobody"
+        // does not exist.
+        if (setup == QLatin1String("unset") || setup == QLatin1String("file") ||
+            setup == QLatin1String("missing")) {
+            VELMORA_RUN_AS_NOBODY_WHEN_ROOT();
+            if (QFileInfo(AccountHomeFolder()).isDir())
+                QSKIP("the account of this user has a home folder");
+        }
         const QString dotConfig = home + QStringLiteral("/.config");
+        const QString gone = dir->path() + QStringLiteral("/gone");
         if (setup == QLatin1String("unset")) {
             TEnvironment::SetHome(QString());
         } else if (setup == QLatin1String("file")) {
             QVERIFY(QDir(home).removeRecursively());
             WriteText(home, "not a folder");
+        } else if (setup == QLatin1String("missing")) {
+            TEnvironment::SetHome(gone + QStringLiteral("/home"));
         } else if (setup == QLatin1String("read-only")) {
             QVERIFY(QDir().mkpath(dotConfig));
             LockFolder(dotConfig);
@@ -208,6 +222,8 @@ private slots:
         QCOMPARE(TMessageBox::shownTexts.size(), 2);
         QVERIFY(!QFileInfo::exists(app + QStringLiteral("config.ini")));
         QVERIFY(!QFileInfo::exists(dotConfig + QStringLiteral("/velmora/config.ini")));
+        // Nothing was made where a home folder should have been, not even by the toolkit.
+        QVERIFY(!QFileInfo::exists(gone));
     }
 
     // The program itself run by an ordinary user from a folder that belongs to root: the

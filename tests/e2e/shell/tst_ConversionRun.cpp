@@ -15,6 +15,7 @@
 #include "engine/TBatchRun.h"
 #include "dialogs/TMessageBox.h"
 #include "platform/AppError.h"
+#include "platform/CountText.h"
 #include "platform/ExceptionReport.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
@@ -123,6 +124,12 @@ struct TWindow : TMainWindow
     {
         return IniFile(common->languageFile).ReadString("frmMain", QString::fromLatin1(key), QString());
     }
+    // A text that names a count, in its form for count.
+    QString Text(const char* key, int count) const
+    {
+        return TCountText::Read(IniFile(common->languageFile), "frmMain", QString::fromLatin1(key))
+            .Format(count);
+    }
 
     bool ControlsEnabled() const
     {
@@ -176,6 +183,12 @@ private:
 QString EndQuestion(const TWindow& w)
 {
     return w.Text("msgFolderView") + QStringLiteral("\n\n") + w.Text("msgFinishInfo");
+}
+
+// The end of a run that converted nothing: no question, what happened to each file.
+QString NothingConverted(const TWindow& w, const QStringList& lines)
+{
+    return w.Text("msgEndNothing") + QStringLiteral("\n\n") + lines.join(u'\n');
 }
 
 } // namespace
@@ -379,6 +392,8 @@ private slots:
                 TestSupport::Child<QAction>(w.frm.get(), "ActionConvertNow")->text() == w.Text("StringStopCaption") && !w.ControlsEnabled();
             w.Convert(); // the same button stops
         });
+        // Told what happened, with nothing to open: only a stopped file is there.
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
         w.Convert();
 
         QVERIFY(stopCaption);
@@ -387,7 +402,9 @@ private slots:
         QVERIFY(QFile::exists(outFolder + "long.mp4"));
         QVERIFY(!QFile::exists(outFolder + "one.mp4"));
         QVERIFY(!QFile::exists(outFolder + "two.mp4"));
-        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QCOMPARE(TMessageBox::shownTexts, QStringList{NothingConverted(w, {w.Text("msgEndStopped", 1),
+                                                                           w.Text("msgEndNotStarted", 2)})});
+        QCOMPARE(w.opened, QStringList());
         QVERIFY(!TestSupport::Child<TfrmUnSupportFormat>(w.frm.get(), "frmUnSupportFormat")->isVisible());
         w.VerifyIdle();
         // Only the stopped item's encoder was ever started.
@@ -403,10 +420,13 @@ private slots:
         TestSupport::Child<QComboBox>(w.frm.get(), "comboBoxVideoSize")->setEditText("1280x720");
         w.Add(longClip);
         w.WhileFirstEncoderRuns(200, [&] { w.Convert(); });
-        TMessageBox::nextAnswers = {QMessageBox::No};
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
         w.Convert();
         QTRY_COMPARE(ProcessesInGroup(w.encoderGroup), QStringList());
-        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QCOMPARE(TMessageBox::shownTexts, QStringList{NothingConverted(w, {w.Text("msgEndStopped", 1)})});
+        // In English: the form for one file.
+        if (w.common->languageId != 1)
+            QCOMPARE(w.Text("msgEndStopped", 1), QStringLiteral("1 file stopped before it was finished"));
         QVERIFY(QFile::exists(outFolder + "long.mp4"));
         QVERIFY(!TestSupport::Child<TfrmUnSupportFormat>(w.frm.get(), "frmUnSupportFormat")->isVisible());
         w.VerifyIdle();
@@ -469,11 +489,58 @@ private slots:
             QCOMPARE(QFile::exists(autoName), autoNamed);
             if (autoNamed)
                 QVERIFY(Probe(autoName).ok);
-            // A skipped item is no failure: the question comes all the same.
-            QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+            // A skipped item is no failure, but no conversion either: the end says so, and asks
+            // nothing when nothing was converted.
+            if (replaced || autoNamed)
+                QCOMPARE(TMessageBox::shownTexts, QStringList{EndQuestion(w)});
+            else
+                QCOMPARE(TMessageBox::shownTexts,
+                         QStringList{NothingConverted(w, {w.Text("msgEndSkipped", 1)})});
             QVERIFY(!TestSupport::Child<TfrmUnSupportFormat>(w.frm.get(), "frmUnSupportFormat")->isVisible());
             w.VerifyIdle();
         }
+    }
+
+    // Some files converted and some skipped: the end counts both and still offers the folder;
+    // every file skipped ("don't ask again" and Skip): no word of files converted.
+    void endSaysWhatHappened_data()
+    {
+        QTest::addColumn<int>("existing"); // how many of the three outputs exist already
+        QTest::addColumn<QString>("english");
+        QTest::newRow("one of three skipped")
+            << 1 << "2 files converted\n1 file skipped because its output exists already";
+        QTest::newRow("all three skipped")
+            << 3 << "No file has been converted.\n\n3 files skipped because their outputs exist already";
+    }
+    void endSaysWhatHappened()
+    {
+        QFETCH(int, existing);
+        QFETCH(QString, english);
+        TWindow w(appFolder);
+        w.SelectProfile("33-mp4-mpeg4-aac.pf");
+        for (const QString& clip : clips)
+            w.Add(clip);
+        for (int i = 0; i < existing; ++i)
+            WriteText(outFolder + QFileInfo(clips[i]).completeBaseName() + ".mp4", "old output");
+        w.AnswerPrompts("ignore", true);
+        TMessageBox::nextAnswers = {QMessageBox::Yes};
+        w.Convert();
+
+        const int converted = int(clips.size()) - existing;
+        QString said =
+            converted > 0 ? w.Text("msgEndConverted", converted) + u'\n' : w.Text("msgEndNothing") + "\n\n";
+        said += w.Text("msgEndSkipped", existing);
+        QCOMPARE(TMessageBox::shownTexts,
+                 QStringList{converted > 0 ? said + "\n\n" + w.Text("msgFinishInfo") : said});
+        QVERIFY(TMessageBox::shownTexts.first().startsWith(english));
+        // Yes opens the folder only where something new is in it.
+        QCOMPARE(w.opened.size(), converted > 0 ? 1 : 0);
+        if (converted > 0)
+            QCOMPARE(QDir(w.opened[0]).absolutePath(), QDir(outFolder).absolutePath());
+        for (int i = 0; i < existing; ++i)
+            QCOMPARE(ReadAll(outFolder + QFileInfo(clips[i]).completeBaseName() + ".mp4"),
+                     QByteArray("old output"));
+        w.VerifyIdle();
     }
 
     // A source that is gone and one that is no media fail; their extensions reach the notice.
@@ -762,12 +829,14 @@ private slots:
                 });
             });
         });
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
         w.Convert();
 
         QVERIFY2(wakeUps >= 0 && wakeUps < 40, qPrintable(QString::number(wakeUps)));
         QVERIFY2(running.filter("(sleep)").size() == 1, qPrintable(running.join(u'\n')));
         QTRY_COMPARE(ProcessesInGroup(group), QStringList());
-        QCOMPARE(TMessageBox::shownTexts, QStringList());
+        QCOMPARE(TMessageBox::shownTexts, QStringList{NothingConverted(w, {w.Text("msgEndStopped", 1),
+                                                                           w.Text("msgEndNotStarted", 1)})});
         QVERIFY(!TestSupport::Child<TfrmUnSupportFormat>(w.frm.get(), "frmUnSupportFormat")->isVisible());
         QVERIFY(!QFile::exists(outFolder + "two.mp4"));
         w.VerifyIdle();

@@ -187,7 +187,7 @@ private slots:
         QVERIFY(serviceBus->registerService(serviceName));
     }
 
-    // The window is not in front: "1 files converted, 1 failed", with the program's picture.
+    // The window is not in front: "1 file converted, 1 failed", with the program's picture.
     void notifiedWhenNotLooking()
     {
         service.calls.clear();
@@ -196,9 +196,9 @@ private slots:
         const TNotificationService::TCall call = service.calls.first();
         QCOMPARE(call.appName, IniFile(texts).ReadString("App", "Title", ""));
         QCOMPARE(call.summary, Text(texts, "msgNotifyDone"));
-        QCOMPARE(call.body, SafeFormat(Text(texts, "msgNotifyConverted"), "1") +
+        QCOMPARE(call.body, SafeFormat(Text(texts, "msgNotifyConverted_one"), "1") +
                                 SafeFormat(Text(texts, "msgNotifyFailed"), "1"));
-        QCOMPARE(call.body, QStringLiteral("1 files converted, 1 failed"));
+        QCOMPARE(call.body, QStringLiteral("1 file converted, 1 failed"));
         QVERIFY(call.hints.contains("image-data"));
     }
 

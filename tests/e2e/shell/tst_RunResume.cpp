@@ -20,6 +20,7 @@
 #include "engine/TBatchRun.h"
 #include "engine/TRunJournal.h"
 #include "platform/AppError.h"
+#include "platform/CountText.h"
 #include "platform/IniFile.h"
 #include "platform/SafeFormat.h"
 #include "platform/TfrmCommon.h"
@@ -148,6 +149,10 @@ struct TWindow : TMainWindow
     {
         return IniFile(common->languageFile).ReadString("frmMain", QString::fromLatin1(key), QString());
     }
+    TCountText Texts(const char* key) const
+    {
+        return TCountText::Read(IniFile(common->languageFile), "frmMain", QString::fromLatin1(key));
+    }
 };
 
 } // namespace
@@ -272,7 +277,7 @@ private slots:
         IniFile(appFolder + "config.ini").WriteString("setting", "outputFolder", work.path() + "/elsewhere");
         TMessageBox::nextAnswers = {QMessageBox::Yes};
         TWindow w(appFolder);
-        const QString question = SafeFormat(w.Text("msgResumeQueue"), "2");
+        const QString question = w.Texts("msgResumeQueue").Format(2);
         QTRY_VERIFY(TMessageBox::shownTexts.contains(question));
         QCOMPARE(TMessageBox::shownTexts, QStringList{question});
         QVERIFY(!QFile::exists(journalPath));
@@ -338,7 +343,7 @@ private slots:
 
         TMessageBox::nextAnswers = {QMessageBox::Yes};
         TWindow w(appFolder);
-        const QString question = SafeFormat(w.Text("msgResumeQueue"), "1");
+        const QString question = w.Texts("msgResumeQueue").Format(1);
         QTRY_VERIFY(TMessageBox::shownTexts.contains(question));
         QCOMPARE(w.Rows(), QStringList{clips[1] + "|00:00:00|"});
         int prompts = 0;
@@ -471,8 +476,7 @@ private slots:
             TMessageBox::nextAnswers = {QMessageBox::Ok};
         TWindow w(appFolder);
         QTest::qWait(200);
-        const QString question =
-            SafeFormat(w.Text("msgResumeQueue"), QString::number(written.Unfinished().size()));
+        const QString question = w.Texts("msgResumeQueue").Format(written.Unfinished().size());
         QCOMPARE(TMessageBox::shownTexts.contains(question), asked);
         QCOMPARE(w.List()->topLevelItemCount(), rows);
         QCOMPARE(QFile::exists(path), journalStays);

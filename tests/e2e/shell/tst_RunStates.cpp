@@ -196,6 +196,7 @@ private slots:
         w.List()->setCurrentItem(w.List()->topLevelItem(3));
         for (int i = 0; i < 3; ++i)
             Child<QAction>(w.frm.get(), "ActionFileMoveUp")->trigger();
+        TMessageBox::nextAnswers = {QMessageBox::Ok};
         w.Convert();
         QCOMPARE(w.Statuses(), (QStringList{w.Text("msgItemStopped"), "", "", ""}));
     }
@@ -343,6 +344,7 @@ private slots:
         pause->trigger();
         QTRY_COMPARE(GroupStates(group), (QStringList{"T", "T"}));
         if (end == "stop") {
+            TMessageBox::nextAnswers = {QMessageBox::Ok};
             w->Convert(); // the same button stops
             QVERIFY(!pause->isEnabled() && !resume->isVisible());
             QTRY_COMPARE(ProcessesInGroup(group), QStringList());

@@ -1,6 +1,7 @@
 // The failed-format notice as the user meets it: the notice text and the run's log on every
 // show, the codec page, and the error report sent through the window to a real HTTP server on
-// 127.0.0.1 (the body byte for byte), including servers that fail, stay silent or hang up.
+// 127.0.0.1 (the body byte for byte), including servers that fail, stay silent, hang up or
+// answer with far too much; the window goes on working while the report travels.
 
 #include "dialogs/TfrmUnSupportFormat.h"
 #include "support/ModalAnswer.h"
@@ -69,6 +70,8 @@ private slots:
     void SendReport();
     void SendReportServerFailures_data();
     void SendReportServerFailures();
+    void WindowWorksWhileTheReportTravels();
+    void HugeReplyShowsAFewLines();
 
 private:
     std::unique_ptr<QTemporaryDir> app;
@@ -272,8 +275,8 @@ void TestTfrmUnSupportFormat::SendWithoutEmail()
     form->EditUserEmail->setText("  ");
     AnswerNextMessageBox(&shown);
     QTest::mouseClick(form->ButtonSendErrorReport, Qt::LeftButton);
+    QTRY_COMPARE(shown, QStringLiteral("Thank you"));
     QCOMPARE(server.requests.size(), 1);
-    QCOMPARE(shown, QStringLiteral("Thank you"));
 }
 
 void TestTfrmUnSupportFormat::SendReport()
@@ -294,7 +297,7 @@ void TestTfrmUnSupportFormat::SendReport()
     AnswerNextMessageBox(&shown, nullptr, &caption);
     QTest::mouseClick(form->ButtonSendErrorReport, Qt::LeftButton);
 
-    QCOMPARE(shown, QStringLiteral("Report received, thank you."));
+    QTRY_COMPARE(shown, QStringLiteral("Report received, thank you."));
     QCOMPARE(caption, QStringLiteral("Velmora"));
     QVERIFY(!form->isVisible());
     QCOMPARE(server.requests.size(), 1);
@@ -352,7 +355,7 @@ void TestTfrmUnSupportFormat::SendReportServerFailures()
     });
     QTest::mouseClick(form->ButtonSendErrorReport, Qt::LeftButton);
 
-    QCOMPARE(errors, QStringList({error}));
+    QTRY_COMPARE(errors, QStringList({error}));
     QVERIFY(!replyShown);
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(form->isVisible());
@@ -361,6 +364,57 @@ void TestTfrmUnSupportFormat::SendReportServerFailures()
     QCOMPARE(form->EditOrderID->text(), QStringLiteral("A-1"));
     QCOMPARE(form->RichEditErrorMsg->toPlainText(), QStringLiteral("log"));
     QVERIFY(form->ButtonSendErrorReport->isEnabled());
+}
+
+void TestTfrmUnSupportFormat::WindowWorksWhileTheReportTravels()
+{
+    ReportServer server;
+    server.mode = ReportServer::Mode::Silent;
+    common->errorReportLink = server.Url();
+    common->errorReportTimeoutMs = 3000;
+    form->ShowFailedFormats(".xyz");
+    form->EditUserEmail->setText("li@x.example");
+
+    QTest::mouseClick(form->ButtonSendErrorReport, Qt::LeftButton);
+    // Back at once: the click does not wait for the server.
+    QCOMPARE(errors, QStringList());
+    QVERIFY(!form->ButtonSendErrorReport->isEnabled());
+    QTRY_COMPARE(server.requests.size(), 1);
+    form->EditUserName->setFocus();
+    QTest::keyClicks(form->EditUserName, "Li");
+    QCOMPARE(form->EditUserName->text(), QStringLiteral("Li"));
+    // One report at a time.
+    form->ButtonSendErrorReportClick();
+    QTest::qWait(100);
+    QCOMPARE(server.requests.size(), 1);
+
+    QTRY_COMPARE_WITH_TIMEOUT(errors, QStringList{"The server 127.0.0.1 did not answer within 3 seconds."},
+                              10000);
+    QVERIFY(form->ButtonSendErrorReport->isEnabled());
+    QVERIFY(form->isVisible());
+}
+
+void TestTfrmUnSupportFormat::HugeReplyShowsAFewLines()
+{
+    // 100 MB of reply in one line: the box shows its start, and the window is done with it at
+    // once instead of laying out the whole text.
+    ReportServer server;
+    server.mode = ReportServer::Mode::Huge;
+    server.rawReply = "HTTP/1.0 200 OK\r\n\r\nReport received\r\n";
+    common->errorReportLink = server.Url();
+    form->ShowFailedFormats(".xyz");
+    form->EditUserEmail->setText("li@x.example");
+
+    QString shown;
+    bool boxShown = false;
+    AnswerNextMessageBox(&shown, &boxShown);
+    QTest::mouseClick(form->ButtonSendErrorReport, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(boxShown, 60000);
+    QCOMPARE(shown, "Report received\n" + QString(TfrmCommon::ReplyLineLength, u'x') + QStringLiteral("…"));
+    QTRY_VERIFY(!form->isVisible());
+    QCOMPARE(errors, QStringList());
+    QTRY_VERIFY(server.hugeDone);
+    QVERIFY(server.hugeWritten < server.hugeBytes);
 }
 
 QTEST_MAIN(TestTfrmUnSupportFormat)

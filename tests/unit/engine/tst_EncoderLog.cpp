@@ -1,6 +1,8 @@
-// The encoder log: switched by [setting] logfile, one CR LF line per piece, cleared per run.
+// The encoder log: switched by [setting] logfile, one CR LF line per piece, cleared per run;
+// what an encoder writes cut into whole lines before it is logged.
 
 #include "engine/TEncoderLog.h"
+#include "engine/TLogLines.h"
 #include "platform/AppError.h"
 #include "platform/IniFile.h"
 #include "platform/TfrmCommon.h"
@@ -81,6 +83,52 @@ private slots:
         log.ClearLog(); // nothing to delete is no error
         log.AppendLog(QStringLiteral("next run"));
         QCOMPARE(Read(log.FileName()), QByteArray("next run\r\n"));
+    }
+
+    // Standard error comes in chunks of the pipe's size: a line is let out once it is whole.
+    void wholeLines_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("rest");
+        QTest::newRow("a line in two pieces")
+            << QStringList{"frame= 1", "0 fps\n"} << QStringList{"frame= 10 fps"} << QStringList();
+        QTest::newRow("CR LF split") << QStringList{"a\r", "\nb\n"} << QStringList{"a", "b"} << QStringList();
+        QTest::newRow("progress redrawn with CR")
+            << QStringList{"frame=1\rframe=2\r", "done\n"} << QStringList{"frame=1", "frame=2", "done"}
+            << QStringList();
+        QTest::newRow("empty line kept")
+            << QStringList{"a\n\nb\n"} << QStringList{"a", "", "b"} << QStringList();
+        QTest::newRow("no line end at the end")
+            << QStringList{"x\ntail"} << QStringList{"x"} << QStringList{"tail"};
+        QTest::newRow("runaway line")
+            << QStringList{QString(TLogLines::MaxLine + 5, u'r')}
+            << QStringList{QString(TLogLines::MaxLine, u'r')} << QStringList{"rrrrr"};
+        const QString wide = QString(TLogLines::MaxLine - 1, u'w') + QStringLiteral(u"😀");
+        QTest::newRow("runaway line cut between characters")
+            << QStringList{wide + "y"} << QStringList{wide} << QStringList{"y"};
+    }
+    void wholeLines()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, rest);
+        TLogLines stream;
+        QStringList taken;
+        for (const QString& piece : pieces)
+            taken << stream.Take(piece);
+        QCOMPARE(taken, lines);
+        QCOMPARE(stream.Rest(), rest);
+        QCOMPARE(stream.Rest(), QStringList());
+    }
+
+    void linesInOneWrite()
+    {
+        QTemporaryDir dir;
+        TfrmCommon common(dir.path());
+        TEncoderLog log(common);
+        log.AppendLines({QStringLiteral("a"), QString(), QStringLiteral("b ü")});
+        QCOMPARE(Read(log.FileName()), QByteArray("a\r\n\r\nb \xc3\xbc\r\n"));
     }
 
     void programDecides_data()

@@ -1522,7 +1522,8 @@ void TestBatchRun::log()
     const QStringList names{"alpha", "bravo", "charlie"};
     QStringList recipes;
     for (int i = 0; i < names.size(); ++i)
-        recipes << QStringLiteral("%1.avi:prefix=%1;out=%1 says hello;stderr=%1 complains;steps=3;stepms=%2")
+        recipes << QStringLiteral("%1.avi:prefix=%1;out=%1 says hello;stderr=%1 complains;"
+                                  "torn=%1 tells a long story in two parts;steps=3;stepms=%2")
                        .arg(names[i])
                        .arg(50 + 30 * i);
     const QList<TBatchItem> items = stage.Items(recipes);
@@ -1563,8 +1564,11 @@ void TestBatchRun::log()
         ++linesOf[current];
     }
     QCOMPARE(Sorted(blocksSeen), Sorted(names));
-    // Its output line, its error line and three progress lines.
-    QCOMPARE(linesOf, (QList<int>{5, 5, 5}));
+    // Its output line, its error line, its line written in two halves whole and the line
+    // between them, and three progress lines.
+    QCOMPARE(linesOf, (QList<int>{7, 7, 7}));
+    for (const QString& name : names)
+        QVERIFY2(lines.contains(name + QStringLiteral(" tells a long story in two parts")), qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(TestBatchRun)

@@ -1,10 +1,13 @@
 // Where config.ini and logFile.txt live: beside a program folder the user may write, in the
-// user's configuration folder for an installed copy, and nowhere (said once) when the home
-// folder is unusable.
+// user's configuration folder for an installed copy (under HOME, else the home folder of the
+// user's account), and nowhere (said once) when there is no home folder; a home folder that
+// does not exist is never made.
 #include "platform/IniFile.h"
+#include "platform/Paths.h"
 #include "platform/SafeFormat.h"
 #include "platform/SettingsPlace.h"
 #include "platform/TfrmCommon.h"
+#include "support/AsNobody.h"
 #include "support/TestFiles.h"
 
 #include <QDir>
@@ -12,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QScopeGuard>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -135,6 +139,10 @@ void TestSettingsPlace::Prepare(const QString& setup)
         TEnvironment::Set("HOME", QString());
     if (setup.contains(QLatin1String("relative HOME")))
         TEnvironment::Set("HOME", QStringLiteral("home"));
+    if (setup.contains(QLatin1String("missing HOME")))
+        TEnvironment::Set("HOME", Path(QStringLiteral("gone/home")));
+    if (setup.contains(QLatin1String("account home")))
+        QVERIFY(QDir().mkpath(Path(QStringLiteral("account"))));
     if (setup.contains(QLatin1String("HOME is a file"))) {
         QVERIFY(QDir(home).removeRecursively());
         WriteText(home, "not a folder");
@@ -183,11 +191,24 @@ void TestSettingsPlace::place_data()
     QTest::newRow("no HOME") << "read-only program folder, no HOME"
                              << "none"
                              << "no home";
+    // Without HOME the home folder is the one of the user's account.
+    const QString inAccount = QStringLiteral("account/.config/velmora/");
+    QTest::newRow("no HOME, account home")
+        << "read-only program folder, no HOME, account home" << inAccount << "";
     QTest::newRow("relative HOME") << "read-only program folder, relative HOME"
                                    << "none"
                                    << "no home";
     QTest::newRow("HOME is a file") << "read-only program folder, HOME is a file"
-                                    << "none" << ErrorText(ENOTDIR);
+                                    << "none"
+                                    << "no home";
+    QTest::newRow("HOME is a file, account home")
+        << "read-only program folder, HOME is a file, account home" << inAccount << "";
+    // Nothing is made under a home folder that is not there: neither it nor its parents.
+    QTest::newRow("HOME names a missing folder") << "read-only program folder, missing HOME"
+                                                 << "none"
+                                                 << "no home";
+    QTest::newRow("missing HOME, account home")
+        << "read-only program folder, missing HOME, account home" << inAccount << "";
     QTest::newRow("read-only ~/.config") << "read-only program folder, read-only .config"
                                          << "none" << ErrorText(EACCES);
     QTest::newRow("~/.config/velmora loops") << "read-only program folder, loop"
@@ -215,7 +236,10 @@ void TestSettingsPlace::place()
     if (QTest::currentTestFailed())
         return;
 
-    const TSettingsPlace place = FindSettingsPlace(app);
+    // The account's home folder is the test's own: a row without one has none.
+    const TSettingsPlace place = FindSettingsPlace(
+        app, ChooseHomeFolder(qEnvironmentVariable("HOME"), Path(QStringLiteral("account"))));
+    QVERIFY(!QFileInfo::exists(Path(QStringLiteral("gone"))));
     if (expected == QLatin1String("app")) {
         QCOMPARE(place.folder, app);
         QVERIFY(!place.inHome);
@@ -315,6 +339,8 @@ void TestSettingsPlace::noPlaceDropsWritesAndSaysWhy_data()
                              << "";
     QTest::newRow("HOME is a file") << "HOME is a file"
                                     << "";
+    QTest::newRow("HOME names a missing folder") << "missing HOME"
+                                                 << "";
     QTest::newRow("loop, no language file") << "loop"
                                             << "none";
 }
@@ -323,6 +349,12 @@ void TestSettingsPlace::noPlaceDropsWritesAndSaysWhy()
 {
     QFETCH(QString, setup);
     QFETCH(QString, language);
+    // Without a usable HOME the account's home folder counts: that of "nobody" does not exist.
+    if (setup.contains(QLatin1String("HOME"))) {
+        VELMORA_RUN_AS_NOBODY_WHEN_ROOT();
+        if (QFileInfo(AccountHomeFolder()).isDir())
+            QSKIP("the account of this user has a home folder");
+    }
     if (language.isEmpty()) {
         QVERIFY(QDir().mkpath(app + QStringLiteral("language")));
         QVERIFY(QFile::copy(QStringLiteral(VELMORA_SOURCE_DIR "/data/language/en.ini"),
@@ -347,9 +379,17 @@ void TestSettingsPlace::noPlaceDropsWritesAndSaysWhy()
 
     const QString argument =
         common.settingsPlace.wanted + QStringLiteral(" (") +
-        (common.settingsPlace.homeMissing ? QStringLiteral("the HOME environment variable is not set")
-                                          : common.settingsPlace.cause) +
+        (common.settingsPlace.homeMissing
+             ? IniFile(common.languageFile).ReadString("frmMain", "msgSettingsNoHome", QString())
+             : common.settingsPlace.cause) +
         u')';
+    // Nothing is made where the home folder should be, not even by the toolkit, which keeps
+    // its own settings there.
+    QSettings toolkit(QSettings::UserScope, QStringLiteral("QtProject"));
+    toolkit.setValue(QStringLiteral("probe"), 1);
+    toolkit.sync();
+    QVERIFY(!QFileInfo::exists(Path(QStringLiteral("gone"))));
+    QVERIFY(!QFileInfo::exists(QStringLiteral("/.config/QtProject.conf")));
     const QString warning = common.SettingsWarning();
     if (language.isEmpty()) {
         const QString format =

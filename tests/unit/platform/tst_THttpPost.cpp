@@ -1,22 +1,41 @@
 // The error report's HTTP/1.0 POST against a real server on 127.0.0.1: the request on the wire,
 // the replies it accepts, and every way a server can fail it (error status, silence, a dropped
-// connection, a refused connection). The POST and the server share this thread: the POST's
-// own event loop serves both.
+// connection, a refused connection, a huge reply, one that trickles in). The POST and the
+// server share this thread: the event loop serves both.
 
 #include "platform/THttpPost.h"
 #include "platform/TfrmCommon.h"
 #include "support/ErrorOf.h"
 #include "support/ReportServer.h"
 
+#include "platform/AppError.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 const QByteArray formType = "application/x-www-form-urlencoded";
+
+// Sends the report as the window does and waits for its end: the text the user is shown, or
+// AppError with the error the post gave.
+QString SendAndWait(const TfrmCommon& common, const QString& userName, const QString& userEmail,
+                    const QString& orderId, const QString& errorInfo)
+{
+    QObject owner;
+    THttpPost* post = common.SendErrorReport(userName, userEmail, orderId, errorInfo, &owner);
+    QSignalSpy finished(post, &THttpPost::Finished);
+    if (!finished.wait(60000))
+        throw AppError(QStringLiteral("no end of the post"));
+    const QString error = finished.first().at(1).toString();
+    if (!error.isEmpty())
+        throw AppError(error);
+    return TfrmCommon::ErrorReportReplyText(finished.first().at(0).toByteArray());
+}
 
 } // namespace
 
@@ -36,11 +55,17 @@ private slots:
     void Failures_data();
     void Failures();
     void SilentServerTimesOut();
+    void TrickleCountsAgainstTheWholeLimit();
+    void HugeReplyIsCut_data();
+    void HugeReplyIsCut();
+    void PostEndsFromTheEventLoop();
     void RefusedConnection();
     void SendErrorReportPostsTheWholeReport();
     void SendErrorReportReplyText_data();
     void SendErrorReportReplyText();
     void SendErrorReportErrorStatusRaises();
+    void ReplyTextIsSmall_data();
+    void ReplyTextIsSmall();
 };
 
 void TestTHttpPost::RequestOnTheWire()
@@ -182,6 +207,72 @@ void TestTHttpPost::SilentServerTimesOut()
     QCOMPARE(server.requests.size(), 1);
 }
 
+void TestTHttpPost::TrickleCountsAgainstTheWholeLimit()
+{
+    // A byte now and then must not keep the exchange alive beyond its limit.
+    ReportServer server;
+    server.mode = ReportServer::Mode::Trickle;
+    server.trickleMs = 50;
+    server.rawReply = "HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n";
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(ErrorOf([&] { THttpPost::Post(server.Url(), formType, "a=1&", 1000); }),
+             QStringLiteral("The server 127.0.0.1 did not answer within 1 second."));
+    QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestTHttpPost::HugeReplyIsCut_data()
+{
+    QTest::addColumn<QByteArray>("head");
+    QTest::newRow("read to the close") << QByteArray("HTTP/1.0 200 OK\r\n\r\n");
+    QTest::newRow("length given") << QByteArray("HTTP/1.1 200 OK\r\nContent-Length: 104857610\r\n\r\n");
+    QTest::newRow("chunked") << QByteArray("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
+                                           "640000a\r\n");
+}
+
+void TestTHttpPost::HugeReplyIsCut()
+{
+    // 100 MB of reply: the first part of it is the reply, the rest is never read.
+    QFETCH(QByteArray, head);
+    ReportServer server;
+    server.mode = ReportServer::Mode::Huge;
+    server.rawReply = head + "Thank you\n";
+    const QByteArray reply = THttpPost::Post(server.Url(), formType, "a=1&", 60000);
+    QVERIFY(reply.startsWith("Thank you\nxxx"));
+    QVERIFY2(reply.size() <= THttpPost::MaxReplyBytes, qPrintable(QString::number(reply.size())));
+    QVERIFY(reply.size() > THttpPost::MaxReplyBytes / 2);
+    QTRY_VERIFY(server.hugeDone);
+    QVERIFY2(server.hugeWritten < server.hugeBytes, qPrintable(QString::number(server.hugeWritten)));
+}
+
+void TestTHttpPost::PostEndsFromTheEventLoop()
+{
+    // Never inside Start, even for a server that is not there, and not after the post is gone.
+    quint16 port = 0;
+    {
+        ReportServer closed;
+        port = closed.Port();
+    }
+    THttpPost post;
+    QSignalSpy finished(&post, &THttpPost::Finished);
+    post.Start(QStringLiteral("http://127.0.0.1:%1/r").arg(port), formType, "a=1&", 5000);
+    QCOMPARE(finished.size(), 0);
+    QVERIFY(post.IsRunning());
+    QVERIFY(finished.wait(5000));
+    QVERIFY(!post.IsRunning());
+    QVERIFY(finished.first().at(1).toString().startsWith("Cannot reach the server 127.0.0.1: "));
+
+    ReportServer server;
+    server.mode = ReportServer::Mode::Silent;
+    auto* dropped = new THttpPost;
+    QSignalSpy none(dropped, &THttpPost::Finished);
+    dropped->Start(server.Url(), formType, "a=1&", 5000);
+    QTRY_COMPARE(server.requests.size(), 1);
+    delete dropped;
+    QTest::qWait(100);
+    QCOMPARE(none.size(), 0);
+}
+
 void TestTHttpPost::RefusedConnection()
 {
     quint16 port = 0;
@@ -214,8 +305,7 @@ void TestTHttpPost::SendErrorReportPostsTheWholeReport()
     QCOMPARE(common.GetProductName(), QStringLiteral("Velmora MP4 Converter"));
     common.errorReportLink = server.Url();
 
-    QCOMPARE(common.SendErrorReport("李 雷", "li@x.example", "", "x=1\nlast line"),
-             QStringLiteral("Thank you"));
+    QCOMPARE(SendAndWait(common, "李 雷", "li@x.example", "", "x=1\nlast line"), QStringLiteral("Thank you"));
     QCOMPARE(server.requests.size(), 1);
     QVERIFY(server.requests.first().startsWith("POST /bug_report_submit.php HTTP/1.0\r\n"));
     QVERIFY(ReportServer::HeadOf(server.requests.first())
@@ -250,7 +340,7 @@ void TestTHttpPost::SendErrorReportReplyText()
     server.rawReply = "HTTP/1.0 200 OK\r\n\r\n" + replyBody;
     TfrmCommon common(QDir::tempPath());
     common.errorReportLink = server.Url();
-    QCOMPARE(common.SendErrorReport("", "m@x.example", "", ""), shown);
+    QCOMPARE(SendAndWait(common, "", "m@x.example", "", ""), shown);
 }
 
 void TestTHttpPost::SendErrorReportErrorStatusRaises()
@@ -260,13 +350,43 @@ void TestTHttpPost::SendErrorReportErrorStatusRaises()
     TfrmCommon common(QDir::tempPath());
     common.errorReportLink = server.Url();
     common.errorReportTimeoutMs = 1000;
-    QCOMPARE(ErrorOf([&] { common.SendErrorReport("", "m@x.example", "", ""); }),
+    QCOMPARE(ErrorOf([&] { SendAndWait(common, "", "m@x.example", "", ""); }),
              QStringLiteral("HTTP/1.0 503 Service Unavailable"));
 
     server.mode = ReportServer::Mode::Silent;
-    QCOMPARE(ErrorOf([&] { common.SendErrorReport("", "m@x.example", "", ""); }),
+    QCOMPARE(ErrorOf([&] { SendAndWait(common, "", "m@x.example", "", ""); }),
              QStringLiteral("The server 127.0.0.1 did not answer within 1 second."));
     QCOMPARE(TfrmCommon(QDir::tempPath()).errorReportTimeoutMs, 30000);
+}
+
+void TestTHttpPost::ReplyTextIsSmall_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<QString>("shown");
+
+    QByteArray manyLines;
+    QStringList firstTen;
+    for (int i = 1; i <= 5000; ++i) {
+        manyLines += "line " + QByteArray::number(i) + "\r\n";
+        if (i <= TfrmCommon::ReplyLines)
+            firstTen << QStringLiteral("line %1").arg(i);
+    }
+    QTest::newRow("many lines") << manyLines << (firstTen.join(u'\n') + QStringLiteral("\n…"));
+    QTest::newRow("one long line") << QByteArray(60000, 'y')
+                                   << (QString(TfrmCommon::ReplyLineLength, u'y') + QStringLiteral("…"));
+    QTest::newRow("lines of every end") << QByteArray("a\rb\nc\r\nd") << "a\nb\nc\nd";
+    QString wide = QString(TfrmCommon::ReplyLineLength - 1, u'z') + QStringLiteral(u"😀tail");
+    QTest::newRow("not inside a character")
+        << wide.toUtf8() << (QString(TfrmCommon::ReplyLineLength - 1, u'z') + QStringLiteral("…"));
+    QTest::newRow("exactly as much as shown")
+        << QByteArray(TfrmCommon::ReplyLineLength, 'w') << QString(TfrmCommon::ReplyLineLength, u'w');
+}
+
+void TestTHttpPost::ReplyTextIsSmall()
+{
+    QFETCH(QByteArray, body);
+    QFETCH(QString, shown);
+    QCOMPARE(TfrmCommon::ErrorReportReplyText(body), shown);
 }
 
 QTEST_GUILESS_MAIN(TestTHttpPost)

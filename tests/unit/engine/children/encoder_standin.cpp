@@ -9,6 +9,8 @@
 //   prefix=TEXT  TEXT and a blank before each marker, on the same line
 //   out=TEXT     a line on standard output (any number of them, before the markers)
 //   stderr=TEXT  a line on standard error (any number of them, before the markers)
+//   torn=TEXT    a line on standard error written in two halves, a while apart, with a line on
+//                standard output between them (after the out= lines)
 //   wait=1       after the markers, wait for "q" (for ever when ignoreq=1)
 //   write=0|1    write the output at the end (default 1); 0 never touches it, not even on "q"
 //   fill=1       write to the output until the disk is full, then exit 1
@@ -209,6 +211,7 @@ int main(int argc, char** argv)
     std::map<std::string, std::string> values;
     std::vector<std::string> outLines;
     std::vector<std::string> errLines;
+    std::vector<std::string> tornLines;
     size_t from = 0;
     while (from < sourceText.size()) {
         size_t end = sourceText.find('\n', from);
@@ -225,6 +228,8 @@ int main(int argc, char** argv)
             outLines.push_back(value);
         else if (key == "stderr")
             errLines.push_back(value);
+        else if (key == "torn")
+            tornLines.push_back(value);
         else
             values[key] = value;
     }
@@ -251,6 +256,14 @@ int main(int argc, char** argv)
         Line(2, text);
     for (const std::string& text : outLines)
         Line(1, text);
+    for (const std::string& text : tornLines) {
+        const size_t half = text.size() / 2;
+        WriteAll(2, text.substr(0, half));
+        Wait(60);
+        Line(1, name + " between");
+        Wait(60);
+        Line(2, text.substr(half));
+    }
     const std::string prefix = values.count("prefix") ? values["prefix"] + " " : std::string();
     const long long seconds = number("seconds", 0);
     if (seconds > 0) {
